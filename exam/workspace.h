@@ -1,0 +1,27 @@
+// The workspace file "exam.dat": the exam record's 144 bytes, nothing else,
+// so that an interrupted exam comes back with the same student and questions.
+#pragma once
+
+#include "exam/record.h"
+
+constexpr const char* workspaceFileName = "exam.dat";
+// The save writes here first and renames it over the workspace.
+constexpr const char* workspaceTempName = "exam.dat.tmp";
+
+// Looks for the workspace at start-up.
+// Returns 1 when it exists and is readable (its stream stays open for the
+// load), 0 when there was none (an empty one is created, if the folder lets
+// us), -1 when it exists but cannot be read: the reason is printed on stderr
+// and the file is left untouched.
+int probeWorkspace();
+
+// Replaces the workspace with the record. A crash at any instant leaves
+// either the old file or the new one, never a torn one.
+// Returns 0, or -1 with errno set; the old file then stays as it was and no
+// temporary file is left.
+int saveWorkspace(ExamRecord record);
+
+// Reads the record back. Returns 0 when a full record was read (a longer
+// file gives its first 144 bytes), -1 otherwise; the bytes that were read
+// are in the record, the rest of it is unchanged.
+int loadWorkspace(ExamRecord* record);

@@ -1,0 +1,17 @@
+// The typeset exam: "defs.tex" carries the student's values into the
+// course's "create.tex", and pdflatex makes a PDF named after the ID.
+#pragma once
+
+#include "exam/record.h"
+#include "exam/services.h"
+
+constexpr const char* defsFileName = "defs.tex";
+
+// Writes the seven macro definitions anew. Returns 0, or -1 when the file
+// could not be written.
+int writeDefs(ExamRecord record);
+
+// Writes "defs.tex", runs pdflatex twice (the second run settles references)
+// and removes the build's by-products. Command results are not looked at:
+// pdflatex's own output is the student's report.
+void buildExamPdf(ExamRecord record, char (&commandBuffer)[80], const ExamServices& services);

@@ -1,0 +1,69 @@
+#include "generate/questions.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+#include "generate/text_file.h"
+
+namespace {
+constexpr const char* plotDataFileName = "q1plot.dat";
+constexpr const char* plotCommand = "..\\gnuplot\\bin\\gnuplot.exe q1.gp\n";
+
+// The record's Question 1 fields, laid out as they lie in the record.
+struct Question1Block {
+    double shift;
+    std::int32_t t[q1PointCount];
+    std::int32_t x[q1PointCount];
+};
+static_assert(sizeof(Question1Block) == q1BlockSize);
+}  // namespace
+
+int makeQuestion1(ExamRecord* record, const ExamServices& services) {
+    const double s = services.drawRandom() % 5 - 1;
+    const int a = services.drawRandom() % 2 + 2;
+    // The third draw only keeps the later draws in their places: 1.0 to any
+    // power is 1, so the peak stays positive.
+    const int peak = a * static_cast<int>(std::pow(1.0, services.drawRandom() % 2));
+    const int pulseStart = static_cast<int>((s + 2.0) + services.drawRandom() % 2 + 1.0);
+    const int pulseHeight = static_cast<int>(std::pow(-1.0, services.drawRandom() % 2));
+
+    const Question1Block block{
+        s,
+        {-2, static_cast<int>(s), static_cast<int>(s + 1.0), static_cast<int>(s + 2.0), pulseStart,
+         pulseStart, pulseStart + 1, pulseStart + 1, 8, 8, 8},
+        {0, 0, peak, 0, 0, pulseHeight, pulseHeight, 0, 0, 0, 0},
+    };
+
+    int result = -1;
+    if (std::FILE* file = openTextFile(plotDataFileName)) {
+        for (int i = 0; i < q1PointCount; ++i) {
+            std::fprintf(file, "%d %d\n", block.t[i], block.x[i]);
+        }
+        result = closeTextFile(file, plotDataFileName);
+    }
+    std::memcpy(reinterpret_cast<unsigned char*>(record) + offsetof(ExamRecord, q1Shift), &block,
+                q1BlockSize);
+    services.runCommand(plotCommand);
+    return result;
+}
+
+int randomNonzero(int a, const ExamServices& services) {
+    for (;;) {
+        const int value = services.drawRandom() % (2 * a) - a;
+        if (value != 0) {
+            return value;
+        }
+    }
+}
+
+void makeQuestion2(ExamRecord* record, const ExamServices& services) {
+    record->varQT = randomNonzero(3, services);
+    record->varQK = 2;
+}
+
+void makeWindow(ExamRecord* record, const ExamServices& services) {
+    record->varTstart = (services.drawRandom() % 7) * 0.25;
+    record->varTend = record->varTstart + 0.25;
+    record->varAmp = static_cast<std::int32_t>(std::pow(-1.0, services.drawRandom() % 2));
+}

@@ -1,0 +1,21 @@
+// The random parameters of the questions. The order of the draws is part of
+// each generator's definition: the same sequence gives the same exam.
+#pragma once
+
+#include "exam/record.h"
+#include "exam/services.h"
+
+// Draws the Question 1 signal (five draws), writes its breakpoints to
+// "q1plot.dat", stores them in the record and has gnuplot plot them.
+// Returns 0, or -1 when "q1plot.dat" could not be written (the record is
+// filled and gnuplot run all the same).
+int makeQuestion1(ExamRecord* record, const ExamServices& services);
+
+// Returns a random integer from -a to a - 1 that is not 0 (a > 0).
+int randomNonzero(int a, const ExamServices& services);
+
+// Draws the Question 2 time shift; the time scale is always 2.
+void makeQuestion2(ExamRecord* record, const ExamServices& services);
+
+// Draws the time window and amplitude sign of the typeset exam (two draws).
+void makeWindow(ExamRecord* record, const ExamServices& services);

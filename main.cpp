@@ -1,0 +1,3 @@
+#include "exam/exam.h"
+
+int main() { return runExam(); }

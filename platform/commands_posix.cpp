@@ -1,0 +1,183 @@
+// The exam's command lines are written for the Windows command interpreter.
+// POSIX has none, so this is a small interpreter of our own that does what
+// each of those lines means: `del` is built in, Windows paths and ".exe"
+// names find their POSIX programs, and pdflatex gets options it understands.
+// Programs run directly: nothing of the line reaches a shell.
+#include <dirent.h>
+#include <fnmatch.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+extern char** environ;
+
+namespace {
+using Words = std::vector<std::string>;
+
+constexpr int notFoundStatus = 127;
+
+Words splitWords(const char* commandLine) {
+    Words words;
+    std::string word;
+    for (const char* c = commandLine;; ++c) {
+        if (*c == '\0' || *c == ' ' || *c == '\t' || *c == '\r' || *c == '\n') {
+            if (!word.empty()) {
+                words.push_back(word);
+                word.clear();
+            }
+            if (*c == '\0') {
+                return words;
+            }
+        } else {
+            word += *c == '\\' ? '/' : *c;
+        }
+    }
+}
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() &&
+           text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+std::string withoutExe(const std::string& name) {
+    return endsWith(name, ".exe") ? name.substr(0, name.size() - 4) : name;
+}
+
+bool isProgram(const std::string& path) {
+    struct stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+}
+
+std::string searchPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string folders = path != nullptr ? path : "/usr/bin:/bin";
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = folders.find(':', start);
+        std::string folder = folders.substr(start, end == std::string::npos ? end : end - start);
+        const std::string candidate = (folder.empty() ? "." : folder) + "/" + name;
+        if (isProgram(candidate)) {
+            return candidate;
+        }
+        if (end == std::string::npos) {
+            return "";
+        }
+        start = end + 1;
+    }
+}
+
+// Returns the program to run for the command's first word, or "" if none.
+std::string findProgram(const std::string& name) {
+    if (name.find('/') != std::string::npos) {
+        if (isProgram(name)) {
+            return name;
+        }
+        if (isProgram(withoutExe(name))) {
+            return withoutExe(name);
+        }
+        return searchPath(withoutExe(name.substr(name.rfind('/') + 1)));
+    }
+    const std::string found = searchPath(name);
+    return found.empty() && endsWith(name, ".exe") ? searchPath(withoutExe(name)) : found;
+}
+
+// TeX Live reads options only before the document and knows neither -quiet
+// nor -silent; batch mode is what they ask for, and it also keeps an error in
+// the document from stopping at pdflatex's own prompt.
+Words pdflatexArguments(const Words& words) {
+    Words options;
+    Words documents;
+    bool batchMode = false;
+    for (std::size_t i = 1; i < words.size(); ++i) {
+        const std::string& word = words[i];
+        if (word == "-quiet" || word == "-silent") {
+            if (!batchMode) {
+                options.push_back("-interaction=batchmode");
+                batchMode = true;
+            }
+        } else if (word[0] == '-') {
+            options.push_back(word);
+        } else {
+            documents.push_back(word);
+        }
+    }
+    Words arguments{words[0]};
+    arguments.insert(arguments.end(), options.begin(), options.end());
+    arguments.insert(arguments.end(), documents.begin(), documents.end());
+    return arguments;
+}
+
+// Removes the regular files of the working folder that match any of the
+// patterns; matching nothing is not an error.
+int deleteMatching(const Words& words) {
+    DIR* folder = opendir(".");
+    if (folder == nullptr) {
+        return 1;
+    }
+    while (const dirent* entry = readdir(folder)) {
+        struct stat info {};
+        if (lstat(entry->d_name, &info) != 0 || !S_ISREG(info.st_mode)) {
+            continue;
+        }
+        for (std::size_t i = 1; i < words.size(); ++i) {
+            if (fnmatch(words[i].c_str(), entry->d_name, 0) == 0) {
+                std::remove(entry->d_name);
+                break;
+            }
+        }
+    }
+    closedir(folder);
+    return 0;
+}
+
+int runProgram(const std::string& program, const Words& arguments) {
+    std::vector<char*> argv;
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
+    std::fflush(nullptr);  // our output first, then the program's
+    pid_t child = 0;
+    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+        std::fprintf(stderr, "%s: cannot be started\n", arguments[0].c_str());
+        return notFoundStatus;
+    }
+    int status = 0;
+    while (waitpid(child, &status, 0) == -1) {
+        if (errno != EINTR) {
+            return -1;
+        }
+    }
+    if (WIFEXITED(status)) {
+        return WEXITSTATUS(status);
+    }
+    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+}  // namespace
+
+int runCommand(const char* commandLine) {
+    const Words words = splitWords(commandLine);
+    if (words.empty()) {
+        return 0;
+    }
+    if (words[0] == "del") {
+        return deleteMatching(words);
+    }
+    const std::string program = findProgram(words[0]);
+    if (program.empty()) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: command not found\n", words[0].c_str());
+        return notFoundStatus;
+    }
+    const bool isPdflatex = withoutExe(program.substr(program.rfind('/') + 1)) == "pdflatex";
+    return runProgram(program, isPdflatex ? pdflatexArguments(words) : words);
+}

@@ -1,0 +1,39 @@
+// The services the exam needs from the operating system. Each OS has one
+// implementation file (platform_posix.cpp, platform_windows.cpp); this header
+// includes no OS header so the rest of the program never learns which it is.
+#pragma once
+
+#include <cstdio>
+
+// Makes console output appear at once, line end or not: several prompts end
+// without one and are followed straight away by a wait for the student.
+void startConsole();
+
+// Waits for one key press and returns its byte (0 to 255), without echo and
+// without waiting for Enter; Enter reads as 13 everywhere. Returns -1 at end
+// of input, so a closed console never looks like a key.
+int readKey();
+
+// Returns 1 when a key press is waiting, 0 when none is, -1 at end of input.
+// Never waits and never consumes the key.
+int keyWaiting();
+
+// Reads the next byte of line input (the number prompts), or -1 at end of
+// input. Line input and readKey draw from the same stream of input.
+int readLineByte();
+
+// Suspends the program for the given number of milliseconds.
+void pauseMilliseconds(int milliseconds);
+
+// Runs one command line in the working folder with the program's console and
+// returns its exit status: 0 for success, 127 when the program is not found.
+int runCommand(const char* commandLine);
+
+// Pushes what was written to the file down to the disk.
+// Returns 0, or -1 with errno set.
+int flushToDisk(std::FILE* file);
+
+// Replaces `target` with `source` in one step, so a reader sees either the
+// old file or the new one, and makes the replacement durable.
+// Returns 0, or -1 with errno set (the source is then left in place).
+int replaceFile(const char* source, const char* target);

@@ -1,0 +1,14 @@
+#include "platform/random.h"
+
+namespace {
+// A linear congruential generator with the multiplier and increment that
+// classic C libraries use, so the first draws for seed 1 are 41, 18467, 6334.
+std::uint32_t randomState = 1;
+}  // namespace
+
+void seedRandom(std::uint32_t seed) { randomState = seed; }
+
+int drawRandom() {
+    randomState = randomState * 214013u + 2531011u;
+    return static_cast<int>((randomState >> 16) & 0x7FFFu);
+}

@@ -1,0 +1,12 @@
+// The exam's own pseudo-random source. It is the same on every platform and C
+// library, so every build gives every student the same questions.
+#pragma once
+
+#include <cstdint>
+
+// Restarts the sequence from `seed`. Before any seeding the sequence is the
+// one that seed 1 gives.
+void seedRandom(std::uint32_t seed);
+
+// Returns the next number of the sequence, 0 to 32767.
+int drawRandom();

@@ -1,0 +1,32 @@
+#include "check/check.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+TEST(SourceCheck, MissingFileIsReportedWithoutCompiling) {
+    TempFolder folder;
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(checkSignals("signals.c", scriptedServices()), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error opening file: signals.c");
+    EXPECT_TRUE(script().commands.empty());
+}
+
+TEST(SourceCheck, TheCompilersStatusDecides) {
+    TempFolder folder;
+    writeFile("signals.c", "double u(double t) { return t >= 0; }\n");
+    for (int status : {0, 1, 127}) {
+        resetScript();
+        script().commandStatus = status;
+        EXPECT_EQ(checkSignals("signals.c", scriptedServices()), status == 0 ? 0 : -1);
+        EXPECT_EQ(script().commands, std::vector<std::string>{"tcc.exe -c signals.c"});
+    }
+}
+
+TEST(SourceCheck, ANameTooLongForTheCommandIsNotCompiled) {
+    TempFolder folder;
+    const std::string name(90, 'a');
+    writeFile(name, "int a;\n");
+    EXPECT_EQ(checkSignals(name.c_str(), scriptedServices()), -1);
+    EXPECT_TRUE(script().commands.empty());
+}

@@ -1,0 +1,96 @@
+// The POSIX command interpreter, with stand-in programs that record how they
+// were called.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+class CommandsTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directories("exam");
+        std::filesystem::create_directories("bin");
+        const char* oldPath = std::getenv("PATH");
+        savedPath_ = oldPath != nullptr ? oldPath : "";
+        setenv("PATH", (folder_.path() + "/bin").c_str(), 1);
+        std::filesystem::current_path("exam");
+    }
+    void TearDown() override { setenv("PATH", savedPath_.c_str(), 1); }
+
+    // A program that appends its name and arguments to calls.log.
+    void standIn(const std::string& path, int status = 0) {
+        writeFile(path, "#!/bin/sh\necho \"${0##*/} $*\" >> \"" + folder_.path() +
+                            "/calls.log\"\nexit " + std::to_string(status) + "\n");
+        chmod(path.c_str(), 0755);
+    }
+    std::string calls() { return readFile(folder_.path() + "/calls.log"); }
+
+    TempFolder folder_;
+    std::string savedPath_;
+};
+}  // namespace
+
+TEST_F(CommandsTest, GnuplotComesFromTheCoursePathOrElseFromPath) {
+    standIn("../bin/gnuplot");
+    EXPECT_EQ(runCommand("..\\gnuplot\\bin\\gnuplot.exe q1.gp\n"), 0);
+    EXPECT_EQ(calls(), "gnuplot q1.gp\n");
+
+    std::filesystem::create_directories("../gnuplot/bin");
+    standIn("../gnuplot/bin/gnuplot.exe", 4);
+    EXPECT_EQ(runCommand("..\\gnuplot\\bin\\gnuplot.exe q1.gp\n"), 4);
+    EXPECT_EQ(calls(), "gnuplot q1.gp\ngnuplot.exe q1.gp\n");
+}
+
+TEST_F(CommandsTest, CompilerStatusComesBack) {
+    standIn("../bin/tcc", 1);
+    EXPECT_EQ(runCommand("tcc.exe -c signals.c"), 1);
+    EXPECT_EQ(calls(), "tcc -c signals.c\n");
+    standIn("../bin/tcc", 0);
+    EXPECT_EQ(runCommand("tcc.exe -c signals.c"), 0);
+}
+
+TEST_F(CommandsTest, PdflatexGetsItsOptionsFirstAndInBatchMode) {
+    standIn("../bin/pdflatex");
+    EXPECT_EQ(runCommand("pdflatex create.tex -jobname=123 -quiet -silent"), 0);
+    EXPECT_EQ(calls(), "pdflatex -jobname=123 -interaction=batchmode create.tex\n");
+}
+
+TEST_F(CommandsTest, MissingProgramGives127) {
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(runCommand("tcc.exe -c signals.c"), 127);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "tcc.exe: command not found\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(runCommand("..\\gnuplot\\bin\\gnuplot.exe q1.gp\n"), 127);
+    testing::internal::GetCapturedStderr();
+}
+
+TEST_F(CommandsTest, LineIsNeverInterpretedByAShell) {
+    standIn("../bin/tcc");
+    EXPECT_EQ(runCommand("tcc.exe -c $(touch pwned);touch pwned2"), 0);
+    EXPECT_FALSE(fileExists("pwned"));
+    EXPECT_FALSE(fileExists("pwned2"));
+    EXPECT_EQ(calls(), "tcc -c $(touch pwned);touch pwned2\n");
+}
+
+TEST_F(CommandsTest, DelRemovesExactlyTheBuildsByProducts) {
+    for (const char* name : {"123.aux", "123.log", "q1.eps", "other.eps", "q1-eps-converted-to.pdf",
+                             "123.pdf", "create.tex", "defs.tex", "q1.png", "signals.c", "exam.dat",
+                             "notes.log.txt"}) {
+        writeFile(name, "x");
+    }
+    std::filesystem::create_directory("folder.aux");
+    EXPECT_EQ(runCommand("del *.aux *.log *.eps q1-eps-converted-to.pdf"), 0);
+    for (const char* gone : {"123.aux", "123.log", "q1.eps", "other.eps", "q1-eps-converted-to.pdf"}) {
+        EXPECT_FALSE(fileExists(gone)) << gone;
+    }
+    for (const char* kept : {"123.pdf", "create.tex", "defs.tex", "q1.png", "signals.c", "exam.dat",
+                             "notes.log.txt", "folder.aux"}) {
+        EXPECT_TRUE(fileExists(kept)) << kept;
+    }
+    EXPECT_EQ(runCommand("del *.aux"), 0) << "matching nothing is not an error";
+}

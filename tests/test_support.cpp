@@ -1,0 +1,116 @@
+#include "test_support.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/random.h"
+
+namespace {
+Script currentScript;
+
+int scriptedReadByte() {
+    Script& s = currentScript;
+    if (s.inputPosition >= s.input.size()) {
+        return -1;
+    }
+    return static_cast<unsigned char>(s.input[s.inputPosition++]);
+}
+
+int scriptedKeyWaiting() {
+    Script& s = currentScript;
+    if (!s.waitingAnswers.empty()) {
+        const int answer = s.waitingAnswers.front();
+        s.waitingAnswers.erase(s.waitingAnswers.begin());
+        return answer;
+    }
+    return s.inputPosition < s.input.size() ? 1 : -1;
+}
+
+void scriptedPause(int) { currentScript.savedAtPause.push_back(readFile("exam.dat")); }
+
+int scriptedRunCommand(const char* commandLine) {
+    currentScript.commands.emplace_back(commandLine);
+    return currentScript.commandStatus;
+}
+
+void scriptedSeed(std::uint32_t seed) {
+    currentScript.seeds.push_back(seed);
+    seedRandom(seed);
+}
+
+int scriptedDraw() {
+    Script& s = currentScript;
+    if (s.draws.empty()) {
+        return drawRandom();
+    }
+    return s.draws.at(s.drawPosition++);
+}
+}  // namespace
+
+Script& script() { return currentScript; }
+
+void resetScript() {
+    currentScript = Script{};
+    seedRandom(1);  // the source's start-up state
+}
+
+const ExamServices& scriptedServices() {
+    static const ExamServices services{
+        scriptedReadByte, scriptedKeyWaiting, scriptedReadByte, scriptedPause,
+        scriptedRunCommand, scriptedSeed, scriptedDraw,
+    };
+    return services;
+}
+
+TempFolder::TempFolder() {
+    previous_ = std::filesystem::current_path().string();
+    std::string pattern = (std::filesystem::temp_directory_path() / "mock-midterm-XXXXXX").string();
+    path_ = mkdtemp(pattern.data());
+    std::filesystem::current_path(path_);
+    resetScript();
+}
+
+TempFolder::~TempFolder() {
+    std::filesystem::current_path(previous_);
+    std::error_code ignored;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ignored);
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::string readFile(const std::string& name) {
+    std::ifstream in(name, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+void writeFile(const std::string& name, const std::string& content) {
+    std::ofstream(name, std::ios::binary) << content;
+}
+
+bool fileExists(const std::string& name) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(name, ignored));
+}
+
+ExamRecord patternedRecord() {
+    std::string bytes(examRecordSize, '\0');
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        bytes[i] = static_cast<char>(i * 7 + 3);
+    }
+    return recordFromBytes(bytes);
+}
+
+ExamRecord recordFromBytes(const std::string& bytes) {
+    ExamRecord record{};
+    std::memcpy(&record, bytes.data(), std::min(bytes.size(), examRecordSize));
+    return record;
+}
+
+std::string bytesOf(const ExamRecord& record) {
+    return std::string(reinterpret_cast<const char*>(&record), examRecordSize);
+}
