@@ -29,10 +29,9 @@ int probeWorkspace() {
     std::error_code error;
     const auto linkStatus = std::filesystem::symlink_status(workspaceFileName, error);
     if (linkStatus.type() == std::filesystem::file_type::not_found) {
-        // "x" never truncates: if another start created it meanwhile, keep it.
-        if (std::FILE* created = std::fopen(workspaceFileName, "wbx")) {
-            std::fclose(created);
-        }
+        // Never truncates: if another start created it meanwhile, keep it.
+        // (fopen's "x" cannot do this: Windows' C runtime ignores it.)
+        createFileIfAbsent(workspaceFileName);
         return 0;
     }
     const auto status = std::filesystem::status(workspaceFileName, error);

@@ -14,6 +14,15 @@ int flushToDisk(std::FILE* file) {
     return fsync(fileno(file));
 }
 
+int createFileIfAbsent(const char* path) {
+    const int descriptor = open(path, O_WRONLY | O_CREAT | O_EXCL, 0666);
+    if (descriptor < 0) {
+        return errno == EEXIST ? 1 : -1;
+    }
+    close(descriptor);
+    return 0;
+}
+
 int replaceFile(const char* source, const char* target) {
     if (std::rename(source, target) != 0) {
         return -1;

@@ -33,6 +33,12 @@ int runCommand(const char* commandLine);
 // Returns 0, or -1 with errno set.
 int flushToDisk(std::FILE* file);
 
+// Creates an empty file unless something of that name already exists; an
+// existing file is never truncated or touched.
+// Returns 0 when it was created, 1 when the name was taken, -1 with errno set
+// when it could not be created.
+int createFileIfAbsent(const char* path);
+
 // Replaces `target` with `source` in one step, so a reader sees either the
 // old file or the new one, and makes the replacement durable.
 // Returns 0, or -1 with errno set (the source is then left in place).
