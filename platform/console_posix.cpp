@@ -107,13 +107,16 @@ int readLineByte() {
 
 int readKey() {
     std::fflush(stdout);
-    if (inputStart < inputEnd || isatty(STDIN_FILENO) == 0) {
-        return readLineByte();
-    }
-    const bool raw = enterRawMode();
-    const int key = readLineByte();
+    const bool terminal = isatty(STDIN_FILENO) != 0;
+    const bool raw = terminal && inputStart >= inputEnd && enterRawMode();
+    int key = readLineByte();
     if (raw) {
         leaveRawMode();
+    }
+    // A key typed while the terminal was in line mode (between two polls)
+    // has had its Enter turned into a line feed; it is Enter all the same.
+    if (terminal && key == '\n') {
+        key = 13;
     }
     return key;
 }

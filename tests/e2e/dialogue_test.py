@@ -1,0 +1,137 @@
+"""The built program on a pipe: the whole dialogue, the files it writes, resuming."""
+import os
+import unittest
+
+from harness import (FAREWELL, GOLDEN, MENU, RESTORE, TEXT_DONE, ExamFolder, main, pack_record,
+                     unpack_record)
+
+GNUPLOT_CALL = "gnuplot q1.gp"
+
+
+class Dialogue(unittest.TestCase):
+    def setUp(self):
+        self.folder = ExamFolder()
+        for tool in ("gnuplot", "tcc", "pdflatex"):
+            self.folder.stand_in(tool)
+
+    def tearDown(self):
+        self.folder.cleanup()
+
+    def golden(self, name):
+        with open(os.path.join(GOLDEN, name), "rb") as f:
+            return f.read()
+
+    def test_first_start_writes_the_known_exam(self):
+        status, out, _ = self.folder.run("123\n3\nE")
+        self.assertEqual(status, 0)
+        self.assertEqual(out, "Enter your ID number: To which group do you belong? " + TEXT_DONE
+                         + MENU + FAREWELL)
+        self.assertEqual(self.folder.read("MOCK_MIDTERM.txt", "rb"), self.golden("MOCK_MIDTERM.txt"))
+        self.assertEqual(self.folder.read("q1plot.dat", "rb"), self.golden("q1plot.dat"))
+        # Byte for byte: the record starts all zero, and a fresh exam draws no window.
+        self.assertEqual(self.folder.read("exam.dat", "rb"), pack_record(9, start=0.0, end=0.0, amp=0))
+        record = unpack_record(self.folder.read("exam.dat", "rb"))
+        self.assertEqual((record["state"], record["idNum"], record["grpNum"], record["varQT"],
+                          record["varQK"]), (9, 123, 3, 1, 2))
+        self.assertEqual(self.folder.calls(), [GNUPLOT_CALL])
+        self.assertFalse(os.path.exists(self.folder.file("exam.dat.tmp")))
+
+        # A second start resumes at the menu with the same exam.
+        before = self.folder.read("exam.dat", "rb")
+        status, out, _ = self.folder.run("e")
+        self.assertEqual((status, out), (0, RESTORE + MENU + FAREWELL))
+        self.assertEqual(self.folder.read("exam.dat", "rb"), before)
+
+    def test_retries_then_a_valid_entry(self):
+        status, out, _ = self.folder.run("-5\n0\nabc\n  77 trailing words\n2\n5\n0\n4\nE")
+        self.assertEqual(status, 0)
+        self.assertEqual(out.count("Invalid ID Number!\n"), 3)
+        self.assertEqual(out.count("Invalid group!\n"), 3)
+        record = unpack_record(self.folder.read("exam.dat", "rb"))
+        self.assertEqual((record["idNum"], record["grpNum"]), (77, 4))
+
+    def test_end_of_input_at_each_prompt(self):
+        cases = [
+            ("", 255, "Enter your ID number: Ending exam abruptly! Goodbye.\n", 1),
+            ("0\n" * 10, 255, "You have exceeded the max allowable tries. Contact your professor\n"
+                              "Ending exam abruptly! Goodbye.\n", 1),
+            ("123\n", 255, "To which group do you belong? Ending exam abruptly! Goodbye.\n", 1),
+            ("123\n3\n", 0, MENU + FAREWELL, 9),
+        ]
+        for keys, status, ending, saved_state in cases:
+            with self.subTest(keys=keys):
+                folder = ExamFolder()
+                try:
+                    got_status, out, _ = folder.run(keys)
+                    self.assertEqual(got_status, status)
+                    self.assertTrue(out.endswith(ending), out)
+                    record = unpack_record(folder.read("exam.dat", "rb"))
+                    self.assertEqual(record["state"], saved_state)
+                    if saved_state == 1:
+                        self.assertEqual(record["idNum"], 0)
+                finally:
+                    folder.cleanup()
+
+    def test_menu_check_and_missing_compiler(self):
+        self.folder.write("exam.dat", pack_record(8))
+        status, out, _ = self.folder.run("yE")
+        self.assertEqual(status, 0)
+        self.assertIn("\nChecking signals.c...\n\nok\n\n", out)
+        self.assertEqual(self.folder.calls(), ["tcc -c signals.c"])
+
+        os.remove(os.path.join(self.folder.bin, "tcc"))
+        status, out, err = self.folder.run("YE")
+        self.assertNotIn("ok", out)
+        self.assertIn("tcc.exe: command not found", err)
+
+        os.remove(self.folder.file("signals.c"))
+        status, out, _ = self.folder.run("YE")
+        self.assertIn("\nChecking signals.c...\n\nError opening file: signals.c" + MENU, out)
+
+    def test_stored_pdf_step_typesets_and_cleans_up(self):
+        self.folder.write("exam.dat", pack_record(7, id_num=123, group=1, shift_k=-2, start=0.25,
+                                                  end=0.5, amp=-1))
+        for name in ("old.aux", "old.log", "q1.eps", "q1-eps-converted-to.pdf"):
+            self.folder.write(name, "x")
+        status, out, _ = self.folder.run("E")
+        self.assertEqual(status, 0)
+        self.assertEqual(out, RESTORE + "Creating 123.pdf\n" + MENU + FAREWELL)
+        self.assertEqual(self.folder.read("defs.tex"),
+                         "\\newcommand\\idNum{123}\n\\newcommand\\grpNum{1}\n"
+                         "\\newcommand\\varQT{-2}\n\\newcommand\\varQK{2}\n"
+                         "\\newcommand\\varTstart{0.25}\n\\newcommand\\varTend{0.5}\n"
+                         "\\newcommand\\varAmp{-}\n")
+        self.assertEqual(self.folder.calls(),
+                         ["pdflatex -jobname=123 -interaction=batchmode create.tex"] * 2)
+        for name in ("old.aux", "old.log", "q1.eps", "q1-eps-converted-to.pdf"):
+            self.assertFalse(os.path.exists(self.folder.file(name)), name)
+        for name in ("create.tex", "signals.c", "q1.gp", "defs.tex", "exam.dat"):
+            self.assertTrue(os.path.exists(self.folder.file(name)), name)
+
+    def test_stored_window_step_draws_and_goes_to_the_menu(self):
+        self.folder.write("exam.dat", pack_record(5, start=9.0, end=9.0, amp=7))
+        status, out, _ = self.folder.run("E")
+        self.assertEqual((status, out), (0, RESTORE + MENU + FAREWELL))
+        record = unpack_record(self.folder.read("exam.dat", "rb"))
+        # The unseeded sequence starts 41, 18467: 41 mod 7 = 6, 18467 is odd.
+        self.assertEqual((record["varTstart"], record["varTend"], record["varAmp"]), (1.5, 1.75, -1))
+
+    def test_stored_states_outside_the_machine_end_quietly(self):
+        for state in (10, -1):
+            with self.subTest(state=state):
+                self.folder.write("exam.dat", pack_record(state))
+                before = self.folder.read("exam.dat", "rb")
+                status, out, _ = self.folder.run("E")
+                self.assertEqual((status, out), (0, RESTORE))
+                self.assertEqual(self.folder.read("exam.dat", "rb"), before)
+
+    def test_unreadable_workspace_stops_with_status_1(self):
+        os.mkdir(self.folder.file("exam.dat"))
+        status, out, err = self.folder.run("123\n3\nE")
+        self.assertEqual((status, out), (1, ""))
+        self.assertIn("exam.dat", err)
+        self.assertTrue(os.path.isdir(self.folder.file("exam.dat")))
+
+
+if __name__ == "__main__":
+    main()
