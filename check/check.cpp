@@ -4,11 +4,16 @@
 
 int checkSignals(const char* path, const ExamServices& services) {
     std::FILE* file = std::fopen(path, "r");
-    if (file == nullptr) {
+    // A folder opens on POSIX but cannot be read; the compiler would then
+    // see an empty file and accept it.
+    const bool readable = file != nullptr && (std::fgetc(file) != EOF || std::ferror(file) == 0);
+    if (file != nullptr) {
+        std::fclose(file);
+    }
+    if (!readable) {
         std::printf("Error opening file: %s", path);
         return -1;
     }
-    std::fclose(file);
     char command[80];
     const int length = std::snprintf(command, sizeof command, "tcc.exe -c %s", path);
     if (length < 0 || length >= static_cast<int>(sizeof command)) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "test_support.h"
 
 TEST(SourceCheck, MissingFileIsReportedWithoutCompiling) {
@@ -10,6 +12,23 @@ TEST(SourceCheck, MissingFileIsReportedWithoutCompiling) {
     EXPECT_EQ(checkSignals("signals.c", scriptedServices()), -1);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error opening file: signals.c");
     EXPECT_TRUE(script().commands.empty());
+}
+
+TEST(SourceCheck, AFolderIsReportedWithoutCompiling) {
+    // POSIX opens a folder for reading; the compiler then accepts it as empty.
+    TempFolder folder;
+    std::filesystem::create_directory("signals.c");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(checkSignals("signals.c", scriptedServices()), -1);
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "Error opening file: signals.c");
+    EXPECT_TRUE(script().commands.empty());
+}
+
+TEST(SourceCheck, AnEmptyFileIsLeftToTheCompiler) {
+    TempFolder folder;
+    writeFile("signals.c", "");
+    EXPECT_EQ(checkSignals("signals.c", scriptedServices()), 0);
+    EXPECT_EQ(script().commands, std::vector<std::string>{"tcc.exe -c signals.c"});
 }
 
 TEST(SourceCheck, TheCompilersStatusDecides) {
