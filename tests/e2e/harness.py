@@ -132,6 +132,10 @@ class PtySession:
         return self.output.decode("latin-1")
 
     def type(self, text):
+        # At a person's pace: the program switches the terminal to single keys
+        # only once it waits, so a key typed within microseconds of a prompt
+        # would still be echoed by the terminal.
+        time.sleep(0.1)
         os.write(self.fd, text.encode("latin-1"))
 
     def wait(self, timeout=30):

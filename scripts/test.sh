@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Runs every test: the unit and end-to-end tests in a plain build and under
+# AddressSanitizer and UndefinedBehaviorSanitizer, then the Windows build
+# under wine and the reliability checks. Outside CI a part whose tools are
+# missing is skipped with the reason; in CI (CI=true) that is a failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+scripts/install-deps.sh test
+jobs=$(nproc)
+summary=()
+
+run_part() {
+  local name=$1
+  shift
+  echo
+  echo "=== $name"
+  if "$@"; then
+    summary+=("PASS  $name")
+  else
+    summary+=("FAIL  $name")
+  fi
+}
+
+plain() {
+  cmake --preset default && cmake --build --preset default -j"$jobs" && ctest --preset default -j"$jobs"
+}
+sanitized() {
+  cmake --preset sanitize && cmake --build --preset sanitize -j"$jobs" && ctest --preset sanitize -j"$jobs"
+}
+optional_part() {
+  local name=$1 script=$2 tool=$3
+  if [ ! -x "$script" ]; then
+    return
+  fi
+  if ! command -v "$tool" >/dev/null 2>&1; then
+    if [ "${CI:-}" = "true" ]; then
+      summary+=("FAIL  $name: $tool is not installed")
+    else
+      summary+=("SKIP  $name: $tool is not installed")
+    fi
+    return
+  fi
+  run_part "$name" "$script"
+}
+
+run_part "plain build and tests" plain
+run_part "sanitizer build and tests" sanitized
+optional_part "Windows build under wine" .ci/windows.sh x86_64-w64-mingw32-g++
+optional_part "reliability checks" .ci/reliability.sh clang
+
+echo
+echo "=== summary"
+printf '%s\n' "${summary[@]}"
+if printf '%s\n' "${summary[@]}" | grep -q '^FAIL'; then
+  exit 1
+fi
