@@ -4,6 +4,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "platform/random.h"
@@ -67,8 +68,13 @@ const ExamServices& scriptedServices() {
 
 TempFolder::TempFolder() {
     previous_ = std::filesystem::current_path().string();
-    std::string pattern = (std::filesystem::temp_directory_path() / "mock-midterm-XXXXXX").string();
-    path_ = mkdtemp(pattern.data());
+    // create_directory says false for a name that is taken: draw another.
+    // (Tests run in parallel processes, so a counter would not do.)
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    std::random_device random;
+    do {
+        path_ = (base / ("mock-midterm-" + std::to_string(random()))).string();
+    } while (!std::filesystem::create_directory(path_));
     std::filesystem::current_path(path_);
     resetScript();
 }
@@ -83,6 +89,13 @@ TempFolder::~TempFolder() {
 
 std::string readFile(const std::string& name) {
     std::ifstream in(name, std::ios::binary);
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}
+
+std::string readTextFile(const std::string& name) {
+    std::ifstream in(name);
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();

@@ -40,6 +40,9 @@ private:
 };
 
 std::string readFile(const std::string& name);
+// Reads a text file as the C library reads text: line ends come back as "\n"
+// whatever the platform writes ("\r\n" on Windows).
+std::string readTextFile(const std::string& name);
 void writeFile(const std::string& name, const std::string& content);
 bool fileExists(const std::string& name);
 

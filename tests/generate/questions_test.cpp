@@ -42,7 +42,7 @@ TEST(Question1, DrawsShapeTheSignalAndTheFileMatchesTheRecord) {
         TempFolder folder;
         const ExamRecord record = question1From(c.draws);
         EXPECT_EQ(record.q1Shift, c.shift);
-        EXPECT_EQ(readFile("q1plot.dat"), c.lines);
+        EXPECT_EQ(readTextFile("q1plot.dat"), c.lines);
         EXPECT_EQ(plotLines(record), c.lines);
         EXPECT_EQ(script().drawPosition, 5u);
         EXPECT_EQ(script().commands, std::vector<std::string>{"..\\gnuplot\\bin\\gnuplot.exe q1.gp\n"});
@@ -135,7 +135,7 @@ TEST(FreshExam, TheSeededSequenceGivesTheKnownQuestions) {
     ExamRecord record{};
     makeQuestion1(&record, scriptedServices());
     makeQuestion2(&record, scriptedServices());
-    EXPECT_EQ(readFile("q1plot.dat"), "-2 0\n0 0\n1 3\n2 0\n3 0\n3 -1\n4 -1\n4 0\n8 0\n8 0\n8 0\n");
+    EXPECT_EQ(readTextFile("q1plot.dat"), "-2 0\n0 0\n1 3\n2 0\n3 0\n3 -1\n4 -1\n4 0\n8 0\n8 0\n8 0\n");
     EXPECT_EQ(record.q1Shift, 0);
     EXPECT_EQ(record.varQT, 1);
 }

@@ -20,7 +20,7 @@ ExamRecord textRecord() {
 TEST(MockMidterm, NamesTheStudentAndTheTransform) {
     TempFolder folder;
     ASSERT_EQ(writeMockMidterm(textRecord()), 0);
-    const std::string text = readFile("MOCK_MIDTERM.txt");
+    const std::string text = readTextFile("MOCK_MIDTERM.txt");
     EXPECT_TRUE(text.starts_with("Mock Midterm Exam\nID Number: 123\nGroup No.: 3\n\nQUESTION 1:\n"));
     EXPECT_NE(text.find("\n\n\ty(t) = x(2t-1)\n\n"), std::string::npos);
     EXPECT_TRUE(text.ends_with("\n\n\n\tdouble r(double t)\n\nfound in signals.c."));
@@ -28,7 +28,7 @@ TEST(MockMidterm, NamesTheStudentAndTheTransform) {
     ExamRecord positive = textRecord();
     positive.varQT = 1;
     writeMockMidterm(positive);
-    const std::string rewritten = readFile("MOCK_MIDTERM.txt");
+    const std::string rewritten = readTextFile("MOCK_MIDTERM.txt");
     EXPECT_NE(rewritten.find("\ty(t) = x(2t+1)\n"), std::string::npos);
     EXPECT_EQ(rewritten.size(), text.size()) << "a second run must replace the text, not add to it";
 }
@@ -74,6 +74,6 @@ TEST(LatexDefinitions, CarryTheRecordIntoSevenMacros) {
         record.varTend = c.start + 0.25;
         record.varAmp = c.amp;
         ASSERT_EQ(writeDefs(record), 0);
-        EXPECT_EQ(readFile("defs.tex"), c.expected);
+        EXPECT_EQ(readTextFile("defs.tex"), c.expected);
     }
 }
