@@ -1,0 +1,261 @@
+"""Kills the exam at random instants and checks that nothing is lost.
+
+Scenarios: a first start through the menu, and starts from a stored exam in
+each state from Identify to Exiting. For each, an uninterrupted run under the
+save spy gives every record the program saves. Then, with a fixed seed, runs
+are killed (SIGKILL to the program and any tool it started) at a random
+instant (one in five within the first 15 ms, around the first save); half
+of them with saves slowed by the spy so that kills often land inside a save. After every kill:
+  - "exam.dat" is absent or empty (only before a first start's first save),
+    or exactly 144 bytes equal to the stored record or to one that a turn of
+    the uninterrupted run saved;
+  - a restart, answering what the program asks, ends with status 0 at the
+    Exiting state with the student and question 1 of the uninterrupted run,
+    keeps every question the killed record already held, leaves no
+    "exam.dat.tmp", and the text files it leaves agree with the record.
+Bounded by MOCK_MIDTERM_KILLS (default 500) and MOCK_MIDTERM_KILL_SECONDS
+(default 100); prints a summary for docs/reliability.md.
+"""
+
+import collections
+import concurrent.futures
+import os
+import random
+import signal
+import subprocess
+import sys
+import threading
+import time
+
+import harness
+
+SEED = 20260317
+KILLS = int(os.environ.get("MOCK_MIDTERM_KILLS", "500"))
+SECONDS = float(os.environ.get("MOCK_MIDTERM_KILL_SECONDS", "100"))
+WORKERS = int(os.environ.get("MOCK_MIDTERM_KILL_WORKERS", "8"))
+SLOW_SAVE_MS = "15"
+FIRST_START = -1  # scenario key: no stored exam
+
+
+def answer_for(data):
+    """What a student types to finish from the exam the file holds."""
+    if not data or len(data) < harness.RECORD_SIZE:
+        return b"123\n3\nE"
+    record = harness.Record(data[:harness.RECORD_SIZE])
+    if record.state in (0, 1):
+        return b"yE" if record.id != 0 else b"123\n3\nE"
+    if record.state == 2:
+        return b"\rE"
+    return b"E"
+
+
+def spy_env(log=None, delay=None):
+    env = {"LD_PRELOAD": harness.SAVE_SPY, "ASAN_OPTIONS": "verify_asan_link_order=0"}
+    if log:
+        env["MOCK_MIDTERM_SAVE_LOG"] = log
+    if delay:
+        env["MOCK_MIDTERM_SAVE_DELAY_MS"] = delay
+    return env
+
+
+class Scenario:
+    def __init__(self, state, stored):
+        self.state = state
+        self.stored = stored
+        self.input = answer_for(stored) if stored else answer_for(None)
+        self.saves = []
+        self.duration = 0.0
+
+    @property
+    def name(self):
+        return "first start" if self.state == FIRST_START else \
+            "stored %d %s" % (self.state, harness.STATE_NAMES[self.state])
+
+    def prepare(self, folder):
+        if self.stored is not None:
+            folder.write("exam.dat", self.stored)
+
+    def valid(self, data):
+        if data is None or data == b"":
+            return self.stored is None  # the probe's empty file, before the first save
+        return data == self.stored or data in self.saves
+
+
+def reference(root, scenario, index):
+    """The uninterrupted run: every record it saves, and how long it takes."""
+    folder = harness.ExamFolder(root, "reference-%d" % index)
+    scenario.prepare(folder)
+    log = os.path.join(root, "saves-%d" % index)
+    started = time.monotonic()
+    status, out, err = harness.run(root, folder, scenario.input, env=spy_env(log=log))
+    scenario.duration = time.monotonic() - started
+    if status != 0:
+        raise AssertionError("%s: reference run ended with %d\n%s%s" % (scenario.name, status, out, err))
+    with open(log, "rb") as f:
+        data = f.read()
+    if not data or len(data) % harness.RECORD_SIZE:
+        raise AssertionError("%s: the save log holds %d bytes" % (scenario.name, len(data)))
+    scenario.saves = [data[i:i + harness.RECORD_SIZE] for i in range(0, len(data), harness.RECORD_SIZE)]
+    if scenario.saves[-1] != folder.read("exam.dat"):
+        raise AssertionError("%s: the last save is not what exam.dat holds" % scenario.name)
+
+
+def kept_fields(killed, final, reference_final):
+    """Names of what the killed record already held but the final one lost.
+    The student and question 1 must moreover be those of the uninterrupted run."""
+    lost = []
+    if (final.id, final.group) != (reference_final.id, reference_final.group) or \
+            (killed.id != 0 and (final.id, final.group) != (killed.id, killed.group)):
+        lost.append("student")
+    if final.q1 != reference_final.q1 or (any(killed.q1) and final.q1 != killed.q1):
+        lost.append("question 1")
+    if killed.qt != 0 and (final.qt, final.qk) != (killed.qt, killed.qk):
+        lost.append("question 2")
+    if killed.amp != 0 and (final.window, final.amp) != (killed.window, killed.amp):
+        lost.append("time window")
+    return lost
+
+
+def text_agrees(folder, final):
+    """The exam text and plot data, where present, are whole and match the record."""
+    problems = []
+    text = folder.read("MOCK_MIDTERM.txt")
+    if text is not None:
+        t = text.decode(errors="replace")
+        if ("ID Number: %d\n" % final.id) not in t or not t.endswith("found in signals.c."):
+            problems.append("MOCK_MIDTERM.txt is torn or names another student")
+        elif ("y(t) = x(%dt%+d)" % (final.qk, final.qt)) not in t:
+            problems.append("MOCK_MIDTERM.txt holds another question 2")
+    plot = folder.read("q1plot.dat")
+    if plot is not None:
+        wanted = "".join("%d %d\n" % p for p in zip(final.q1_t, final.q1_x)).encode()
+        if plot != wanted:
+            problems.append("q1plot.dat does not match question 1")
+    return problems
+
+
+def kill_run(root, scenario, number, delay, slowed):
+    folder = harness.ExamFolder(root, "kill-%d" % number)
+    scenario.prepare(folder)
+    env = spy_env(delay=SLOW_SAVE_MS) if slowed else None
+    with open(os.path.join(root, "input-%d" % number), "wb+") as answers:
+        answers.write(scenario.input)
+        answers.seek(0)
+        process = subprocess.Popen([harness.program_in(root)], cwd=folder.path, stdin=answers,
+                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                   env=harness.environment(root, env), start_new_session=True)
+        time.sleep(delay)
+        try:
+            os.killpg(process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+        status = process.wait()
+    outcome = {"scenario": scenario.name, "finished": status == 0, "problems": []}
+    killed = folder.read("exam.dat")
+    outcome["temp left"] = folder.read("exam.dat.tmp") is not None
+    if killed is None:
+        outcome["found"] = "absent"
+    elif killed == b"":
+        outcome["found"] = "empty"
+    elif len(killed) != harness.RECORD_SIZE:
+        outcome["found"] = "%d bytes" % len(killed)
+    else:
+        outcome["found"] = harness.STATE_NAMES[harness.Record(killed).state] \
+            if 0 <= harness.Record(killed).state <= harness.EXITING else "bad state"
+    if not scenario.valid(killed):
+        outcome["problems"].append("after a kill at %.3f s exam.dat is %s, not a saved record"
+                                   % (delay, outcome["found"]))
+        return outcome
+
+    status, out, err = harness.run(root, folder, answer_for(killed))
+    final_data = folder.read("exam.dat")
+    if status != 0 or final_data is None or len(final_data) != harness.RECORD_SIZE:
+        outcome["problems"].append("restart after a kill at %.3f s (exam.dat %s) ended with %d\n%s%s"
+                                   % (delay, outcome["found"], status, out, err))
+        return outcome
+    final = harness.Record(final_data)
+    if final.state != harness.EXITING:
+        outcome["problems"].append("restart ended at state %d" % final.state)
+    if killed and len(killed) == harness.RECORD_SIZE:
+        reference_final = harness.Record(scenario.saves[-1])
+        for lost in kept_fields(harness.Record(killed), final, reference_final):
+            outcome["problems"].append("restart lost the %s (killed at %.3f s)" % (lost, delay))
+    if folder.read("exam.dat.tmp") is not None:
+        outcome["problems"].append("exam.dat.tmp is left after the restart")
+    outcome["problems"].extend(text_agrees(folder, final))
+    return outcome
+
+
+def main():
+    harness.check_program()
+    if not harness.SAVE_SPY or not os.path.exists(harness.SAVE_SPY):
+        raise SystemExit("set MOCK_MIDTERM_SAVE_SPY to the built save spy")
+    root = harness.make_root()
+    try:
+        return crash(root)
+    finally:
+        harness.remove_root(root)
+
+
+def crash(root):
+    first = Scenario(FIRST_START, None)
+    reference(root, first, 0)
+    final = first.saves[-1]
+    by_state = {harness.Record(r).state: r for r in first.saves if harness.Record(r).id != 0}
+    scenarios = [first]
+    # Stored exams as this program leaves them; the states it never stores
+    # take the finished exam. Identify is stored with the student but no
+    # question yet, as an exam interrupted right after the ID would be.
+    identified = harness.record_bytes(final[:16] + bytes(harness.RECORD_SIZE - 16), 1)
+    for state in range(1, harness.EXITING + 1):
+        stored = identified if state == 1 else by_state.get(state, harness.record_bytes(final, state))
+        scenario = Scenario(state, stored)
+        reference(root, scenario, len(scenarios))
+        scenarios.append(scenario)
+
+    rng = random.Random(SEED)
+    plan = []
+    for number in range(KILLS):
+        scenario = scenarios[number % len(scenarios)]
+        early = rng.random() < 0.2
+        delay = rng.uniform(0.0, 0.015 if early else scenario.duration * 1.05)
+        plan.append((scenario, number, delay, number % 2 == 1))
+
+    deadline = time.monotonic() + SECONDS
+    outcomes = []
+    lock = threading.Lock()
+
+    def one(item):
+        if time.monotonic() > deadline:
+            return None
+        result = kill_run(root, *item)
+        with lock:
+            outcomes.append(result)
+        return result
+
+    with concurrent.futures.ThreadPoolExecutor(max_workers=WORKERS) as pool:
+        list(pool.map(one, plan))
+
+    problems = [p for o in outcomes for p in ("%s: %s" % (o["scenario"], q) for q in o["problems"])]
+    found = collections.Counter(o["found"] for o in outcomes)
+    per_scenario = collections.Counter(o["scenario"] for o in outcomes)
+    print("crash test: seed %d, %d kills (%d planned), %d runs finished before their kill, "
+          "%d left exam.dat.tmp, %d with slowed saves"
+          % (SEED, len(outcomes), KILLS, sum(o["finished"] for o in outcomes),
+             sum(o["temp left"] for o in outcomes), (len(outcomes) + 1) // 2))
+    for s in scenarios:
+        print("  %-24s %3d kills, %d saves in an uninterrupted run of %.2f s"
+              % (s.name, per_scenario[s.name], len(s.saves), s.duration))
+    print("  exam.dat found after the kill: " +
+          ", ".join("%s %d" % (k, v) for k, v in sorted(found.items())))
+    print("  exams lost: %d" % len(problems))
+    for p in problems[:20]:
+        print("FAIL " + p)
+    if len(outcomes) < min(KILLS, 100):
+        print("FAIL only %d kills within %.0f s" % (len(outcomes), SECONDS))
+        return 1
+    return 1 if problems else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

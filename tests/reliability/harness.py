@@ -1,0 +1,142 @@
+"""What the reliability tests share: the built program, throw-away exam
+folders with stand-in course tools, the record layout, and runs as another
+user when the test runs as root (root ignores file permissions)."""
+
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+
+PROGRAM = os.environ.get("MOCK_MIDTERM", "")
+SAVE_SPY = os.environ.get("MOCK_MIDTERM_SAVE_SPY", "")
+
+RECORD_SIZE = 144
+# state, idNum, grpNum, reserved1, q1Shift, q1T[11], q1X[11], varQT, varQK,
+# varTstart, varTend, varAmp, reserved2
+RECORD_FORMAT = "<4id11i11i2i2d2i"
+assert struct.calcsize(RECORD_FORMAT) == RECORD_SIZE
+
+STATE_NAMES = ["Restore", "Identify", "AwaitKey", "MakeQuestion1", "MakeQuestion2",
+               "MakeWindow", "WriteText", "BuildPdf", "Menu", "Exiting"]
+EXITING = 9
+
+# The stand-ins answer at once, so the tests depend on no installed tool.
+STAND_INS = {
+    "gnuplot": "#!/bin/sh\nexit 0\n",
+    "pdflatex": "#!/bin/sh\nexit 0\n",
+    # A compiler that only accepts a file holding "double x(".
+    "tcc": "#!/bin/sh\nfor a; do f=$a; done\ngrep -q 'double x(' \"$f\" || "
+           "{ echo \"$f: error: not C\" >&2; exit 1; }\n",
+}
+
+NOBODY = 65534
+
+
+class Record:
+    def __init__(self, data):
+        fields = struct.unpack(RECORD_FORMAT, data)
+        self.state, self.id, self.group = fields[0], fields[1], fields[2]
+        self.q1 = data[16:112]
+        self.q1_t = fields[5:16]
+        self.q1_x = fields[16:27]
+        self.qt, self.qk = fields[27], fields[28]
+        self.window = data[120:140]
+        self.amp = fields[31]
+
+
+def record_bytes(data, state):
+    """The record `data` with its state replaced."""
+    return struct.pack("<i", state) + data[4:]
+
+
+def check_program():
+    if not PROGRAM or not os.access(PROGRAM, os.X_OK):
+        raise SystemExit("set MOCK_MIDTERM to the built program")
+
+
+class ExamFolder:
+    """A folder under a private root; the root also holds the stand-in tools
+    and a copy of the program that any user may run."""
+
+    def __init__(self, root, name="exam"):
+        self.path = os.path.join(root, name)
+        os.makedirs(self.path)
+
+    def file(self, name):
+        return os.path.join(self.path, name)
+
+    def read(self, name):
+        try:
+            with open(self.file(name), "rb") as f:
+                return f.read()
+        except FileNotFoundError:
+            return None
+
+    def write(self, name, data):
+        with open(self.file(name), "wb") as f:
+            f.write(data)
+
+
+def make_root():
+    root = tempfile.mkdtemp(prefix="mock-midterm-reliability-")
+    os.chmod(root, 0o755)
+    tools = os.path.join(root, "tools")
+    os.makedirs(tools)
+    for name, text in STAND_INS.items():
+        path = os.path.join(tools, name)
+        with open(path, "w") as f:
+            f.write(text)
+        os.chmod(path, 0o755)
+    program = os.path.join(root, "mock-midterm")
+    shutil.copy(PROGRAM, program)
+    os.chmod(program, 0o755)
+    return root
+
+
+def remove_root(root):
+    for folder, dirs, _ in os.walk(root):
+        for d in dirs:
+            try:
+                os.chmod(os.path.join(folder, d), 0o755)
+            except OSError:
+                pass
+    shutil.rmtree(root, ignore_errors=True)
+
+
+def program_in(root):
+    return os.path.join(root, "mock-midterm")
+
+
+def environment(root, extra=None):
+    env = {"PATH": os.path.join(root, "tools"), "LC_ALL": "C"}
+    if extra:
+        env.update(extra)
+    return env
+
+
+def other_user():
+    """(uid, gid) to run as so that permissions count, or None when the test
+    already runs as an ordinary user."""
+    return (NOBODY, NOBODY) if os.geteuid() == 0 else None
+
+
+def give_to_runner(path):
+    """Makes `path` belong to whoever other_user() runs the program as."""
+    user = other_user()
+    if user:
+        os.chown(path, *user)
+
+
+def run(root, folder, input_bytes, timeout=30, as_other_user=False, env=None, **popen_args):
+    """Runs the program in the folder; returns (status, stdout, stderr)."""
+    user = other_user() if as_other_user else None
+    extra = {}
+    if user:
+        extra = {"user": user[0], "group": user[1], "extra_groups": []}
+    result = subprocess.run([program_in(root)], cwd=folder.path, input=input_bytes,
+                            capture_output=True, timeout=timeout,
+                            env=environment(root, env), **extra, **popen_args)
+    return result.returncode, result.stdout.decode(errors="replace"), \
+        result.stderr.decode(errors="replace")
+

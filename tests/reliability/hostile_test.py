@@ -1,0 +1,413 @@
+"""The built program in hostile folders, with hostile files and a broken
+console. Each case states what the program must do and checks that the exam
+is not lost: "exam.dat" keeps the last record saved, and a later start still
+comes back with the same student and questions.
+
+When run as root the program runs as user nobody where permissions matter,
+since root ignores them. Disk full uses a small tmpfs in a private mount
+namespace when the system allows one, and a file size limit always."""
+
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import time
+import unittest
+
+import harness
+
+ROOT = None
+FINISHED = None  # the record of a finished first start: ID 123, group 3
+
+
+def setUpModule():
+    global ROOT, FINISHED
+    harness.check_program()
+    ROOT = harness.make_root()
+    real_tcc = shutil.which("tcc")
+    if real_tcc:  # the real compiler tells more than the stand-in
+        os.remove(os.path.join(ROOT, "tools", "tcc"))
+        os.symlink(real_tcc, os.path.join(ROOT, "tools", "tcc"))
+    folder = harness.ExamFolder(ROOT, "finished")
+    status, _, _ = harness.run(ROOT, folder, b"123\n3\nE")
+    assert status == 0
+    FINISHED = folder.read("exam.dat")
+
+
+def tearDownModule():
+    harness.remove_root(ROOT)
+
+
+_count = 0
+
+
+def new_folder(stored_state=None, owned_by_runner=False):
+    global _count
+    _count += 1
+    folder = harness.ExamFolder(ROOT, "case-%d" % _count)
+    if stored_state is not None:
+        folder.write("exam.dat", harness.record_bytes(FINISHED, stored_state))
+    if owned_by_runner:
+        for name in [""] + os.listdir(folder.path):
+            harness.give_to_runner(folder.file(name) if name else folder.path)
+    return folder
+
+
+def listing(folder):
+    """Every name in the folder with its type and content."""
+    result = {}
+    for name in sorted(os.listdir(folder.path)):
+        path = folder.file(name)
+        if os.path.islink(path):
+            result[name] = ("link", os.readlink(path))
+        elif os.path.isdir(path):
+            result[name] = ("folder", tuple(sorted(os.listdir(path))))
+        elif os.path.isfile(path):
+            with open(path, "rb") as f:
+                result[name] = ("file", f.read(), os.stat(path).st_mode)
+        else:
+            result[name] = ("other", os.stat(path).st_mode)
+    return result
+
+
+class TestCase(unittest.TestCase):
+    def assertFinishedAs(self, folder, state=harness.EXITING):
+        """exam.dat holds the finished exam's student and questions."""
+        data = folder.read("exam.dat")
+        self.assertIsNotNone(data, "exam.dat is gone")
+        self.assertEqual(len(data), harness.RECORD_SIZE)
+        self.assertEqual(data[4:112], FINISHED[4:112], "student or question 1 changed")
+        self.assertEqual(harness.Record(data).state, state)
+        self.assertIsNone(folder.read("exam.dat.tmp"))
+
+    def assertToldOnce(self, err, message):
+        self.assertEqual(err.count(message), 1, err)
+
+
+class ReadOnlyFolder(TestCase):
+    """Nothing can be written: the exam goes on and says once that it cannot
+    be saved."""
+
+    def read_only(self, folder):
+        if harness.other_user() is None:
+            os.chmod(folder.path, 0o555)
+        # otherwise the folder belongs to root and the program runs as nobody
+
+    def test_first_start_goes_on_and_says_once(self):
+        folder = new_folder()
+        self.read_only(folder)
+        status, out, err = harness.run(ROOT, folder, b"123\n3\nE", as_other_user=True)
+        self.assertEqual(status, 0)
+        self.assertTrue(out.endswith("exiting.\n"), out)
+        self.assertToldOnce(err, "cannot save exam.dat: Permission denied. The exam goes on")
+        self.assertIn("cannot write q1plot.dat: Permission denied", err)
+        self.assertIn("cannot write MOCK_MIDTERM.txt: Permission denied", err)
+        self.assertEqual(os.listdir(folder.path), [])
+
+    def test_stored_exam_restores_and_is_left_as_it_was(self):
+        folder = new_folder(stored_state=harness.EXITING - 1)
+        before = listing(folder)
+        self.read_only(folder)
+        status, out, err = harness.run(ROOT, folder, b"E", as_other_user=True)
+        self.assertEqual(status, 0)
+        self.assertIn("Restoring to previously saved state", out)
+        self.assertToldOnce(err, "cannot save exam.dat")
+        self.assertEqual(listing(folder), before)
+
+
+class UnusableWorkspace(TestCase):
+    """An "exam.dat" that cannot be read: status 1, a clear error, nothing touched."""
+
+    def check_refused(self, folder, reason, as_other_user=False):
+        before = listing(folder)
+        status, out, err = harness.run(ROOT, folder, b"123\n3\nE", as_other_user=as_other_user)
+        self.assertEqual(status, 1)
+        self.assertEqual(out, "")
+        self.assertEqual(err, "mock-midterm: cannot read exam.dat: %s\n" % reason)
+        self.assertEqual(listing(folder), before)
+
+    def test_kinds_of_unusable_workspace(self):
+        cases = {
+            "a folder": (lambda f: os.mkdir(f.file("exam.dat")), "it is not a regular file"),
+            "a folder holding files": (lambda f: (os.mkdir(f.file("exam.dat")),
+                                                  f.write("exam.dat/exam.dat", FINISHED)),
+                                       "it is not a regular file"),
+            "a dangling link": (lambda f: os.symlink("gone.dat", f.file("exam.dat")),
+                                "it is a link to nothing"),
+            "a link to a folder": (lambda f: (os.mkdir(f.file("old")),
+                                              os.symlink("old", f.file("exam.dat"))),
+                                   "it is not a regular file"),
+            "a named pipe": (lambda f: os.mkfifo(f.file("exam.dat")), "it is not a regular file"),
+        }
+        for name, (make, reason) in cases.items():
+            with self.subTest(name):
+                folder = new_folder()
+                make(folder)
+                self.check_refused(folder, reason)
+
+    def test_unreadable_file(self):
+        folder = new_folder(stored_state=harness.EXITING, owned_by_runner=True)
+        os.chmod(folder.file("exam.dat"), 0)
+        self.check_refused(folder, "Permission denied", as_other_user=True)
+
+
+class BadWorkspaceContent(TestCase):
+    """What a start makes of odd bytes in "exam.dat"."""
+
+    def test_short_or_empty_file_starts_a_new_exam(self):
+        for size in (0, 1, 143):
+            with self.subTest(size=size):
+                folder = new_folder()
+                folder.write("exam.dat", FINISHED[:size])
+                status, out, _ = harness.run(ROOT, folder, b"123\n3\nE")
+                self.assertEqual(status, 0)
+                self.assertIn("Enter your ID number: ", out)
+                self.assertFinishedAs(folder)
+
+    def test_longer_file_gives_its_first_record(self):
+        folder = new_folder()
+        folder.write("exam.dat", harness.record_bytes(FINISHED, 8) + b"\xff" * 156)
+        status, out, _ = harness.run(ROOT, folder, b"E")
+        self.assertEqual(status, 0)
+        self.assertNotIn("Enter your ID number", out)
+        self.assertFinishedAs(folder)
+
+    def test_unknown_state_ends_at_once_and_keeps_the_file(self):
+        for state in (10, 77, -1, -2147483648):
+            with self.subTest(state=state):
+                folder = new_folder()
+                stored = harness.record_bytes(FINISHED, state)
+                folder.write("exam.dat", stored)
+                status, out, _ = harness.run(ROOT, folder, b"123\n3\nE")
+                self.assertEqual(status, 0)
+                self.assertEqual(out, "Exam workspace exists. Restoring to previously saved state.\n")
+                self.assertEqual(folder.read("exam.dat"), stored)
+
+    def test_leftover_temp_file_is_replaced(self):
+        folder = new_folder(stored_state=4)
+        folder.write("exam.dat.tmp", b"torn")
+        status, _, err = harness.run(ROOT, folder, b"E")
+        self.assertEqual((status, err), (0, ""))
+        self.assertFinishedAs(folder)
+
+    def test_temp_name_taken_by_a_folder(self):
+        # Every save fails; the exam goes on and the stored one stays.
+        folder = new_folder(stored_state=6)
+        os.mkdir(folder.file("exam.dat.tmp"))
+        folder.write("exam.dat.tmp/x", b"")
+        before = folder.read("exam.dat")
+        status, out, err = harness.run(ROOT, folder, b"E")
+        self.assertEqual(status, 0)
+        self.assertIn("MOCK_MIDTERM.txt has been generated", out)
+        self.assertToldOnce(err, "cannot save exam.dat: Is a directory")
+        self.assertEqual(folder.read("exam.dat"), before)
+
+
+class DiskFull(TestCase):
+    """A save that cannot be written keeps the previous "exam.dat"."""
+
+    def test_full_tmpfs(self):
+        unshare = shutil.which("unshare")
+        if unshare is None or subprocess.run([unshare, "-m", "true"], capture_output=True).returncode != 0:
+            self.skipTest("no private mount namespace here")
+        folder = new_folder()
+        stored = harness.record_bytes(FINISHED, 3)
+        saved = os.path.join(ROOT, "disk-full-stored")
+        with open(saved, "wb") as f:
+            f.write(stored)
+        answers = os.path.join(ROOT, "disk-full-input")
+        with open(answers, "wb") as f:
+            f.write(b"E")
+        result = os.path.join(ROOT, "disk-full")
+        script = r'''
+            mount -t tmpfs -o size=16k,mode=755 tmpfs "$1" || exit 99
+            cp "$2" "$1/exam.dat"
+            dd if=/dev/zero of="$1/filler" bs=1024 2>/dev/null
+            cd "$1"
+            PATH="$6" "$3" < "$4" > "$5.out" 2> "$5.err"
+            echo $? > "$5.status"
+            cp exam.dat "$5.exam"
+            ls -a > "$5.names"
+        '''
+        tools = harness.environment(ROOT)["PATH"]
+        run = subprocess.run([unshare, "-m", "--propagation", "private", "sh", "-c", script, "sh",
+                              folder.path, saved, harness.program_in(ROOT), answers, result, tools],
+                             capture_output=True, timeout=30)
+        if run.returncode == 99:
+            self.skipTest("tmpfs cannot be mounted here")
+
+        def read(ext):
+            with open(result + ext, "rb") as f:
+                return f.read().decode(errors="replace")
+        self.assertEqual(read(".status").strip(), "0")
+        err = read(".err")
+        self.assertToldOnce(err, "cannot save exam.dat: No space left on device")
+        self.assertIn("cannot write q1plot.dat: No space left on device", err)
+        with open(result + ".exam", "rb") as f:
+            self.assertEqual(f.read(), stored)
+        self.assertNotIn("exam.dat.tmp", read(".names").split())
+
+    def run_limited(self, folder, ignore_signal):
+        def limit():
+            import resource
+            if ignore_signal:
+                signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
+            resource.setrlimit(resource.RLIMIT_FSIZE, (100, 100))
+        return harness.run(ROOT, folder, b"E", preexec_fn=limit)
+
+    def test_file_size_limit_makes_every_write_short(self):
+        folder = new_folder(stored_state=3)
+        before = folder.read("exam.dat")
+        status, out, err = self.run_limited(folder, ignore_signal=True)
+        self.assertEqual(status, 0)
+        self.assertTrue(out.endswith("exiting.\n"), out)
+        self.assertToldOnce(err, "cannot save exam.dat: File too large")
+        self.assertEqual(folder.read("exam.dat"), before)
+        self.assertIsNone(folder.read("exam.dat.tmp"))
+
+    def test_killed_by_the_size_limit_in_mid_save(self):
+        # SIGXFSZ's default action ends the program inside its first save.
+        folder = new_folder(stored_state=3)
+        before = folder.read("exam.dat")
+        status, _, _ = self.run_limited(folder, ignore_signal=False)
+        self.assertEqual(status, -signal.SIGXFSZ)
+        self.assertEqual(folder.read("exam.dat"), before)
+        status, _, err = harness.run(ROOT, folder, b"E")
+        self.assertEqual((status, err), (0, ""))
+        self.assertFinishedAs(folder)
+
+
+class AnswerFileAndOutputs(TestCase):
+    """A bad "signals.c" or an output file that cannot be written: the
+    program goes on, says what failed, and "exam.dat" stays right."""
+
+    def test_bad_signals_c(self):
+        cases = {
+            "a folder": lambda f: os.mkdir(f.file("signals.c")),
+            "empty": lambda f: f.write("signals.c", b""),
+            "not C": lambda f: f.write("signals.c", b"\x00\xff PK\x03\x04 not C at all {{{\n" * 1000),
+            "huge": lambda f: f.write("signals.c", b"/* " + b"x" * (64 << 20) + b" */\n"
+                                      b"double x(double t) { return t; }\n"),
+        }
+        for name, make in cases.items():
+            with self.subTest(name):
+                folder = new_folder(stored_state=8)
+                make(folder)
+                started = time.monotonic()
+                status, out, err = harness.run(ROOT, folder, b"YE", timeout=60)
+                self.assertEqual(status, 0)
+                self.assertLess(time.monotonic() - started, 30)
+                self.assertIn("Checking signals.c...", out)
+                self.assertTrue(out.endswith("exiting.\n"), out)
+                if name == "a folder":
+                    self.assertIn("Error opening file: signals.c", out)
+                if name in ("a folder", "not C"):
+                    self.assertNotIn("ok\n", out)
+                    self.assertTrue(name == "a folder" or err, "the compiler said nothing")
+                self.assertFinishedAs(folder)
+
+    def test_outputs_that_cannot_be_written(self):
+        # (file, stored state that writes it, input)
+        outputs = [("q1plot.dat", None, b"123\n3\nE"),
+                   ("MOCK_MIDTERM.txt", None, b"123\n3\nE"),
+                   ("defs.tex", 7, b"E")]
+        for name, state, answers in outputs:
+            for kind in ("folder", "read-only"):
+                with self.subTest(file=name, kind=kind):
+                    folder = new_folder(stored_state=state, owned_by_runner=True)
+                    if kind == "folder":
+                        os.mkdir(folder.file(name))
+                        reason = "Is a directory"
+                    else:
+                        folder.write(name, b"kept\n")
+                        harness.give_to_runner(folder.file(name))
+                        os.chmod(folder.file(name), 0o444)
+                        reason = "Permission denied"
+                    status, out, err = harness.run(ROOT, folder, answers, as_other_user=True)
+                    self.assertEqual(status, 0)
+                    self.assertTrue(out.endswith("exiting.\n"), out)
+                    self.assertToldOnce(err, "cannot write %s: %s" % (name, reason))
+                    if kind == "read-only":
+                        self.assertEqual(folder.read(name), b"kept\n")
+                    self.assertFinishedAs(folder)
+
+
+class BrokenConsole(TestCase):
+    """Standard input or output gone: the program ends promptly, and what it
+    saved is a whole record."""
+
+    def start(self, folder, answers=b"", close=(), stdout=subprocess.DEVNULL, ignore_pipe=False):
+        def prepare():
+            for fd in close:
+                os.close(fd)
+            if ignore_pipe:
+                signal.signal(signal.SIGPIPE, signal.SIG_IGN)
+        stdin = subprocess.PIPE if 0 not in close else None
+        started = time.monotonic()
+        process = subprocess.Popen([harness.program_in(ROOT)], cwd=folder.path, stdin=stdin,
+                                   stdout=None if 1 in close else stdout, stderr=subprocess.PIPE,
+                                   env=harness.environment(ROOT), preexec_fn=prepare)
+        _, err = process.communicate(answers if stdin else None, timeout=10)
+        self.assertLess(time.monotonic() - started, 5, "the program did not end promptly")
+        return process.returncode, err.decode()
+
+    def test_standard_input_closed(self):
+        folder = new_folder()
+        status, _ = self.start(folder, close=(0,))
+        self.assertEqual(status, 255)  # the student could not be identified
+        self.assertEqual(harness.Record(folder.read("exam.dat")).state, 1)
+        folder = new_folder(stored_state=2)
+        status, _ = self.start(folder, close=(0,))
+        self.assertEqual(status, 0)
+        self.assertFinishedAs(folder)
+
+    def test_standard_output_closed(self):
+        # Files the program opens may take descriptor 1; nothing meant for
+        # the console may end up in them.
+        for state in (None, 2, 7):
+            with self.subTest(stored=state):
+                folder = new_folder(stored_state=state)
+                answers = b"123\n3\nE" if state is None else b"\rE"
+                status, err = self.start(folder, answers, close=(1,))
+                self.assertEqual(status, 0, err)
+                self.assertFinishedAs(folder)
+                text = folder.read("MOCK_MIDTERM.txt")
+                if text is not None:
+                    self.assertTrue(text.startswith(b"Mock Midterm Exam\nID Number: 123\n"), text[:80])
+                    self.assertNotIn(b"Press <Y>", text)
+
+    def pipe_without_reader(self):
+        reader, writer = os.pipe()
+        os.close(reader)
+        return writer
+
+    def test_output_to_a_closed_pipe_ends_the_program(self):
+        for state in (None, 8):
+            with self.subTest(stored=state):
+                folder = new_folder(stored_state=state)
+                before = folder.read("exam.dat")
+                writer = self.pipe_without_reader()
+                status, _ = self.start(folder, b"123\n3\nE", stdout=writer)
+                os.close(writer)
+                self.assertEqual(status, -signal.SIGPIPE)
+                after = folder.read("exam.dat")
+                if state is None:  # ended at the first prompt, after the first save
+                    self.assertEqual(harness.Record(after).state, 1)
+                else:  # ended at the restore message, before any save
+                    self.assertEqual(after, before)
+                status, _, _ = harness.run(ROOT, folder, b"123\n3\nE" if state is None else b"E")
+                self.assertEqual(status, 0)
+                self.assertFinishedAs(folder)
+
+    def test_output_to_a_closed_pipe_with_the_signal_ignored(self):
+        folder = new_folder()
+        writer = self.pipe_without_reader()
+        status, _ = self.start(folder, b"123\n3\nE", stdout=writer, ignore_pipe=True)
+        os.close(writer)
+        self.assertEqual(status, 0)
+        self.assertFinishedAs(folder)
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
