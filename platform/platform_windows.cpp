@@ -135,6 +135,40 @@ int readConsoleKey() {
     return key;
 }
 
+// Whether _getch would find a character or a function or arrow key.
+bool isKeyPress(const INPUT_RECORD& event) {
+    if (event.EventType != KEY_EVENT || event.Event.KeyEvent.bKeyDown == 0) {
+        return false;
+    }
+    const WORD key = event.Event.KeyEvent.wVirtualKeyCode;
+    return event.Event.KeyEvent.uChar.AsciiChar != 0 || (key >= VK_PRIOR && key <= VK_DOWN) ||
+           key == VK_INSERT || key == VK_DELETE || (key >= VK_F1 && key <= VK_F12);
+}
+
+// _kbhit as it should be: wine's counts the console's events without looking
+// at them and finds none until someone does. What comes before the first key
+// press (key releases, Shift alone, the mouse, focus) is of no use to _getch,
+// which would skip it anyway, so it is taken out, and the queue cannot grow.
+bool consoleKeyWaiting(HANDLE input) {
+    if (_kbhit() != 0) {
+        return true;
+    }
+    INPUT_RECORD events[64];
+    DWORD count = 0;
+    if (PeekConsoleInputA(input, events, 64, &count) == 0) {
+        return false;
+    }
+    DWORD useless = 0;
+    while (useless < count && !isKeyPress(events[useless])) {
+        ++useless;
+    }
+    if (useless > 0) {
+        DWORD removed = 0;
+        ReadConsoleInputA(input, events, useless, &removed);
+    }
+    return useless < count;
+}
+
 bool mustRetry(DWORD error) {
     // Antivirus and indexers open fresh files for a moment; that passes.
     return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
@@ -171,7 +205,7 @@ int keyWaiting() {
     }
     const HANDLE input = standardInput();
     if (isConsole(input)) {
-        return _kbhit() != 0 ? 1 : 0;
+        return consoleKeyWaiting(input) ? 1 : 0;
     }
     if (GetFileType(input) == FILE_TYPE_PIPE) {
         DWORD available = 0;
