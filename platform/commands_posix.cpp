@@ -64,7 +64,7 @@ std::string searchPath(const std::string& name) {
     for (;;) {
         const std::size_t end = folders.find(':', start);
         std::string folder = folders.substr(start, end == std::string::npos ? end : end - start);
-        const std::string candidate = (folder.empty() ? "." : folder) + "/" + name;
+        std::string candidate = (folder.empty() ? "." : folder) + "/" + name;
         if (isProgram(candidate)) {
             return candidate;
         }
