@@ -29,7 +29,9 @@ sanitized() {
   cmake --preset sanitize && cmake --build --preset sanitize -j"$jobs" && ctest --preset sanitize -j"$jobs"
 }
 optional_part() {
-  local name=$1 script=$2 tool=$3
+  local name=$1 tool=$2
+  shift 2
+  local script=$1
   if [ ! -x "$script" ]; then
     return
   fi
@@ -41,13 +43,13 @@ optional_part() {
     fi
     return
   fi
-  run_part "$name" "$script"
+  run_part "$name" "$@"
 }
 
 run_part "plain build and tests" plain
 run_part "sanitizer build and tests" sanitized
-optional_part "Windows build under wine" .ci/windows.sh x86_64-w64-mingw32-g++
-optional_part "reliability checks" .ci/reliability.sh clang
+optional_part "Windows build under wine" x86_64-w64-mingw32-g++ .ci/windows.sh build/mock-midterm
+optional_part "reliability checks" clang .ci/reliability.sh
 
 echo
 echo "=== summary"
