@@ -1,16 +1,20 @@
 // The exam's command lines are written for the Windows command interpreter.
 // POSIX has none, so this is a small interpreter of our own that does what
 // each of those lines means: `del` is built in, Windows paths and ".exe"
-// names find their POSIX programs, and pdflatex gets options it understands.
+// names find their POSIX programs, pdflatex gets options it understands, and
+// a tcc line that links gets the math library that Windows links by itself.
 // Programs run directly: nothing of the line reaches a shell.
 #include <dirent.h>
 #include <fnmatch.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -116,6 +120,19 @@ Words pdflatexArguments(const Words& words) {
     return arguments;
 }
 
+// Windows' C library holds the math functions; here they are in libm, which
+// tcc links only when asked. A compile-only or preprocessing line links nothing.
+Words tccArguments(const Words& words) {
+    for (const std::string& word : words) {
+        if (word == "-c" || word == "-E" || word == "-run") {
+            return words;
+        }
+    }
+    Words arguments = words;
+    arguments.push_back("-lm");
+    return arguments;
+}
+
 // Removes the regular files of the working folder that match any of the
 // patterns; matching nothing is not an error.
 int deleteMatching(const Words& words) {
@@ -139,7 +156,44 @@ int deleteMatching(const Words& words) {
     return 0;
 }
 
-int runProgram(const std::string& program, const Words& arguments) {
+// Waits for the child to end, or kills it once the time limit has passed.
+// Returns 0 with its wait status, -1 when waiting failed, commandTimedOut.
+int waitForChild(pid_t child, int seconds, int* status) {
+    if (seconds <= 0) {
+        while (waitpid(child, status, 0) == -1) {
+            if (errno != EINTR) {
+                return -1;
+            }
+        }
+        return 0;
+    }
+    // Polling keeps SIGCHLD and the signal mask untouched; a program that
+    // ends at once costs a millisecond, a long one 20 ms at most.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    long pauseNanoseconds = 1000000;
+    for (;;) {
+        const pid_t ended = waitpid(child, status, WNOHANG);
+        if (ended == child) {
+            return 0;
+        }
+        if (ended == -1 && errno != EINTR) {
+            return -1;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            kill(child, SIGKILL);
+            while (waitpid(child, status, 0) == -1 && errno == EINTR) {
+            }
+            return commandTimedOut;
+        }
+        const timespec pause{0, pauseNanoseconds};
+        nanosleep(&pause, nullptr);
+        pauseNanoseconds = std::min(pauseNanoseconds * 2, 20000000L);
+    }
+}
+
+// Only the program itself is stopped at the time limit, not what it started:
+// it stays in our process group so that Ctrl-C reaches it too.
+int runProgram(const std::string& program, const Words& arguments, int seconds) {
     std::vector<char*> argv;
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -152,19 +206,17 @@ int runProgram(const std::string& program, const Words& arguments) {
         return notFoundStatus;
     }
     int status = 0;
-    while (waitpid(child, &status, 0) == -1) {
-        if (errno != EINTR) {
-            return -1;
-        }
+    const int waited = waitForChild(child, seconds, &status);
+    if (waited != 0) {
+        return waited;
     }
     if (WIFEXITED(status)) {
         return WEXITSTATUS(status);
     }
     return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
-}  // namespace
 
-int runCommand(const char* commandLine) {
+int runCommandLine(const char* commandLine, int seconds) {
     const Words words = splitWords(commandLine);
     if (words.empty()) {
         return 0;
@@ -178,6 +230,19 @@ int runCommand(const char* commandLine) {
         std::fprintf(stderr, "%s: command not found\n", words[0].c_str());
         return notFoundStatus;
     }
-    const bool isPdflatex = withoutExe(program.substr(program.rfind('/') + 1)) == "pdflatex";
-    return runProgram(program, isPdflatex ? pdflatexArguments(words) : words);
+    const std::string name = withoutExe(program.substr(program.rfind('/') + 1));
+    if (name == "pdflatex") {
+        return runProgram(program, pdflatexArguments(words), seconds);
+    }
+    if (name == "tcc") {
+        return runProgram(program, tccArguments(words), seconds);
+    }
+    return runProgram(program, words, seconds);
+}
+}  // namespace
+
+int runCommand(const char* commandLine) { return runCommandLine(commandLine, 0); }
+
+int runCommandWithTimeLimit(const char* commandLine, int seconds) {
+    return runCommandLine(commandLine, seconds);
 }

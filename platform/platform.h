@@ -29,6 +29,16 @@ void pauseMilliseconds(int milliseconds);
 // returns its exit status: 0 for success, 127 when the program is not found.
 int runCommand(const char* commandLine);
 
+// What runCommandWithTimeLimit returns for a program it had to stop.
+constexpr int commandTimedOut = -2;
+
+// Runs one command line as runCommand does, but stops the program once it
+// has run for the given number of seconds (no limit when seconds <= 0), so a
+// program that never ends cannot hang its caller. A program that crashes is
+// ended without any dialog waiting for the student.
+// Returns the exit status as runCommand does, or commandTimedOut.
+int runCommandWithTimeLimit(const char* commandLine, int seconds);
+
 // Pushes what was written to the file down to the disk.
 // Returns 0, or -1 with errno set.
 int flushToDisk(std::FILE* file);
