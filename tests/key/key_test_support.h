@@ -1,0 +1,45 @@
+// Exam records for the answer key's tests, made as the exam makes them.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+#include "exam/record.h"
+
+// The record of an exam whose Question 1 triangle starts at s with peak a,
+// whose pulse of height b runs from p to p + 1, and whose Question 2 asks for
+// y(t) = x(2t + k); saved at the menu, as a finished exam is.
+inline ExamRecord examRecord(int s, int a, int p, int b, int k) {
+    ExamRecord record{};
+    record.state = Menu;
+    record.idNum = 12345;
+    record.grpNum = 1;
+    record.q1Shift = s;
+    const int t[q1PointCount] = {-2, s, s + 1, s + 2, p, p, p + 1, p + 1, 8, 8, 8};
+    const int x[q1PointCount] = {0, 0, a, 0, 0, b, b, 0, 0, 0, 0};
+    for (int i = 0; i < q1PointCount; ++i) {
+        record.q1T[i] = t[i];
+        record.q1X[i] = x[i];
+    }
+    record.varQT = k;
+    record.varQK = 2;
+    record.varTstart = 0.25;
+    record.varTend = 0.5;
+    record.varAmp = -1;
+    return record;
+}
+
+// A fresh exam: s = 0, a = 3, p = 3, b = -1, k = 1.
+inline ExamRecord freshRecord() { return examRecord(0, 3, 3, -1, 1); }
+
+// Reads a file as text, so Windows' "\r\n" comes back as "\n".
+inline std::string readText(const char* name) {
+    std::string text;
+    if (std::FILE* file = std::fopen(name, "r")) {
+        for (int c = std::fgetc(file); c != EOF; c = std::fgetc(file)) {
+            text += static_cast<char>(c);
+        }
+        std::fclose(file);
+    }
+    return text;
+}
