@@ -27,7 +27,8 @@ import sys
 import threading
 import time
 
-import harness
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+import harness  # noqa: E402
 
 SEED = 20260317
 KILLS = int(os.environ.get("MOCK_MIDTERM_KILLS", "500"))

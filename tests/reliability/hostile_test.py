@@ -15,7 +15,8 @@ import sys
 import time
 import unittest
 
-import harness
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+import harness  # noqa: E402
 
 ROOT = None
 FINISHED = None  # the record of a finished first start: ID 123, group 3

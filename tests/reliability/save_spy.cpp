@@ -4,7 +4,8 @@
 // MOCK_MIDTERM_SAVE_LOG=path  before each rename onto "exam.dat", appends the
 //                             bytes being renamed to `path`, so a test learns
 //                             every record the program saved, in order.
-// MOCK_MIDTERM_SAVE_DELAY_MS=n  sleeps n ms in each fsync and before each
+// MOCK_MIDTERM_SAVE_DELAY_MS=n  sleeps n ms before each flush of a file (not
+//                             of the console), in each fsync and before each
 //                             rename, so that a kill at a random instant
 //                             often lands in the middle of a save.
 #include <dlfcn.h>
@@ -12,6 +13,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -59,6 +61,14 @@ void appendCopy(const char* source, const char* logPath) {
     close(in);
 }
 }  // namespace
+
+extern "C" int fflush(FILE* stream) {
+    static const auto real = nextFunction<int (*)(FILE*)>("fflush");
+    if (stream != nullptr && stream != stdout && stream != stderr) {
+        pauseIfAsked();
+    }
+    return real(stream);
+}
 
 extern "C" int fsync(int descriptor) {
     static const auto real = nextFunction<int (*)(int)>("fsync");
