@@ -135,7 +135,7 @@ struct Panel {
 
 std::string formatNumber(double value) {
     if (value == 0) {
-        value = 0;  // turns -0 into 0
+        value = std::fabs(value);  // never "-0"
     }
     char buffer[40];
     const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
@@ -152,7 +152,9 @@ std::string formatStepSum(const std::vector<StepTerm>& terms) {
         const std::string argument = shiftedTime(term.at);
         const std::string step = "u(" + argument + ")";
         parts.emplace_back(term.step, step);
-        parts.emplace_back(term.ramp, (term.at == 0 ? "t" : "(" + argument + ")") + "*" + step);
+        std::string ramp = term.at == 0 ? "t" : "(" + argument + ")";
+        ramp += "*" + step;
+        parts.emplace_back(term.ramp, ramp);
     }
     return formatSum(parts);
 }
