@@ -1,0 +1,303 @@
+#include "key/grade.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "key/key_text.h"
+#include "platform/platform.h"
+
+namespace {
+constexpr int gridStart = -4;
+constexpr int gridEnd = 10;
+constexpr int gridStepsPerUnit = 64;
+// Near enough to a breakpoint to see the piece on either side of it, and a
+// power of two, so the times stay exact.
+constexpr double besideDistance = 1.0 / 1048576;
+
+constexpr const char* compileCommand = "tcc.exe -o .key-harness.exe .key-harness.c signals.c";
+
+// C's hexadecimal notation carries a double exactly, whatever the C
+// library's decimal conversions do.
+std::string hexLiteral(double value) {
+    char buffer[40];
+    const double magnitude = std::fabs(value);
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::hex);
+    const std::string digits = error == std::errc{} ? std::string(buffer, end) : "0p+0";
+    return (value < 0 ? "-0x" : "0x") + digits;
+}
+
+// "at t = 3", or "just before t = 3 (at t = 2.9999990463256836)".
+std::string describe(const GradePoint& point) {
+    if (point.side == 0) {
+        return "at t = " + formatNumber(point.t);
+    }
+    return (point.side < 0 ? "just before t = " : "just after t = ") + formatNumber(point.near) +
+           " (at t = " + formatNumber(point.t) + ")";
+}
+
+bool parseNumber(const std::string& text, double* value) {
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, *value);
+    return error == std::errc{} && stop == end;
+}
+
+void removeScratchFiles() {
+    std::remove(harnessSourceName);
+    std::remove(harnessProgramName);
+    std::remove(harnessResultsName);
+}
+
+// Returns 0 with the file's bytes, -1 when it cannot be opened.
+int readWholeFile(const char* name, std::string* content) {
+    std::FILE* file = std::fopen(name, "rb");
+    if (file == nullptr) {
+        return -1;
+    }
+    content->clear();
+    char buffer[4096];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        content->append(buffer, count);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    return failed ? -1 : 0;
+}
+
+// A folder opens on POSIX but reads nothing, and would compile as empty.
+bool isReadableFile(const char* name) {
+    std::FILE* file = std::fopen(name, "r");
+    if (file == nullptr) {
+        return false;
+    }
+    const bool readable = std::fgetc(file) != EOF || std::ferror(file) == 0;
+    std::fclose(file);
+    return readable;
+}
+
+int writeTextFile(const char* name, const std::string& content) {
+    std::FILE* file = std::fopen(name, "w");
+    if (file == nullptr) {
+        return -1;
+    }
+    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
+    return std::fclose(file) == 0 && written ? 0 : -1;
+}
+}  // namespace
+
+std::vector<GradePoint> gradingPoints(const AnswerKey& key) {
+    std::vector<GradePoint> points;
+    for (int i = 0; i <= (gridEnd - gridStart) * gridStepsPerUnit; ++i) {
+        const double t = gridStart + static_cast<double>(i) / gridStepsPerUnit;
+        points.push_back({t, t, 0});
+    }
+    auto addBreakpoint = [&points](double b) {
+        if (std::isfinite(b)) {
+            points.push_back({b, b, 0});
+            points.push_back({b - besideDistance, b, -1});
+            points.push_back({b + besideDistance, b, 1});
+        }
+    };
+    for (const Signal* signal : {&key.x, &key.y, &key.r}) {
+        for (const Piece& piece : signal->pieces) {
+            addBreakpoint(piece.from);
+        }
+    }
+    // Where the plot starts and ends, though x is 0 on both sides.
+    for (double b : {key.xStart, key.xEnd, key.yStart, key.yEnd}) {
+        addBreakpoint(b);
+    }
+    // At one time, keep the breakpoint itself rather than a neighbour's side.
+    std::sort(points.begin(), points.end(), [](const GradePoint& a, const GradePoint& b) {
+        return a.t != b.t ? a.t < b.t : std::abs(a.side) < std::abs(b.side);
+    });
+    points.erase(std::unique(points.begin(), points.end(),
+                             [](const GradePoint& a, const GradePoint& b) { return a.t == b.t; }),
+                 points.end());
+    return points;
+}
+
+std::string harnessSource(const std::vector<GradePoint>& points) {
+    std::string source =
+        "/* Written by mock-midterm-key to run the answers in signals.c at the\n"
+        "   grading times; removed again after grading. */\n"
+        "#include <stdio.h>\n"
+        "\n"
+        "double x(double t);\n"
+        "double y(double t);\n"
+        "double z(double t);\n"
+        "double r(double t);\n"
+        "\n"
+        "static const double gradingTimes[] = {\n";
+    for (const GradePoint& point : points) {
+        source += "    " + hexLiteral(point.t) + ",\n";
+    }
+    source +=
+        "};\n"
+        "\n"
+        "int main(int argc, char **argv)\n"
+        "{\n"
+        "    double (*f)(double);\n"
+        "    FILE *out;\n"
+        "    int i;\n"
+        "    const int count = (int)(sizeof gradingTimes / sizeof gradingTimes[0]);\n"
+        "\n"
+        "    if (argc != 3 || argv[1][0] == 0 || argv[1][1] != 0)\n"
+        "        return 2;\n"
+        "    switch (argv[1][0]) {\n"
+        "    case 'x': f = x; break;\n"
+        "    case 'y': f = y; break;\n"
+        "    case 'z': f = z; break;\n"
+        "    case 'r': f = r; break;\n"
+        "    default: return 2;\n"
+        "    }\n"
+        "    out = fopen(argv[2], \"w\");\n"
+        "    if (out == 0)\n"
+        "        return 2;\n"
+        "    for (i = 0; i < count; ++i) {\n"
+        "        double value;\n"
+        "        fprintf(out, \"%d\", i);\n"
+        "        fflush(out);\n"
+        "        value = f(gradingTimes[i]);\n"
+        "        fprintf(out, \" %.17g\\n\", value);\n"
+        "        fflush(out);\n"
+        "    }\n"
+        "    fprintf(out, \"end\\n\");\n"
+        "    return fclose(out) == 0 ? 0 : 2;\n"
+        "}\n";
+    return source;
+}
+
+int judgeFunction(const Signal& expected, const std::vector<GradePoint>& points,
+                  const std::string& results, int status, int timeLimitSeconds,
+                  std::string* verdict) {
+    std::size_t done = 0;  // points with a value
+    bool complete = false;
+    std::size_t start = 0;
+    while (start < results.size() && !complete) {
+        std::size_t end = results.find('\n', start);
+        if (end == std::string::npos) {
+            end = results.size();
+        }
+        std::string line = results.substr(start, end - start);
+        start = end + 1;
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        if (line == "end") {
+            complete = true;
+            break;
+        }
+        const std::size_t space = line.find(' ');
+        unsigned long index = 0;
+        const char* last = line.data() + (space == std::string::npos ? line.size() : space);
+        const auto [stop, error] = std::from_chars(line.data(), last, index);
+        if (error != std::errc{} || stop != last || index != done || done >= points.size() ||
+            space == std::string::npos) {
+            break;  // the run ended while working on point `done`
+        }
+        const std::string got = line.substr(space + 1);
+        const GradePoint& point = points[done];
+        const double before = leftValue(expected, point.t);
+        const double after = rightValue(expected, point.t);
+        double value = 0;
+        const bool right = parseNumber(got, &value) && std::isfinite(value) &&
+                           (std::fabs(value - before) <= gradeTolerance ||
+                            std::fabs(value - after) <= gradeTolerance);
+        if (!right) {
+            const std::string wanted = before == after ? formatNumber(before)
+                                                       : formatNumber(before) + " or " +
+                                                             formatNumber(after);
+            *verdict = "wrong " + describe(point);
+            *verdict += ": expected " + wanted;
+            *verdict += ", got " + got;
+            return 0;
+        }
+        ++done;
+    }
+    if (complete && done == points.size()) {
+        *verdict = "right";
+        return 1;
+    }
+    const std::string where =
+        done < points.size() ? describe(points[done]) : "after t = " + formatNumber(points.back().t);
+    if (status == commandTimedOut) {
+        *verdict = "wrong: no value within " + std::to_string(timeLimitSeconds) + " s " + where;
+    } else if (status != 0) {
+        *verdict = "wrong: it crashed " + where + " (exit status " + std::to_string(status) + ")";
+    } else {
+        *verdict = "wrong: the program ended " + where + " without a value";
+    }
+    return 0;
+}
+
+int gradeAttempt(const AnswerKey& key, const GradeTools& tools) {
+    if (!isReadableFile("signals.c")) {
+        std::fprintf(stderr, "mock-midterm-key: cannot grade: there is no readable signals.c here.\n");
+        return 2;
+    }
+    removeScratchFiles();
+    const std::vector<GradePoint> points = gradingPoints(key);
+    if (writeTextFile(harnessSourceName, harnessSource(points)) != 0) {
+        std::fprintf(stderr, "mock-midterm-key: cannot grade: cannot write %s in this folder.\n",
+                     harnessSourceName);
+        removeScratchFiles();
+        return 2;
+    }
+    std::printf("Compiling signals.c with the grading program...\n");
+    const int compiled = tools.services->runCommand(compileCommand);
+    if (compiled != 0) {
+        removeScratchFiles();
+        std::fflush(stdout);
+        if (compiled == 127) {
+            std::fprintf(stderr, "mock-midterm-key: cannot grade: the C compiler tcc was not found.\n");
+        } else {
+            std::fprintf(stderr,
+                         "mock-midterm-key: cannot grade: signals.c does not compile; the "
+                         "compiler's messages are above. It must define x, y, z and r, and no "
+                         "main.\n");
+        }
+        return 2;
+    }
+
+    struct Question {
+        const char* label;
+        const char* function;
+        const Signal* expected;
+    };
+    const Question questions[] = {
+        {"QUESTION 1  x(t)", "x", &key.x},
+        {"QUESTION 2  y(t)", "y", &key.y},
+        {"QUESTION 3  z(t)", "z", &key.y},
+        {"QUESTION 4  r(t)", "r", &key.r},
+    };
+    int rightCount = 0;
+    std::printf("\n");
+    for (const Question& question : questions) {
+        std::remove(harnessResultsName);
+        const std::string command =
+            std::string(".\\") + harnessProgramName + " " + question.function + " " + harnessResultsName;
+        const int status = tools.runWithTimeLimit(command.c_str(), tools.timeLimitSeconds);
+        std::string results;
+        if (readWholeFile(harnessResultsName, &results) != 0) {
+            removeScratchFiles();
+            std::fflush(stdout);
+            std::fprintf(stderr,
+                         "mock-midterm-key: cannot grade: the grading program did not run "
+                         "(status %d).\n",
+                         status);
+            return 2;
+        }
+        std::string verdict;
+        rightCount += judgeFunction(*question.expected, points, results, status,
+                                    tools.timeLimitSeconds, &verdict);
+        std::printf("%s: %s\n", question.label, verdict.c_str());
+    }
+    removeScratchFiles();
+    std::printf("\n%d of 4 right.\n", rightCount);
+    return rightCount == 4 ? 0 : 1;
+}

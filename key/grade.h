@@ -1,0 +1,56 @@
+// Grading a practice attempt: the student's x, y, z and r from "signals.c"
+// are compiled with a small test program of ours, run at many times, and
+// compared with the answer key by value.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "exam/services.h"
+#include "key/answer_key.h"
+
+// The scratch files of a grading, in the exam folder; removed afterwards.
+constexpr const char* harnessSourceName = ".key-harness.c";
+constexpr const char* harnessProgramName = ".key-harness.exe";
+constexpr const char* harnessResultsName = ".key-results.txt";
+
+// The student's value may differ from the key's by this much.
+constexpr double gradeTolerance = 1e-9;
+
+// A time at which the student's functions are run.
+struct GradePoint {
+    double t;
+    double near;  // the breakpoint t lies beside, or t itself
+    int side;     // -1 just before `near`, +1 just after it, 0 at it
+};
+
+// A grid from -4 to 10, every breakpoint of x, y and r with a point just
+// before and just after it, in increasing order of time, each time once.
+std::vector<GradePoint> gradingPoints(const AnswerKey& key);
+
+// The C source of the test program. Run as "<program> f <results file>" with
+// f one of x, y, z, r, it writes "i" and then " value" for point i, each
+// flushed at once, so the file tells how far a run got that ended early;
+// "end" follows the last point.
+std::string harnessSource(const std::vector<GradePoint>& points);
+
+// Judges one function from what its run wrote and the run's status (as
+// runCommandWithTimeLimit gives it). Returns 1 when every value is right,
+// 0 otherwise; *verdict is "right", or "wrong ..." with the first time that
+// differs, the expected value and the student's.
+// At a jump either one-sided value is right at the jump itself.
+int judgeFunction(const Signal& expected, const std::vector<GradePoint>& points,
+                  const std::string& results, int status, int timeLimitSeconds,
+                  std::string* verdict);
+
+struct GradeTools {
+    const ExamServices* services;  // its runCommand runs the compiler
+    int (*runWithTimeLimit)(const char* commandLine, int seconds);
+    int timeLimitSeconds;  // for each function's run
+};
+
+// Grades "signals.c" in the working folder and prints one line per question
+// and a total. Returns 0 when all four are right, 1 when any is wrong, 2 when
+// it could not grade: no "signals.c", no compiler, or the file does not
+// compile (the compiler's messages are then on the console).
+int gradeAttempt(const AnswerKey& key, const GradeTools& tools);

@@ -1,0 +1,194 @@
+#include "key/key_program.h"
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "exam/services.h"
+#include "exam/workspace.h"
+#include "key/key_text.h"
+#include "platform/platform.h"
+
+#ifndef MOCK_MIDTERM_KEY_VERSION
+#define MOCK_MIDTERM_KEY_VERSION "unknown"
+#endif
+
+namespace {
+constexpr const char* programName = "mock-midterm-key";
+// The exam draws q1.png with the same command.
+constexpr const char* plotCommand = "..\\gnuplot\\bin\\gnuplot.exe .key-plot.gp";
+constexpr int usageStatus = 2;
+constexpr int longestTimeLimit = 60;
+
+constexpr const char* usageText =
+    "Usage: mock-midterm-key COMMAND [OPTION]...\n"
+    "Checks a practice attempt of the mock midterm, in the exam folder it is run in.\n"
+    "\n"
+    "Commands:\n"
+    "  grade     compile signals.c and say, question by question, whether its\n"
+    "            x, y, z and r are right\n"
+    "  answers   print the answer key of this exam and draw x, y and r in key.png\n"
+    "\n"
+    "Options:\n"
+    "  --time-limit SECONDS  how long each answer function may run when grading,\n"
+    "                        1 to 60 (default 5)\n"
+    "  -h, --help            show this help and exit\n"
+    "  --version             show the version and exit\n"
+    "\n"
+    "Exit status of grade: 0 all right, 1 some wrong, 2 could not grade.\n"
+    "Exit status of answers: 0 done, 1 no exam with questions here, 2 key.png not drawn.\n"
+    "A wrong command line gives 2.\n";
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", programName, message.c_str(), programName);
+    return usageStatus;
+}
+
+void sayNoKey(const std::string& reason) {
+    std::fprintf(stderr, "%s: %s\n", programName, reason.c_str());
+}
+
+// Returns 0 with the seconds, -1 when the text is no whole number in range.
+int parseTimeLimit(std::string_view text, int* seconds) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size() || value < 1 ||
+        value > longestTimeLimit) {
+        return -1;
+    }
+    *seconds = value;
+    return 0;
+}
+
+int gradeCommand(int timeLimitSeconds) {
+    ExamRecord record{};
+    AnswerKey key{};
+    if (loadAnswerKey(&record, &key) != 0) {
+        return 2;
+    }
+    std::printf("Grading signals.c of ID %ld, group %d.\n", static_cast<long>(record.idNum),
+                record.grpNum);
+    const GradeTools tools{&platformServices(), runCommandWithTimeLimit, timeLimitSeconds};
+    return gradeAttempt(key, tools);
+}
+}  // namespace
+
+int loadAnswerKey(ExamRecord* record, AnswerKey* key) {
+    std::error_code error;
+    const auto status = std::filesystem::status(workspaceFileName, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        sayNoKey("there is no exam.dat here. Run this in your exam folder, once mock-midterm "
+                 "has made your questions.");
+        return -1;
+    }
+    if (status.type() != std::filesystem::file_type::regular) {
+        sayNoKey("cannot read exam.dat: it is not a regular file.");
+        return -1;
+    }
+    errno = 0;
+    if (loadWorkspace(record) != 0) {
+        const auto size = std::filesystem::file_size(workspaceFileName, error);
+        if (!error && size < examRecordSize) {
+            sayNoKey("exam.dat holds no exam: it has " + std::to_string(size) +
+                     " bytes, an exam has " + std::to_string(examRecordSize) + ".");
+        } else {
+            sayNoKey(std::string("cannot read exam.dat: ") +
+                     (errno != 0 ? std::strerror(errno) : "read failed") + ".");
+        }
+        return -1;
+    }
+    if (!questionsAreMade(*record)) {
+        sayNoKey("the exam in exam.dat has no questions yet: run mock-midterm until it has "
+                 "written MOCK_MIDTERM.txt.");
+        return -1;
+    }
+    if (makeAnswerKey(*record, key) != 0) {
+        sayNoKey("exam.dat is damaged: its questions do not make a signal.");
+        return -1;
+    }
+    return 0;
+}
+
+int printAnswerKey(const ExamServices& services) {
+    ExamRecord record{};
+    AnswerKey key{};
+    if (loadAnswerKey(&record, &key) != 0) {
+        return 1;
+    }
+    printAnswers(stdout, record, key);
+    // An old key.png left in place would look like this exam's if gnuplot failed.
+    std::remove(keyPlotName);
+    int status = -1;
+    if (writeKeyPlot(key, keyPlotScriptName, keyPlotDataName, keyPlotName) == 0) {
+        status = services.runCommand(plotCommand);
+    }
+    std::remove(keyPlotScriptName);
+    std::remove(keyPlotDataName);
+    std::error_code error;
+    if (status != 0 || !std::filesystem::exists(keyPlotName, error)) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: %s was not drawn (gnuplot status %d).\n", programName,
+                     keyPlotName, status);
+        return 2;
+    }
+    std::printf("\nThe plots of x, y and r are in %s.\n", keyPlotName);
+    return 0;
+}
+
+int runKeyProgram(int argc, const char* const* argv) {
+    std::string_view command;
+    int timeLimitSeconds = defaultTimeLimitSeconds;
+    bool timeLimitGiven = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view argument = argv[i];
+        if (argument == "-h" || argument == "--help") {
+            std::fputs(usageText, stdout);
+            return 0;
+        }
+        if (argument == "--version") {
+            std::printf("%s %s\n", programName, MOCK_MIDTERM_KEY_VERSION);
+            return 0;
+        }
+        if (argument == "--time-limit" || argument.substr(0, 13) == "--time-limit=") {
+            std::string_view value;
+            if (argument.size() > 12) {
+                value = argument.substr(13);
+            } else if (i + 1 < argc) {
+                value = argv[++i];
+            } else {
+                return usageError("--time-limit needs a number of seconds");
+            }
+            if (parseTimeLimit(value, &timeLimitSeconds) != 0) {
+                return usageError("--time-limit takes a whole number of seconds from 1 to 60, not '" +
+                                  std::string(value) + "'");
+            }
+            timeLimitGiven = true;
+            continue;
+        }
+        if (argument.size() > 1 && argument[0] == '-') {
+            return usageError("unknown option '" + std::string(argument) + "'");
+        }
+        if (!command.empty()) {
+            return usageError("unexpected argument '" + std::string(argument) + "'");
+        }
+        if (argument != "grade" && argument != "answers") {
+            return usageError("unknown command '" + std::string(argument) + "'");
+        }
+        command = argument;
+    }
+    if (command.empty()) {
+        return usageError("no command given: grade or answers");
+    }
+    if (command == "answers") {
+        if (timeLimitGiven) {
+            return usageError("--time-limit is for grade only");
+        }
+        return printAnswerKey(platformServices());
+    }
+    return gradeCommand(timeLimitSeconds);
+}

@@ -1,0 +1,380 @@
+// mock-midterm-key itself, run in an exam folder with the real tcc and
+// gnuplot, on answer files written as a student would write them.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "key/answer_key.h"
+#include "key/grade.h"
+#include "key/key_test_support.h"
+#include "key/key_text.h"
+#include "test_support.h"
+
+extern char** environ;
+
+namespace {
+bool onPath(const std::string& name) {
+    const char* path = std::getenv("PATH");
+    std::string folders = path != nullptr ? path : "";
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = folders.find(':', start);
+        const std::string folder = folders.substr(start, end - start);
+        if (access((folder + "/" + name).c_str(), X_OK) == 0) {
+            return true;
+        }
+        if (end == std::string::npos) {
+            return false;
+        }
+        start = end + 1;
+    }
+}
+
+// CI must have the tools; a developer's machine may lack them.
+#define REQUIRE_TOOL(name)                                                            \
+    do {                                                                              \
+        if (!onPath(name)) {                                                          \
+            const char* ci = std::getenv("CI");                                       \
+            if (ci != nullptr && std::string(ci) == "true") {                         \
+                FAIL() << name << " is not installed, and CI must run this test";     \
+            }                                                                         \
+            GTEST_SKIP() << name << " is not installed (apt-get install " << name << ")"; \
+        }                                                                             \
+    } while (0)
+
+struct Outcome {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class KeyProgramTest : public testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directory("exam");
+        std::filesystem::current_path("exam");
+    }
+
+    void storeExam(const ExamRecord& record) {
+        record_ = record;
+        writeFile("exam.dat", bytesOf(record));
+        ASSERT_EQ(makeAnswerKey(record, &key_), 0);
+        points_ = gradingPoints(key_);
+    }
+
+    // Runs the program with its output in files outside the exam folder.
+    Outcome runKey(const std::vector<std::string>& arguments) {
+        const std::string out = folder_.path() + "/out.txt";
+        const std::string err = folder_.path() + "/err.txt";
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        std::vector<std::string> words{KEY_PROGRAM_PATH};
+        words.insert(words.end(), arguments.begin(), arguments.end());
+        std::vector<char*> argv;
+        for (std::string& word : words) {
+            argv.push_back(word.data());
+        }
+        argv.push_back(nullptr);
+        Outcome run;
+        pid_t child = 0;
+        if (posix_spawn(&child, KEY_PROGRAM_PATH, &actions, nullptr, argv.data(), environ) == 0) {
+            int status = 0;
+            waitpid(child, &status, 0);
+            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        posix_spawn_file_actions_destroy(&actions);
+        run.out = readFile(out);
+        run.err = readFile(err);
+        return run;
+    }
+
+    // Grades and checks what every grading leaves as it was.
+    Outcome grade(const std::vector<std::string>& options = {}) {
+        std::vector<std::string> arguments{"grade"};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        const Outcome run = runKey(arguments);
+        for (const char* name : {harnessSourceName, harnessProgramName, harnessResultsName}) {
+            EXPECT_FALSE(fileExists(name)) << name << " left behind";
+        }
+        EXPECT_EQ(readFile("exam.dat"), bytesOf(record_));
+        return run;
+    }
+
+    // The first grading time after t.
+    double firstTimeAfter(double t) const {
+        for (const GradePoint& point : points_) {
+            if (point.t > t) {
+                return point.t;
+            }
+        }
+        return 0;
+    }
+
+    TempFolder folder_;
+    ExamRecord record_{};
+    AnswerKey key_{};
+    std::vector<GradePoint> points_;
+};
+
+std::string number(double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%.17g", value);
+    return text;
+}
+
+// A piecewise function as a chain of ifs with inclusive bounds, written from
+// the key's pieces; where two pieces share a time the first one answers.
+std::string piecewiseFunction(const std::string& name, const Signal& signal) {
+    std::string body;
+    for (const Piece& piece : signal.pieces) {
+        const std::string value =
+            "(" + number(piece.c0) + ") + (" + number(piece.c1) + ") * t + (" + number(piece.c2) + ") * t * t";
+        std::string condition;
+        if (std::isfinite(piece.from)) {
+            condition = "t >= " + number(piece.from);
+        }
+        if (std::isfinite(piece.to)) {
+            condition += (condition.empty() ? "" : " && ") + ("t <= " + number(piece.to));
+        }
+        body += condition.empty() ? "    return " + value + ";\n"
+                                  : "    if (" + condition + ")\n        return " + value + ";\n";
+    }
+    return "static double " + name + "(double t)\n{\n" + body + "    return 0;\n}\n\n";
+}
+
+std::string stepFunction(const std::string& name, const std::vector<StepTerm>& terms) {
+    std::string sum = "0";
+    for (const StepTerm& term : terms) {
+        const std::string shifted = "(t - (" + number(term.at) + "))";
+        sum += " + (" + number(term.step) + ") * u" + shifted + " + (" + number(term.ramp) + ") * " +
+               shifted + " * u" + shifted;
+    }
+    return "static double " + name + "(double t)\n{\n    return " + sum + ";\n}\n\n";
+}
+
+// A whole answer file: right answers as xKey ... rKey, and x, y, z and r
+// calling them unless `replaced` gives another body.
+std::string answerFile(const AnswerKey& key, const std::map<char, std::string>& replaced = {}) {
+    std::string source =
+        "#include <math.h>\n\n"
+        "double u(double t)\n{\n    if (t >= 0)\n        return 1;\n    return 0;\n}\n\n";
+    source += piecewiseFunction("xKey", key.x) + piecewiseFunction("yKey", key.y) +
+              stepFunction("zKey", key.z) + piecewiseFunction("rKey", key.r);
+    for (const char name : {'x', 'y', 'z', 'r'}) {
+        const auto body = replaced.find(name);
+        source += std::string("double ") + name + "(double t)\n{\n" +
+                  (body != replaced.end() ? body->second
+                                          : std::string("    return ") + name + "Key(t);\n") +
+                  "}\n\n";
+    }
+    return source;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        result.push_back(text.substr(start, end - start));
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    return result;
+}
+
+// The four verdict lines of a grading's output.
+std::vector<std::string> verdicts(const std::string& out) {
+    std::vector<std::string> result;
+    for (const std::string& line : lines(out)) {
+        if (line.rfind("QUESTION ", 0) == 0) {
+            result.push_back(line);
+        }
+    }
+    return result;
+}
+
+const char* const labels[] = {"QUESTION 1  x(t): ", "QUESTION 2  y(t): ", "QUESTION 3  z(t): ",
+                              "QUESTION 4  r(t): "};
+
+std::vector<std::string> allRight() {
+    std::vector<std::string> result;
+    for (const char* label : labels) {
+        result.push_back(std::string(label) + "right");
+    }
+    return result;
+}
+
+// All right but question `index` (0 to 3), which says `verdict`.
+std::vector<std::string> oneWrong(int index, const std::string& verdict) {
+    std::vector<std::string> result = allRight();
+    result[index] = labels[index] + verdict;
+    return result;
+}
+}  // namespace
+
+TEST_F(KeyProgramTest, AHandWrittenAttemptAtTheFreshExamIsAllRight) {
+    REQUIRE_TOOL("tcc");
+    storeExam(freshRecord());
+    // As a student writes it, math library and all; y(t) = x(2t+1).
+    writeFile("signals.c", R"(#include <math.h>
+
+double u(double t)
+{
+    if (t >= 0)
+        return 1;
+    return 0;
+}
+
+double x(double t)
+{
+    if (t >= 0 && t <= 2)
+        return 3 - 3 * fabs(t - 1);
+    if (t >= 3 && t <= 4)
+        return -1;
+    return 0;
+}
+
+double y(double t)
+{
+    return x(2 * t + 1);
+}
+
+double z(double t)
+{
+    return 6 * (t + 0.5) * u(t + 0.5) - 12 * t * u(t) + 6 * (t - 0.5) * u(t - 0.5)
+           - u(t - 1) + u(t - 1.5);
+}
+
+double r(double t)
+{
+    if (t <= 0)
+        return 0;
+    if (t <= 1)
+        return 1.5 * t * t;
+    if (t <= 2)
+        return 3 - 1.5 * pow(2 - t, 2);
+    if (t <= 3)
+        return 3;
+    if (t < 4)
+        return 3 - (t - 3);
+    return 2;
+}
+)");
+    const Outcome run = grade();
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(verdicts(run.out), allRight()) << run.out;
+    EXPECT_NE(run.out.find("Grading signals.c of ID 12345, group 1."), std::string::npos);
+    EXPECT_NE(run.out.find("\n4 of 4 right.\n"), std::string::npos) << run.out;
+}
+
+TEST_F(KeyProgramTest, AnAttemptWrittenFromTheKeyIsRightAndEachWrongAnswerIsFound) {
+    REQUIRE_TOOL("tcc");
+    storeExam(examRecord(3, 2, 7, 1, -3));  // the latest triangle and pulse; y(t) = x(2t-3)
+    writeFile("signals.c", answerFile(key_));
+    Outcome run = grade();
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_EQ(verdicts(run.out), allRight()) << run.out;
+
+    struct Wrong {
+        char function;
+        std::string body;
+        int question;
+        std::string verdict;
+    };
+    const double xAt = firstTimeAfter(4.2);
+    const Wrong wrongs[] = {
+        {'x', "    return xKey(t) + (t > 4.2 && t < 4.3 ? 0.25 : 0);\n", 0,
+         "wrong at t = " + formatNumber(xAt) + ": expected " + formatNumber(rightValue(key_.x, xAt)) +
+             ", got " + formatNumber(rightValue(key_.x, xAt) + 0.25)},
+        {'y', "    return yKey(t) * (t < 5.2 ? 1 : 2);\n", 1,
+         "wrong at t = " + formatNumber(firstTimeAfter(5.2)) + ": expected 1, got 2"},
+        {'z', "    return zKey(t) - (t >= 3.5 ? 0.5 : 0);\n", 2, "wrong at t = 3.5: expected 2, got 1.5"},
+        {'r', "    return rKey(t) + (t > 9 ? 1 : 0);\n", 3,
+         "wrong at t = " + formatNumber(firstTimeAfter(9)) + ": expected 3, got 4"},
+    };
+    for (const Wrong& wrong : wrongs) {
+        SCOPED_TRACE(std::string("wrong ") + wrong.function);
+        writeFile("signals.c", answerFile(key_, {{wrong.function, wrong.body}}));
+        run = grade();
+        EXPECT_EQ(run.status, 1) << run.out << run.err;
+        EXPECT_EQ(verdicts(run.out), oneWrong(wrong.question, wrong.verdict)) << run.out;
+        EXPECT_NE(run.out.find("\n3 of 4 right.\n"), std::string::npos) << run.out;
+    }
+}
+
+TEST_F(KeyProgramTest, DivisionByZeroAndAnEndlessLoopAreWrongAndNeverStopTheGrader) {
+    REQUIRE_TOOL("tcc");
+    storeExam(examRecord(3, 2, 7, 1, -3));
+    // Integer division by zero is a crash (SIGFPE).
+    writeFile("signals.c",
+              answerFile(key_, {{'x', "    volatile int zero = 0;\n    if (t > 6)\n"
+                                      "        return 1 / zero;\n    return xKey(t);\n"}}));
+    Outcome run = grade();
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_EQ(verdicts(run.out),
+              oneWrong(0, "wrong: it crashed at t = " + formatNumber(firstTimeAfter(6)) +
+                              " (exit status 136)"))
+        << run.out;
+
+    // Floating-point division by zero gives no crash but infinity.
+    writeFile("signals.c", answerFile(key_, {{'r', "    double zero = 0;\n    if (t > 9)\n"
+                                                   "        return t / zero;\n    return rKey(t);\n"}}));
+    run = grade();
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_EQ(verdicts(run.out),
+              oneWrong(3, "wrong at t = " + formatNumber(firstTimeAfter(9)) + ": expected 3, got inf"))
+        << run.out;
+
+    writeFile("signals.c",
+              answerFile(key_, {{'z', "    while (t > 1)\n        ;\n    return zKey(t);\n"}}));
+    run = grade({"--time-limit", "1"});
+    EXPECT_EQ(run.status, 1) << run.out << run.err;
+    EXPECT_EQ(verdicts(run.out),
+              oneWrong(2, "wrong: no value within 1 s at t = " + formatNumber(firstTimeAfter(1))))
+        << run.out;
+}
+
+TEST_F(KeyProgramTest, AFileThatDoesNotCompileCannotBeGraded) {
+    REQUIRE_TOOL("tcc");
+    storeExam(freshRecord());
+    writeFile("signals.c", answerFile(key_, {{'y', "    return yKey(t)\n"}}));
+    Outcome run = grade();
+    EXPECT_EQ(run.status, 2) << run.out << run.err;
+    EXPECT_TRUE(verdicts(run.out).empty()) << run.out;
+    EXPECT_NE(run.err.find("signals.c:"), std::string::npos) << "tcc's own message: " << run.err;
+    EXPECT_NE(run.err.find("signals.c does not compile"), std::string::npos) << run.err;
+
+    // A main of the student's own clashes with ours.
+    writeFile("signals.c", answerFile(key_) + "int main(void)\n{\n    return 0;\n}\n");
+    run = grade();
+    EXPECT_EQ(run.status, 2) << run.out << run.err;
+    EXPECT_NE(run.err.find("and no main"), std::string::npos) << run.err;
+}
+
+TEST_F(KeyProgramTest, AnswersPrintTheKeyAndDrawKeyPng) {
+    REQUIRE_TOOL("gnuplot");
+    storeExam(freshRecord());
+    const Outcome run = runKey({"answers"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("  z(t) = 6*(t+0.5)*u(t+0.5) - 12*t*u(t)"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("The plots of x, y and r are in key.png."), std::string::npos) << run.out;
+    EXPECT_EQ(readFile("key.png").substr(0, 4), "\x89PNG");
+    EXPECT_FALSE(fileExists(".key-plot.gp"));
+    EXPECT_FALSE(fileExists(".key-plot.dat"));
+    EXPECT_EQ(readFile("exam.dat"), bytesOf(record_));
+}

@@ -1,0 +1,151 @@
+// The command line and the workspace as mock-midterm-key meets them.
+#include "key/key_program.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <vector>
+
+#include "exam/workspace.h"
+#include "key/key_test_support.h"
+#include "test_support.h"
+
+namespace {
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+Outcome runKey(std::vector<const char*> arguments) {
+    arguments.insert(arguments.begin(), "mock-midterm-key");
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int status = runKeyProgram(static_cast<int>(arguments.size()), arguments.data());
+    Outcome run{status, testing::internal::GetCapturedStdout(), testing::internal::GetCapturedStderr()};
+    return run;
+}
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+}  // namespace
+
+TEST(KeyCommandLine, HelpAndVersion) {
+    for (const char* help : {"--help", "-h"}) {
+        const Outcome run = runKey({help});
+        EXPECT_EQ(run.status, 0);
+        EXPECT_TRUE(contains(run.out, "Usage: mock-midterm-key COMMAND")) << run.out;
+        EXPECT_TRUE(contains(run.out, "grade")) << run.out;
+        EXPECT_TRUE(run.err.empty());
+    }
+    const Outcome run = runKey({"grade", "--help"});
+    EXPECT_EQ(run.status, 0) << "help wins over the command";
+    EXPECT_TRUE(contains(runKey({"--version"}).out, "mock-midterm-key "));
+}
+
+TEST(KeyCommandLine, WrongArgumentsSayWhatAndExitWith2) {
+    struct Case {
+        std::vector<const char*> arguments;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{}, "no command given"},
+        {{"mark"}, "unknown command 'mark'"},
+        {{"--verbose"}, "unknown option '--verbose'"},
+        {{"grade", "answers"}, "unexpected argument 'answers'"},
+        {{"grade", "--time-limit"}, "--time-limit needs a number of seconds"},
+        {{"grade", "--time-limit", "0"}, "from 1 to 60, not '0'"},
+        {{"grade", "--time-limit=61"}, "from 1 to 60, not '61'"},
+        {{"grade", "--time-limit", "2s"}, "not '2s'"},
+        {{"grade", "--time-limit="}, "not ''"},
+        {{"answers", "--time-limit", "3"}, "--time-limit is for grade only"},
+    };
+    TempFolder folder;
+    for (const Case& c : cases) {
+        const Outcome run = runKey(c.arguments);
+        EXPECT_EQ(run.status, 2) << c.message;
+        EXPECT_TRUE(contains(run.err, c.message)) << run.err;
+        EXPECT_TRUE(contains(run.err, "Try 'mock-midterm-key --help'.")) << run.err;
+        EXPECT_TRUE(run.out.empty()) << run.out;
+    }
+    EXPECT_FALSE(fileExists("exam.dat"));
+}
+
+TEST(KeyWorkspace, EveryReasonForNoKeyIsSaidAndNothingIsCreated) {
+    TempFolder folder;
+    // answers says 1 and grade 2: grade's 1 means a wrong answer.
+    Outcome run = runKey({"answers"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.err, "there is no exam.dat here")) << run.err;
+    EXPECT_FALSE(fileExists("exam.dat")) << "unlike the exam, the key never creates it";
+    run = runKey({"grade"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(contains(run.err, "there is no exam.dat here")) << run.err;
+
+    writeFile("exam.dat", std::string(10, '\0'));
+    run = runKey({"answers"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.err, "exam.dat holds no exam: it has 10 bytes, an exam has 144."))
+        << run.err;
+
+    ExamRecord unfinished = freshRecord();
+    unfinished.state = MakeQuestion2;
+    writeFile("exam.dat", bytesOf(unfinished));
+    run = runKey({"grade"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_TRUE(contains(run.err, "has no questions yet")) << run.err;
+
+    ExamRecord damaged = freshRecord();
+    damaged.q1T[3] = -5;
+    writeFile("exam.dat", bytesOf(damaged));
+    run = runKey({"answers"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.err, "exam.dat is damaged")) << run.err;
+    EXPECT_TRUE(run.out.empty());
+
+    std::filesystem::remove("exam.dat");
+    std::filesystem::create_directory("exam.dat");
+    run = runKey({"answers"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(contains(run.err, "not a regular file")) << run.err;
+}
+
+TEST(KeyWorkspace, TheExamsOwnSaveIsReadAsItIs) {
+    TempFolder folder;
+    const ExamRecord record = freshRecord();
+    ASSERT_EQ(saveWorkspace(record), 0);
+    ExamRecord loaded{};
+    AnswerKey key{};
+    ASSERT_EQ(loadAnswerKey(&loaded, &key), 0);
+    EXPECT_EQ(bytesOf(loaded), bytesOf(record));
+    EXPECT_EQ(rightValue(key.x, 1), 3);
+    EXPECT_EQ(readFile("exam.dat"), bytesOf(record)) << "left as it was";
+}
+
+TEST(KeyAnswers, PrintsTheKeyAndRunsGnuplotOnItsOwnScratchFiles) {
+    TempFolder folder;
+    writeFile("exam.dat", bytesOf(freshRecord()));
+    writeFile("key.png", "an old plot");
+    for (const char* name : {"q1plot.dat", "MOCK_MIDTERM.txt", "defs.tex", "q1.gp"}) {
+        writeFile(name, name);
+    }
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    const int status = printAnswerKey(scriptedServices());
+    const std::string out = testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    // The scripted gnuplot draws nothing: the key is printed, the plot missed.
+    EXPECT_EQ(status, 2);
+    EXPECT_TRUE(contains(out, "QUESTION 4: r(t), the running integral of x(t)")) << out;
+    EXPECT_TRUE(contains(err, "key.png was not drawn")) << err;
+    EXPECT_EQ(script().commands,
+              std::vector<std::string>{"..\\gnuplot\\bin\\gnuplot.exe .key-plot.gp"});
+    EXPECT_FALSE(fileExists("key.png")) << "an old plot must not pass for this exam's";
+    EXPECT_FALSE(fileExists(keyPlotScriptName));
+    EXPECT_FALSE(fileExists(keyPlotDataName));
+    for (const char* name : {"q1plot.dat", "MOCK_MIDTERM.txt", "defs.tex", "q1.gp"}) {
+        EXPECT_EQ(readFile(name), name);
+    }
+    EXPECT_EQ(readFile("exam.dat"), bytesOf(freshRecord()));
+}

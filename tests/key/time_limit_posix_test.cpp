@@ -1,0 +1,66 @@
+// The POSIX command interpreter's time limit, and the math library it gives
+// a linking tcc, with stand-in programs.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+
+#include "platform/platform.h"
+#include "test_support.h"
+
+namespace {
+class TimeLimitTest : public testing::Test {
+protected:
+    void SetUp() override {
+        const char* oldPath = std::getenv("PATH");
+        savedPath_ = oldPath != nullptr ? oldPath : "";
+        setenv("PATH", (folder_.path() + ":" + savedPath_).c_str(), 1);
+    }
+    void TearDown() override { setenv("PATH", savedPath_.c_str(), 1); }
+
+    void program(const std::string& name, const std::string& body) {
+        writeFile(name, "#!/bin/sh\n" + body + "\n");
+        chmod(name.c_str(), 0755);
+    }
+
+    TempFolder folder_;
+    std::string savedPath_;
+};
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+}  // namespace
+
+TEST_F(TimeLimitTest, AProgramThatNeverEndsIsStoppedAtTheLimit) {
+    program("forever", "exec sleep 30");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(runCommandWithTimeLimit(".\\forever", 1), commandTimedOut);
+    const double took = secondsSince(start);
+    EXPECT_GE(took, 0.9);
+    EXPECT_LT(took, 10);
+}
+
+TEST_F(TimeLimitTest, StatusesComeBackAsRunCommandGivesThem) {
+    program("fails", "exit 3");
+    program("crashes", "kill -FPE $$");
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(runCommandWithTimeLimit(".\\fails", 5), 3);
+    EXPECT_EQ(runCommandWithTimeLimit("fails.exe", 5), 3) << "found on PATH as runCommand finds it";
+    EXPECT_EQ(runCommandWithTimeLimit(".\\crashes", 5), 128 + 8);
+    EXPECT_LT(secondsSince(start), 4) << "a quick program is not kept waiting for the limit";
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(runCommandWithTimeLimit("missing.exe", 5), 127);
+    testing::internal::GetCapturedStderr();
+    program("slow", "sleep 1; exit 4");
+    EXPECT_EQ(runCommandWithTimeLimit(".\\slow", 0), 4) << "0: no limit";
+}
+
+TEST_F(TimeLimitTest, ALinkingTccGetsTheMathLibrary) {
+    program("tcc", "echo \"$*\" >> tcc.log");
+    EXPECT_EQ(runCommand("tcc.exe -o a.exe a.c signals.c"), 0);
+    EXPECT_EQ(runCommand("tcc.exe -c signals.c"), 0);
+    EXPECT_EQ(runCommandWithTimeLimit("tcc.exe -o b.exe b.c", 5), 0);
+    EXPECT_EQ(readFile("tcc.log"), "-o a.exe a.c signals.c -lm\n-c signals.c\n-o b.exe b.c -lm\n");
+}
