@@ -8,13 +8,13 @@
 #include "exam/services.h"
 
 // Makes `bytes` the console input; keys and lines draw from it alike.
+// Every turn of the exam either reads input or moves on, and from any state
+// a reading state comes within a few turns; so more than 2 * size + 16 turns
+// is a loop without end, and stops the run there.
 void playInput(const std::uint8_t* bytes, std::size_t size);
 
 // How many input bytes have been read so far.
 std::size_t inputRead();
-
-// How many turns (pauses) the exam has taken since playInput.
-std::size_t turnsTaken();
 
 const ExamServices& fuzzServices();
 
