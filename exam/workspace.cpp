@@ -53,6 +53,12 @@ int probeWorkspace() {
 
 int saveWorkspace(ExamRecord record) {
     closeWorkspaceStream();
+    // Opened as it is, a link at the temp name would have the record
+    // written into the file it points to, such as the student's answers.
+    std::error_code error;
+    if (std::filesystem::is_symlink(std::filesystem::symlink_status(workspaceTempName, error))) {
+        std::remove(workspaceTempName);
+    }
     std::FILE* temp = std::fopen(workspaceTempName, "wb");
     if (temp == nullptr) {
         return -1;

@@ -20,6 +20,16 @@ TEST(WorkspacePosix, ProbeRefusesADanglingLink) {
     EXPECT_FALSE(fileExists("missing-target"));
 }
 
+TEST(WorkspacePosix, SaveNeverWritesThroughALinkAtTheTempName) {
+    TempFolder folder;
+    writeFile("signals.c", "double x(double t) { return t; }\n");
+    std::filesystem::create_symlink("signals.c", "exam.dat.tmp");
+    ASSERT_EQ(saveWorkspace(patternedRecord()), 0);
+    EXPECT_EQ(readFile("signals.c"), "double x(double t) { return t; }\n");
+    EXPECT_FALSE(std::filesystem::is_symlink("exam.dat"));
+    EXPECT_EQ(readFile("exam.dat"), bytesOf(patternedRecord()));
+}
+
 TEST(WorkspacePosix, ShortWriteKeepsTheOldWorkspace) {
     // A file size limit makes the write come up short, as a full disk would.
     TempFolder folder;
