@@ -228,7 +228,7 @@ int judgeFunction(const Signal& expected, const std::vector<GradePoint>& points,
     if (status == commandTimedOut) {
         *verdict = "wrong: no value within " + std::to_string(timeLimitSeconds) + " s " + where;
     } else if (status != 0) {
-        *verdict = "wrong: it crashed " + where + " (exit status " + std::to_string(status) + ")";
+        *verdict = "wrong: it crashed (exit status " + std::to_string(status) + ") " + where;
     } else {
         *verdict = "wrong: the program ended " + where + " without a value";
     }

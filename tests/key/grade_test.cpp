@@ -164,17 +164,17 @@ TEST(Judging, RunsThatEndEarly) {
     const std::vector<GradePoint> points = gradingPoints(key);
     const std::size_t at1 = indexOf(points, 1);
     EXPECT_EQ(judge(key.y, points, results(points, valuesOf(key.y), at1), 136),
-              "wrong: it crashed at t = 1 (exit status 136)");
+              "wrong: it crashed (exit status 136) at t = 1");
     EXPECT_EQ(judge(key.y, points, results(points, valuesOf(key.y), at1), commandTimedOut),
               "wrong: no value within 2 s at t = 1");
     EXPECT_EQ(judge(key.y, points, results(points, valuesOf(key.y), at1), 0),
               "wrong: the program ended at t = 1 without a value");
     // Stopped before it wrote a thing, or between two points.
-    EXPECT_EQ(judge(key.y, points, "", 139), "wrong: it crashed at t = -4 (exit status 139)");
+    EXPECT_EQ(judge(key.y, points, "", 139), "wrong: it crashed (exit status 139) at t = -4");
     std::string cut = results(points, valuesOf(key.y));
     const std::string lineAt1 = '\n' + std::to_string(at1) + ' ';
     cut = cut.substr(0, cut.find(lineAt1) + 1);
-    EXPECT_EQ(judge(key.y, points, cut, 136), "wrong: it crashed at t = 1 (exit status 136)");
+    EXPECT_EQ(judge(key.y, points, cut, 136), "wrong: it crashed (exit status 136) at t = 1");
     // A wrong value before the crash is the first thing that differs.
     EXPECT_EQ(judge(key.y, points, results(points, [](double) { return std::string("7"); }, at1), 136),
               "wrong at t = -4: expected 0, got 7");

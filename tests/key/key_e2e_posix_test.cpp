@@ -327,8 +327,8 @@ TEST_F(KeyProgramTest, DivisionByZeroAndAnEndlessLoopAreWrongAndNeverStopTheGrad
     Outcome run = grade();
     EXPECT_EQ(run.status, 1) << run.out << run.err;
     EXPECT_EQ(verdicts(run.out),
-              oneWrong(0, "wrong: it crashed at t = " + formatNumber(firstTimeAfter(6)) +
-                              " (exit status 136)"))
+              oneWrong(0, "wrong: it crashed (exit status 136) at t = " +
+                              formatNumber(firstTimeAfter(6))))
         << run.out;
 
     // Floating-point division by zero gives no crash but infinity.
