@@ -192,6 +192,17 @@ class BadWorkspaceContent(TestCase):
         self.assertEqual((status, err), (0, ""))
         self.assertFinishedAs(folder)
 
+    def test_temp_name_is_a_link_to_the_answers(self):
+        folder = new_folder(stored_state=8)
+        answers = b"double x(double t) { return t; }\n"
+        folder.write("signals.c", answers)
+        os.symlink("signals.c", folder.file("exam.dat.tmp"))
+        status, _, err = harness.run(ROOT, folder, b"E")
+        self.assertEqual((status, err), (0, ""))
+        self.assertEqual(folder.read("signals.c"), answers)
+        self.assertFalse(os.path.islink(folder.file("exam.dat")))
+        self.assertFinishedAs(folder)
+
     def test_temp_name_taken_by_a_folder(self):
         # Every save fails; the exam goes on and the stored one stays.
         folder = new_folder(stored_state=6)
