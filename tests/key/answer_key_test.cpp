@@ -190,11 +190,3 @@ TEST(AnswerKey, NoKeyWithoutQuestionsOrFromADamagedRecord) {
     EXPECT_EQ(makeAnswerKey(farShift, &key), -1);
 }
 
-TEST(AnswerKey, ThePlotWindowFollowsTheTransform) {
-    AnswerKey key{};
-    ASSERT_EQ(makeAnswerKey(examRecord(3, 3, 7, -1, -3), &key), 0);
-    EXPECT_EQ(key.xStart, -2);
-    EXPECT_EQ(key.xEnd, 8);
-    EXPECT_EQ(key.yStart, 0.5);  // (-2 + 3) / 2
-    EXPECT_EQ(key.yEnd, 5.5);    // (8 + 3) / 2
-}

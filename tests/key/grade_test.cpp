@@ -259,16 +259,6 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
     expectNoScratchFiles();
 }
 
-TEST(Grading, AllRight) {
-    TempFolder folder;
-    fake = FakeRun{};
-    writeFile("signals.c", "/* the answers */\n");
-    std::string out;
-    EXPECT_EQ(gradeWith(freshKey(), &out), 0);
-    EXPECT_NE(out.find("4 of 4 right."), std::string::npos) << out;
-    expectNoScratchFiles();
-}
-
 TEST(Grading, WhatKeepsItFromGrading) {
     TempFolder folder;
     fake = FakeRun{};

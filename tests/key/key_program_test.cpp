@@ -6,7 +6,6 @@
 #include <filesystem>
 #include <vector>
 
-#include "exam/workspace.h"
 #include "key/key_test_support.h"
 #include "test_support.h"
 
@@ -109,18 +108,6 @@ TEST(KeyWorkspace, EveryReasonForNoKeyIsSaidAndNothingIsCreated) {
     run = runKey({"answers"});
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.err, "not a regular file")) << run.err;
-}
-
-TEST(KeyWorkspace, TheExamsOwnSaveIsReadAsItIs) {
-    TempFolder folder;
-    const ExamRecord record = freshRecord();
-    ASSERT_EQ(saveWorkspace(record), 0);
-    ExamRecord loaded{};
-    AnswerKey key{};
-    ASSERT_EQ(loadAnswerKey(&loaded, &key), 0);
-    EXPECT_EQ(bytesOf(loaded), bytesOf(record));
-    EXPECT_EQ(rightValue(key.x, 1), 3);
-    EXPECT_EQ(readFile("exam.dat"), bytesOf(record)) << "left as it was";
 }
 
 TEST(KeyAnswers, PrintsTheKeyAndRunsGnuplotOnItsOwnScratchFiles) {
