@@ -184,14 +184,18 @@ echo "wine prefix ready in ${SECONDS} s"
 
 begin "unit tests under wine"
 SECONDS=0
-testStatus=0
-(cd "$build/tests" && timeout 600 wine ./unit_tests.exe --gtest_brief=1 </dev/null) >"$work/unit_tests.log" 2>&1 ||
-    testStatus=$?
-if ((testStatus != 0)) || ! grep -q "^\[  PASSED  \]" "$work/unit_tests.log"; then
-    tail -60 "$work/unit_tests.log"
-    fail "unit tests failed under wine (status $testStatus)"
-fi
-grep -E "^\[==========\]|^\[  PASSED  \]" "$work/unit_tests.log"
+for suite in unit_tests key_tests; do
+    testStatus=0
+    exe=$(find "$build" -name "$suite.exe" -print -quit)
+    [[ -n $exe ]] || fail "$suite.exe was not built"
+    (cd "$(dirname "$exe")" && timeout 600 wine "./$suite.exe" --gtest_brief=1 </dev/null) \
+        >"$work/$suite.log" 2>&1 || testStatus=$?
+    if ((testStatus != 0)) || ! grep -q "^\[  PASSED  \]" "$work/$suite.log"; then
+        tail -60 "$work/$suite.log"
+        fail "$suite failed under wine (status $testStatus)"
+    fi
+    grep -E "^\[==========\]|^\[  PASSED  \]" "$work/$suite.log"
+done
 echo "in ${SECONDS} s"
 
 begin "the Linux program to compare with"
