@@ -6,7 +6,8 @@
 #   - valgrind memcheck on scripted exams and on the unit tests;
 #   - clang-tidy with .clang-tidy, and cppcheck, on the project's own sources.
 # The crash and hostile-folder tests are in ctest (label "reliability").
-# Needs: clang (with libFuzzer), valgrind, cppcheck, clang-tidy, cmake.
+# Needs the Debian packages clang, libclang-rt-dev (libFuzzer and the
+# sanitizer runtimes), valgrind, cppcheck and clang-tidy; and cmake, python3.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -35,9 +36,14 @@ need_tools() {
         command -v "$tool" > /dev/null || missing+=("$tool")
     done
     if [ ${#missing[@]} -gt 0 ]; then
-        echo "missing: ${missing[*]} (apt-get install clang valgrind cppcheck clang-tidy)"
+        echo "missing: ${missing[*]} (apt-get install clang libclang-rt-dev valgrind cppcheck clang-tidy)"
         return 1
     fi
+    # clang's runtimes are only recommended by clang, not required.
+    printf 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }\n' \
+        > "$scratch/probe.cpp"
+    clang++ -fsanitize=fuzzer,address,undefined "$scratch/probe.cpp" -o "$scratch/probe" 2> /dev/null \
+        || { echo "clang cannot link a fuzzer: apt-get install libclang-rt-dev"; return 1; }
     [ -x "$build/mock-midterm" ] || { echo "no $build/mock-midterm: build first"; return 1; }
 }
 

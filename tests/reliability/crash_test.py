@@ -63,7 +63,7 @@ class Scenario:
     def __init__(self, state, stored):
         self.state = state
         self.stored = stored
-        self.input = answer_for(stored) if stored else answer_for(None)
+        self.input = answer_for(stored)
         self.saves = []
         self.duration = 0.0
 

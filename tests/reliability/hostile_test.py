@@ -8,6 +8,7 @@ since root ignores them. Disk full uses a small tmpfs in a private mount
 namespace when the system allows one, and a file size limit always."""
 
 import os
+import resource
 import shutil
 import signal
 import subprocess
@@ -262,7 +263,6 @@ class DiskFull(TestCase):
 
     def run_limited(self, folder, ignore_signal):
         def limit():
-            import resource
             if ignore_signal:
                 signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
             resource.setrlimit(resource.RLIMIT_FSIZE, (100, 100))
