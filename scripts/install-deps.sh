@@ -9,7 +9,7 @@ set -euo pipefail
 
 exam_packages=(g++ cmake make libgtest-dev libgmock-dev python3 tcc gnuplot-nox texlive-latex-base)
 test_packages=("${exam_packages[@]}" poppler-utils g++-mingw-w64-x86-64 wine wine64
-               clang valgrind cppcheck clang-tidy)
+               clang libclang-rt-dev valgrind cppcheck clang-tidy)
 
 case "${1:-exam}" in
   exam) wanted=("${exam_packages[@]}") ;;
