@@ -7,6 +7,7 @@ import signal
 import struct
 import subprocess
 import tempfile
+import termios
 import time
 import unittest
 
@@ -130,6 +131,14 @@ class PtySession:
                     raise AssertionError(f"program ended before {text!r}; got {self.output!r}")
                 self.output += chunk
         return self.output.decode("latin-1")
+
+    def await_key_read(self, timeout=10):
+        """Waits until the program reads a single key, that is, until the terminal is in raw mode."""
+        deadline = time.time() + timeout
+        while termios.tcgetattr(self.fd)[3] & termios.ICANON:
+            if time.time() > deadline:
+                raise AssertionError("the program never waited for a single key")
+            time.sleep(0.01)
 
     def type(self, text):
         # At a person's pace: the program switches the terminal to single keys
