@@ -122,7 +122,7 @@ root = os.path.realpath(sys.argv[2])
 for entry in json.load(open(sys.argv[1])):
     path = os.path.realpath(os.path.join(entry["directory"], entry["file"]))
     relative = os.path.relpath(path, root)
-    if relative == "main.cpp" or relative.startswith(("exam/", "generate/", "check/", "platform/")):
+    if relative == "main.cpp" or relative.startswith(("exam/", "generate/", "check/", "platform/", "key/")):
         print(relative)
 PY
 }
