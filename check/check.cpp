@@ -2,15 +2,18 @@
 
 #include <cstdio>
 
-int checkSignals(const char* path, const ExamServices& services) {
+bool isReadableSource(const char* path) {
     std::FILE* file = std::fopen(path, "r");
-    // A folder opens on POSIX but cannot be read; the compiler would then
-    // see an empty file and accept it.
-    const bool readable = file != nullptr && (std::fgetc(file) != EOF || std::ferror(file) == 0);
-    if (file != nullptr) {
-        std::fclose(file);
+    if (file == nullptr) {
+        return false;
     }
-    if (!readable) {
+    const bool readable = std::fgetc(file) != EOF || std::ferror(file) == 0;
+    std::fclose(file);
+    return readable;
+}
+
+int checkSignals(const char* path, const ExamServices& services) {
+    if (!isReadableSource(path)) {
         std::printf("Error opening file: %s", path);
         return -1;
     }

@@ -3,6 +3,10 @@
 
 #include "exam/services.h"
 
+// Whether the file can be opened and read. A folder opens on POSIX but
+// cannot be read, and a compiler would take it for an empty file.
+bool isReadableSource(const char* path);
+
 // Checks that the file exists and that the C compiler accepts it (compile
 // only, no link). Returns 0 when it does, -1 otherwise; the compiler's own
 // messages are the student's report of what is wrong.

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "check/check.h"
 #include "key/key_text.h"
 #include "platform/platform.h"
 
@@ -66,17 +67,6 @@ int readWholeFile(const char* name, std::string* content) {
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     return failed ? -1 : 0;
-}
-
-// A folder opens on POSIX but reads nothing, and would compile as empty.
-bool isReadableFile(const char* name) {
-    std::FILE* file = std::fopen(name, "r");
-    if (file == nullptr) {
-        return false;
-    }
-    const bool readable = std::fgetc(file) != EOF || std::ferror(file) == 0;
-    std::fclose(file);
-    return readable;
 }
 
 int writeTextFile(const char* name, const std::string& content) {
@@ -236,7 +226,7 @@ int judgeFunction(const Signal& expected, const std::vector<GradePoint>& points,
 }
 
 int gradeAttempt(const AnswerKey& key, const GradeTools& tools) {
-    if (!isReadableFile("signals.c")) {
+    if (!isReadableSource("signals.c")) {
         std::fprintf(stderr, "mock-midterm-key: cannot grade: there is no readable signals.c here.\n");
         return 2;
     }
