@@ -1,7 +1,7 @@
 // The menu's check of the student's answer file.
 #pragma once
 
-#include "exam/services.h"
+#include "platform/services.h"
 
 // Whether the file can be opened and read. A folder opens on POSIX but
 // cannot be read, and a compiler would take it for an empty file.

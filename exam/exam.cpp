@@ -7,8 +7,8 @@
 
 #include "check/check.h"
 #include "exam/identify.h"
-#include "exam/record.h"
-#include "exam/workspace.h"
+#include "record/record.h"
+#include "record/workspace.h"
 #include "generate/mock_midterm.h"
 #include "generate/pdf.h"
 #include "generate/questions.h"

@@ -2,7 +2,7 @@
 // after every step, so an interrupted exam resumes at the step it was in.
 #pragma once
 
-#include "exam/services.h"
+#include "platform/services.h"
 
 // Runs the exam on the real console and returns the process exit status:
 // 0 after a normal end, -1 when the student could not be identified, 1 when

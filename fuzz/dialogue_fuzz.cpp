@@ -10,7 +10,7 @@
 #include <cstring>
 
 #include "exam/exam.h"
-#include "exam/record.h"
+#include "record/record.h"
 #include "fuzz_services.h"
 
 namespace {

@@ -40,7 +40,10 @@ void playInput(const std::uint8_t* bytes, std::size_t size) {
 std::size_t inputRead() { return inputPosition; }
 
 const ExamServices& fuzzServices() {
-    static const ExamServices services{nextByte, keyWaiting, nextByte, pause, runCommand, seedRandom, drawRandom};
+    static const ExamServices services{
+        nextByte, keyWaiting, nextByte, pause, runCommand, seedRandom, drawRandom,
+        [](const char* commandLine, int) { return runCommand(commandLine); },
+    };
     return services;
 }
 

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "exam/services.h"
+#include "platform/services.h"
 
 // Makes `bytes` the console input; keys and lines draw from it alike.
 // Every turn of the exam either reads input or moves on, and from any state

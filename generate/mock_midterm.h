@@ -1,7 +1,7 @@
 // The exam text, "MOCK_MIDTERM.txt", that the student is told to open.
 #pragma once
 
-#include "exam/record.h"
+#include "record/record.h"
 
 constexpr const char* mockMidtermFileName = "MOCK_MIDTERM.txt";
 

@@ -2,8 +2,8 @@
 // course's "create.tex", and pdflatex makes a PDF named after the ID.
 #pragma once
 
-#include "exam/record.h"
-#include "exam/services.h"
+#include "record/record.h"
+#include "platform/services.h"
 
 constexpr const char* defsFileName = "defs.tex";
 

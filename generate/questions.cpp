@@ -3,12 +3,12 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "generate/text_file.h"
 
 namespace {
 constexpr const char* plotDataFileName = "q1plot.dat";
-constexpr const char* plotCommand = "..\\gnuplot\\bin\\gnuplot.exe q1.gp\n";
 
 // The record's Question 1 fields, laid out as they lie in the record.
 struct Question1Block {
@@ -44,7 +44,7 @@ int makeQuestion1(ExamRecord* record, const ExamServices& services) {
     }
     std::memcpy(reinterpret_cast<unsigned char*>(record) + offsetof(ExamRecord, q1Shift), &block,
                 q1BlockSize);
-    services.runCommand(plotCommand);
+    services.runCommand((std::string(gnuplotProgram) + " q1.gp\n").c_str());
     return result;
 }
 

@@ -2,8 +2,8 @@
 // each generator's definition: the same sequence gives the same exam.
 #pragma once
 
-#include "exam/record.h"
-#include "exam/services.h"
+#include "record/record.h"
+#include "platform/services.h"
 
 // Draws the Question 1 signal (five draws), writes its breakpoints to
 // "q1plot.dat", stores them in the record and has gnuplot plot them.

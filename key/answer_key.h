@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "exam/record.h"
+#include "record/record.h"
 
 // One piece c0 + c1*t + c2*t*t of a signal, valid for from <= t <= to.
 struct Piece {

@@ -7,8 +7,8 @@
 #include <cstdlib>
 
 #include "check/check.h"
+#include "generate/text_file.h"
 #include "key/key_text.h"
-#include "platform/platform.h"
 
 namespace {
 constexpr int gridStart = -4;
@@ -67,15 +67,6 @@ int readWholeFile(const char* name, std::string* content) {
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     return failed ? -1 : 0;
-}
-
-int writeTextFile(const char* name, const std::string& content) {
-    std::FILE* file = std::fopen(name, "w");
-    if (file == nullptr) {
-        return -1;
-    }
-    const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    return std::fclose(file) == 0 && written ? 0 : -1;
 }
 }  // namespace
 
@@ -225,25 +216,25 @@ int judgeFunction(const Signal& expected, const std::vector<GradePoint>& points,
     return 0;
 }
 
-int gradeAttempt(const AnswerKey& key, const GradeTools& tools) {
+int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLimitSeconds) {
     if (!isReadableSource("signals.c")) {
         std::fprintf(stderr, "mock-midterm-key: cannot grade: there is no readable signals.c here.\n");
         return 2;
     }
     removeScratchFiles();
     const std::vector<GradePoint> points = gradingPoints(key);
-    if (writeTextFile(harnessSourceName, harnessSource(points)) != 0) {
+    if (writeTextFile(harnessSourceName, harnessSource(points), nullptr) != 0) {
         std::fprintf(stderr, "mock-midterm-key: cannot grade: cannot write %s in this folder.\n",
                      harnessSourceName);
         removeScratchFiles();
         return 2;
     }
     std::printf("Compiling signals.c with the grading program...\n");
-    const int compiled = tools.services->runCommand(compileCommand);
+    const int compiled = services.runCommand(compileCommand);
     if (compiled != 0) {
         removeScratchFiles();
         std::fflush(stdout);
-        if (compiled == 127) {
+        if (compiled == commandNotFound) {
             std::fprintf(stderr, "mock-midterm-key: cannot grade: the C compiler tcc was not found.\n");
         } else {
             std::fprintf(stderr,
@@ -271,7 +262,7 @@ int gradeAttempt(const AnswerKey& key, const GradeTools& tools) {
         std::remove(harnessResultsName);
         const std::string command =
             std::string(".\\") + harnessProgramName + " " + question.function + " " + harnessResultsName;
-        const int status = tools.runWithTimeLimit(command.c_str(), tools.timeLimitSeconds);
+        const int status = services.runCommandWithTimeLimit(command.c_str(), timeLimitSeconds);
         std::string results;
         if (readWholeFile(harnessResultsName, &results) != 0) {
             removeScratchFiles();
@@ -284,7 +275,7 @@ int gradeAttempt(const AnswerKey& key, const GradeTools& tools) {
         }
         std::string verdict;
         rightCount += judgeFunction(*question.expected, points, results, status,
-                                    tools.timeLimitSeconds, &verdict);
+                                    timeLimitSeconds, &verdict);
         std::printf("%s: %s\n", question.label, verdict.c_str());
     }
     removeScratchFiles();

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "exam/services.h"
+#include "platform/services.h"
 #include "key/answer_key.h"
 
 // The scratch files of a grading, in the exam folder; removed afterwards.
@@ -43,14 +43,10 @@ int judgeFunction(const Signal& expected, const std::vector<GradePoint>& points,
                   const std::string& results, int status, int timeLimitSeconds,
                   std::string* verdict);
 
-struct GradeTools {
-    const ExamServices* services;  // its runCommand runs the compiler
-    int (*runWithTimeLimit)(const char* commandLine, int seconds);
-    int timeLimitSeconds;  // for each function's run
-};
-
 // Grades "signals.c" in the working folder and prints one line per question
 // and a total. Returns 0 when all four are right, 1 when any is wrong, 2 when
 // it could not grade: no "signals.c", no compiler, or the file does not
 // compile (the compiler's messages are then on the console).
-int gradeAttempt(const AnswerKey& key, const GradeTools& tools);
+// The compiler runs through the services' runCommand, each function through
+// their runCommandWithTimeLimit with the given limit.
+int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLimitSeconds);

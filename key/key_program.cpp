@@ -9,10 +9,10 @@
 #include <string_view>
 #include <system_error>
 
-#include "exam/services.h"
-#include "exam/workspace.h"
+#include "key/key_plot.h"
 #include "key/key_text.h"
-#include "platform/platform.h"
+#include "platform/services.h"
+#include "record/workspace.h"
 
 #ifndef MOCK_MIDTERM_KEY_VERSION
 #define MOCK_MIDTERM_KEY_VERSION "unknown"
@@ -20,8 +20,7 @@
 
 namespace {
 constexpr const char* programName = "mock-midterm-key";
-// The exam draws q1.png with the same command.
-constexpr const char* plotCommand = "..\\gnuplot\\bin\\gnuplot.exe .key-plot.gp";
+
 constexpr int usageStatus = 2;
 constexpr int longestTimeLimit = 60;
 
@@ -73,8 +72,7 @@ int gradeCommand(int timeLimitSeconds) {
     }
     std::printf("Grading signals.c of ID %ld, group %d.\n", static_cast<long>(record.idNum),
                 record.grpNum);
-    const GradeTools tools{&platformServices(), runCommandWithTimeLimit, timeLimitSeconds};
-    return gradeAttempt(key, tools);
+    return gradeAttempt(key, platformServices(), timeLimitSeconds);
 }
 }  // namespace
 
@@ -125,7 +123,7 @@ int printAnswerKey(const ExamServices& services) {
     std::remove(keyPlotName);
     int status = -1;
     if (writeKeyPlot(key, keyPlotScriptName, keyPlotDataName, keyPlotName) == 0) {
-        status = services.runCommand(plotCommand);
+        status = services.runCommand((std::string(gnuplotProgram) + " .key-plot.gp").c_str());
     }
     std::remove(keyPlotScriptName);
     std::remove(keyPlotDataName);

@@ -1,7 +1,7 @@
 // The command line of mock-midterm-key, the exam's answer key and grader.
 #pragma once
 
-#include "exam/record.h"
+#include "record/record.h"
 #include "key/answer_key.h"
 #include "key/grade.h"
 

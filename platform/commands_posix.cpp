@@ -27,8 +27,6 @@ extern char** environ;
 namespace {
 using Words = std::vector<std::string>;
 
-constexpr int notFoundStatus = 127;
-
 Words splitWords(const char* commandLine) {
     Words words;
     std::string word;
@@ -203,7 +201,7 @@ int runProgram(const std::string& program, const Words& arguments, int seconds) 
     pid_t child = 0;
     if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
         std::fprintf(stderr, "%s: cannot be started\n", arguments[0].c_str());
-        return notFoundStatus;
+        return commandNotFound;
     }
     int status = 0;
     const int waited = waitForChild(child, seconds, &status);
@@ -228,7 +226,7 @@ int runCommandLine(const char* commandLine, int seconds) {
     if (program.empty()) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s: command not found\n", words[0].c_str());
-        return notFoundStatus;
+        return commandNotFound;
     }
     const std::string name = withoutExe(program.substr(program.rfind('/') + 1));
     if (name == "pdflatex") {

@@ -1,9 +1,12 @@
-// The services the exam needs from the operating system. Each OS has one
-// implementation file (platform_posix.cpp, platform_windows.cpp); this header
-// includes no OS header so the rest of the program never learns which it is.
+// The operating system's services: the console, commands and files. Each OS
+// has one file per service (console_posix.cpp and console_windows.cpp, and so
+// on for commands_ and files_); this header includes no OS header, so the
+// layers above never learn which OS they run on.
 #pragma once
 
 #include <cstdio>
+
+#include "platform/services.h"
 
 // Makes console output appear at once, line end or not: several prompts end
 // without one and are followed straight away by a wait for the student.
@@ -26,11 +29,8 @@ int readLineByte();
 void pauseMilliseconds(int milliseconds);
 
 // Runs one command line in the working folder with the program's console and
-// returns its exit status: 0 for success, 127 when the program is not found.
+// returns its exit status: 0 for success, commandNotFound.
 int runCommand(const char* commandLine);
-
-// What runCommandWithTimeLimit returns for a program it had to stop.
-constexpr int commandTimedOut = -2;
 
 // Runs one command line as runCommand does, but stops the program once it
 // has run for the given number of seconds (no limit when seconds <= 0), so a

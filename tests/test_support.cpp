@@ -37,6 +37,8 @@ int scriptedRunCommand(const char* commandLine) {
     return currentScript.commandStatus;
 }
 
+int scriptedRunWithTimeLimit(const char* commandLine, int) { return scriptedRunCommand(commandLine); }
+
 void scriptedSeed(std::uint32_t seed) {
     currentScript.seeds.push_back(seed);
     seedRandom(seed);
@@ -61,7 +63,7 @@ void resetScript() {
 const ExamServices& scriptedServices() {
     static const ExamServices services{
         scriptedReadByte, scriptedKeyWaiting, scriptedReadByte, scriptedPause,
-        scriptedRunCommand, scriptedSeed, scriptedDraw,
+        scriptedRunCommand, scriptedSeed, scriptedDraw, scriptedRunWithTimeLimit,
     };
     return services;
 }

@@ -215,9 +215,10 @@ int fakeRunWithTimeLimit(const char* commandLine, int seconds) {
 int gradeWith(const AnswerKey& key, std::string* out) {
     fake.points = gradingPoints(key);
     fake.key = &key;
-    const GradeTools tools{&scriptedServices(), fakeRunWithTimeLimit, 3};
+    ExamServices services = scriptedServices();
+    services.runCommandWithTimeLimit = fakeRunWithTimeLimit;
     testing::internal::CaptureStdout();
-    const int status = gradeAttempt(key, tools);
+    const int status = gradeAttempt(key, services, 3);
     *out = testing::internal::GetCapturedStdout();
     return status;
 }

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "exam/record.h"
+#include "record/record.h"
 
 // The record of an exam whose Question 1 triangle starts at s with peak a,
 // whose pulse of height b runs from p to p + 1, and whose Question 2 asks for

@@ -1,4 +1,5 @@
 // The answer key as the instructor reads it.
+#include "key/key_plot.h"
 #include "key/key_text.h"
 
 #include <gtest/gtest.h>

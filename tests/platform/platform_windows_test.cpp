@@ -9,7 +9,7 @@
 #include <chrono>
 #include <filesystem>
 
-#include "exam/workspace.h"
+#include "record/workspace.h"
 #include "generate/mock_midterm.h"
 #include "generate/pdf.h"
 #include "generate/questions.h"

@@ -7,7 +7,7 @@
 #include <csignal>
 #include <filesystem>
 
-#include "exam/workspace.h"
+#include "record/workspace.h"
 #include "test_support.h"
 
 TEST(WorkspacePosix, ProbeRefusesADanglingLink) {

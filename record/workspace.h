@@ -2,7 +2,7 @@
 // so that an interrupted exam comes back with the same student and questions.
 #pragma once
 
-#include "exam/record.h"
+#include "record/record.h"
 
 constexpr const char* workspaceFileName = "exam.dat";
 // The save writes here first and renames it over the workspace.

@@ -1,4 +1,4 @@
-#include "exam/workspace.h"
+#include "record/workspace.h"
 
 #include <gtest/gtest.h>
 
