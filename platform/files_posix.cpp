@@ -24,17 +24,18 @@ int createFileIfAbsent(const char* path) {
 }
 
 int replaceFile(const char* source, const char* target) {
-    if (std::rename(source, target) != 0) {
+    return std::rename(source, target) == 0 ? 0 : -1;
+}
+
+int syncFolder(const char* path) {
+    const std::string name = path;
+    const auto slash = name.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : name.substr(0, slash + 1);
+    const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (descriptor < 0) {
         return -1;
     }
-    // The rename is durable only once the folder that holds it is synced.
-    const std::string path = target;
-    const auto slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
-    const int descriptor = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
-    if (descriptor >= 0) {
-        fsync(descriptor);
-        close(descriptor);
-    }
-    return 0;
+    const int result = fsync(descriptor);
+    close(descriptor);
+    return result;
 }

@@ -4,7 +4,9 @@
 // layers above never learn which OS they run on.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
+#include <string>
 
 #include "platform/services.h"
 
@@ -50,6 +52,33 @@ int flushToDisk(std::FILE* file);
 int createFileIfAbsent(const char* path);
 
 // Replaces `target` with `source` in one step, so a reader sees either the
-// old file or the new one, and makes the replacement durable.
+// old file or the new one. On POSIX the replacement is durable only once
+// syncFolder has run; on Windows it is at once.
 // Returns 0, or -1 with errno set (the source is then left in place).
 int replaceFile(const char* source, const char* target);
+
+// Makes a rename into the folder that holds `path` durable. Returns 0, or -1
+// with errno set; Windows has nothing to do and returns 0.
+int syncFolder(const char* path);
+
+// The file operations a save is made of, in one table so that a test can
+// make any one of them fail and see their order, as SQLite's system-call
+// table and LevelDB's fault-injecting Env do. Tests start from a copy of
+// platformFileOps(), so entries can be added (a folder lock, say) without
+// touching them. Each returns 0, or -1 with errno set, unless said below.
+struct FileOps {
+    // Creates a temp file beside `target`, to be renamed over it, and sets
+    // *tempPath to its name. A link found at that name is removed, never
+    // written through. Returns the stream (binary, write only), or null with
+    // errno set and nothing created.
+    std::FILE* (*createTemp)(const char* target, std::string* tempPath);
+    int (*write)(std::FILE* file, const void* bytes, std::size_t size);  // all or -1
+    int (*sync)(std::FILE* file);  // flushToDisk
+    int (*close)(std::FILE* file);  // the stream is gone even on failure
+    int (*rename)(const char* source, const char* target);  // replaceFile
+    int (*remove)(const char* path);
+    int (*syncFolder)(const char* path);
+};
+
+// The table backed by this platform's files.
+const FileOps& platformFileOps();

@@ -4,28 +4,16 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <system_error>
 
-#include "platform/platform.h"
-
 namespace {
-// The stream the probe opens and the load takes over; empty otherwise.
-std::FILE* workspaceStream = nullptr;
-
-void closeWorkspaceStream() {
-    if (workspaceStream != nullptr) {
-        std::fclose(workspaceStream);
-        workspaceStream = nullptr;
-    }
-}
-
 void reportUnreadable(const char* reason) {
     std::fprintf(stderr, "mock-midterm: cannot read %s: %s\n", workspaceFileName, reason);
 }
 }  // namespace
 
 int probeWorkspace() {
-    closeWorkspaceStream();
     std::error_code error;
     const auto linkStatus = std::filesystem::symlink_status(workspaceFileName, error);
     if (linkStatus.type() == std::filesystem::file_type::not_found) {
@@ -43,52 +31,50 @@ int probeWorkspace() {
         reportUnreadable("it is not a regular file");
         return -1;
     }
-    workspaceStream = std::fopen(workspaceFileName, "rb");
-    if (workspaceStream == nullptr) {
+    std::FILE* stream = std::fopen(workspaceFileName, "rb");
+    if (stream == nullptr) {
         reportUnreadable(std::strerror(errno));
         return -1;
     }
+    std::fclose(stream);
     return 1;
 }
 
-int saveWorkspace(ExamRecord record) {
-    closeWorkspaceStream();
-    // Opened as it is, a link at the temp name would have the record
-    // written into the file it points to, such as the student's answers.
-    std::error_code error;
-    if (std::filesystem::is_symlink(std::filesystem::symlink_status(workspaceTempName, error))) {
-        std::remove(workspaceTempName);
-    }
-    std::FILE* temp = std::fopen(workspaceTempName, "wb");
+int saveWorkspaceWith(ExamRecord record, const FileOps& files) {
+    std::string tempPath;
+    std::FILE* temp = files.createTemp(workspaceFileName, &tempPath);
     if (temp == nullptr) {
         return -1;
     }
-    bool saved = std::fwrite(&record, 1, examRecordSize, temp) == examRecordSize &&
-                 flushToDisk(temp) == 0;
+    bool saved = files.write(temp, &record, examRecordSize) == 0 && files.sync(temp) == 0;
     int failure = errno;
-    if (std::fclose(temp) != 0 && saved) {
+    if (files.close(temp) != 0 && saved) {
         saved = false;
         failure = errno;
     }
-    if (saved && replaceFile(workspaceTempName, workspaceFileName) != 0) {
+    if (saved && files.rename(tempPath.c_str(), workspaceFileName) != 0) {
         saved = false;
         failure = errno;
     }
     if (!saved) {
-        std::remove(workspaceTempName);
+        files.remove(tempPath.c_str());
         errno = failure;
         return -1;
     }
+    // The new record is in place either way; a folder that cannot be synced
+    // only leaves the rename to the system's next flush.
+    files.syncFolder(workspaceFileName);
     return 0;
 }
 
+int saveWorkspace(ExamRecord record) { return saveWorkspaceWith(record, platformFileOps()); }
+
 int loadWorkspace(ExamRecord* record) {
-    closeWorkspaceStream();
-    workspaceStream = std::fopen(workspaceFileName, "rb");
-    if (workspaceStream == nullptr) {
+    std::FILE* stream = std::fopen(workspaceFileName, "rb");
+    if (stream == nullptr) {
         return -1;
     }
-    const std::size_t count = std::fread(record, 1, examRecordSize, workspaceStream);
-    closeWorkspaceStream();
+    const std::size_t count = std::fread(record, 1, examRecordSize, stream);
+    std::fclose(stream);
     return count == examRecordSize ? 0 : -1;
 }

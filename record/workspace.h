@@ -2,15 +2,13 @@
 // so that an interrupted exam comes back with the same student and questions.
 #pragma once
 
+#include "platform/platform.h"
 #include "record/record.h"
 
 constexpr const char* workspaceFileName = "exam.dat";
-// The save writes here first and renames it over the workspace.
-constexpr const char* workspaceTempName = "exam.dat.tmp";
 
 // Looks for the workspace at start-up.
-// Returns 1 when it exists and is readable (its stream stays open for the
-// load), 0 when there was none (an empty one is created, if the folder lets
+// Returns 1 when it exists and is readable, 0 when there was none (an empty one is created, if the folder lets
 // us), -1 when it exists but cannot be read: the reason is printed on stderr
 // and the file is left untouched.
 int probeWorkspace();
@@ -20,6 +18,9 @@ int probeWorkspace();
 // Returns 0, or -1 with errno set; the old file then stays as it was and no
 // temporary file is left.
 int saveWorkspace(ExamRecord record);
+
+// The same, through the given file operations; tests pass failing ones.
+int saveWorkspaceWith(ExamRecord record, const FileOps& files);
 
 // Reads the record back. Returns 0 when a full record was read (a longer
 // file gives its first 144 bytes), -1 otherwise; the bytes that were read
