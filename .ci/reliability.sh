@@ -2,7 +2,8 @@
 # Reliability checks beyond the unit tests, run after the normal build (the
 # build folder "build" must exist with the tests built):
 #   - the libFuzzer targets in fuzz/: their corpus as regression tests, then
-#     FUZZ_SECONDS (default 60) of fuzzing each;
+#     FUZZ_SECONDS of fuzzing each from the stored corpus (default 5, a
+#     quick look; CI's .ci/run fuzzes 60 s each);
 #   - valgrind memcheck on scripted exams and on the unit tests;
 #   - clang-tidy with .clang-tidy, and cppcheck, on the project's own sources.
 # The crash and hostile-folder tests are in ctest (label "reliability").
@@ -14,20 +15,22 @@ root=$(pwd)
 build=${BUILD:-build}
 # Absolute: the fuzz targets work in a scratch folder of their own.
 fuzz_build=$(realpath -m "${FUZZ_BUILD:-build-fuzz}")
-fuzz_seconds=${FUZZ_SECONDS:-60}
+fuzz_seconds=${FUZZ_SECONDS:-5}
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 
 results=()
-record() {  # record NAME STATUS
-    if [ "$2" -eq 0 ]; then results+=("PASS  $1"); else results+=("FAIL  $1"); fi
+record() {  # record NAME STATUS SECONDS
+    local verdict=PASS
+    [ "$2" -eq 0 ] || verdict=FAIL
+    results+=("$(printf '%s %4d s  %s' "$verdict" "$3" "$1")")
 }
 run_step() {  # run_step NAME FUNCTION: a failed step does not stop the others
     echo
     echo "==== $1"
-    local status=0
+    local status=0 start=$SECONDS
     "$2" || status=$?
-    record "$1" "$status"
+    record "$1" "$status" $((SECONDS - start))
 }
 
 need_tools() {
@@ -122,7 +125,7 @@ root = os.path.realpath(sys.argv[2])
 for entry in json.load(open(sys.argv[1])):
     path = os.path.realpath(os.path.join(entry["directory"], entry["file"]))
     relative = os.path.relpath(path, root)
-    if relative == "main.cpp" or relative.startswith(("exam/", "generate/", "check/", "platform/", "key/")):
+    if relative == "main.cpp" or relative.startswith(("exam/", "generate/", "check/", "record/", "platform/", "key/")):
         print(relative)
 PY
 }

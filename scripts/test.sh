@@ -11,15 +11,12 @@ jobs=$(nproc)
 summary=()
 
 run_part() {
-  local name=$1
+  local name=$1 start=$SECONDS verdict=PASS
   shift
   echo
   echo "=== $name"
-  if "$@"; then
-    summary+=("PASS  $name")
-  else
-    summary+=("FAIL  $name")
-  fi
+  "$@" || verdict=FAIL
+  summary+=("$(printf '%s %4d s  %s' "$verdict" $((SECONDS - start)) "$name")")
 }
 
 plain() {
@@ -52,7 +49,7 @@ optional_part "Windows build under wine" x86_64-w64-mingw32-g++ .ci/windows.sh b
 optional_part "reliability checks" clang .ci/reliability.sh
 
 echo
-echo "=== summary"
+echo "=== summary ($SECONDS s in all)"
 printf '%s\n' "${summary[@]}"
 if printf '%s\n' "${summary[@]}" | grep -q '^FAIL'; then
   exit 1
