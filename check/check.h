@@ -1,4 +1,4 @@
-// The menu's check of the student's answer file.
+// check/: the menu's check of the student's answer file.
 #pragma once
 
 #include "platform/services.h"

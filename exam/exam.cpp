@@ -7,12 +7,12 @@
 
 #include "check/check.h"
 #include "exam/identify.h"
-#include "record/record.h"
-#include "record/workspace.h"
 #include "generate/mock_midterm.h"
 #include "generate/pdf.h"
 #include "generate/questions.h"
 #include "platform/platform.h"
+#include "record/record.h"
+#include "record/workspace.h"
 
 namespace {
 constexpr int turnPauseMilliseconds = 100;

@@ -1,3 +1,6 @@
+// exam/, the driver: the state machine (here) and the student's
+// identification (identify.h).
+//
 // The exam driver: a machine of numbered states that saves the whole record
 // after every step, so an interrupted exam resumes at the step it was in.
 #pragma once

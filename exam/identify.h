@@ -2,8 +2,8 @@
 // the random source that every question drawn afterwards depends on.
 #pragma once
 
-#include "record/record.h"
 #include "platform/services.h"
+#include "record/record.h"
 
 // Reads one line of console input as a decimal number: leading blanks and
 // blank lines are skipped, then an optional sign and digits; the rest of the

@@ -10,8 +10,8 @@
 #include <cstring>
 
 #include "exam/exam.h"
-#include "record/record.h"
 #include "fuzz_services.h"
+#include "record/record.h"
 
 namespace {
 ExamRecord storedExam(std::int32_t state) {

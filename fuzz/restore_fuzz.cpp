@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "exam/exam.h"
-#include "record/record.h"
 #include "fuzz_services.h"
+#include "record/record.h"
 
 namespace {
 constexpr std::size_t maxFileSize = 300;

@@ -2,8 +2,8 @@
 // course's "create.tex", and pdflatex makes a PDF named after the ID.
 #pragma once
 
-#include "record/record.h"
 #include "platform/services.h"
+#include "record/record.h"
 
 constexpr const char* defsFileName = "defs.tex";
 

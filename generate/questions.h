@@ -1,9 +1,12 @@
+// generate/, what the exam makes from the record: the questions (here), the
+// exam text (mock_midterm.h) and the typeset exam (pdf.h).
+//
 // The random parameters of the questions. The order of the draws is part of
 // each generator's definition: the same sequence gives the same exam.
 #pragma once
 
-#include "record/record.h"
 #include "platform/services.h"
+#include "record/record.h"
 
 // Draws the Question 1 signal (five draws), writes its breakpoints to
 // "q1plot.dat", stores them in the record and has gnuplot plot them.

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
 #include "key/answer_key.h"
+#include "platform/services.h"
 
 // The scratch files of a grading, in the exam folder; removed afterwards.
 constexpr const char* harnessSourceName = ".key-harness.c";

@@ -1,9 +1,11 @@
-// The command line of mock-midterm-key, the exam's answer key and grader.
+// key/, the second program beside the exam: the answer key worked out
+// (answer_key.h), grading (grade.h), the key as text and plot (key_text.h,
+// key_plot.h), and here its command line.
 #pragma once
 
-#include "record/record.h"
 #include "key/answer_key.h"
 #include "key/grade.h"
+#include "record/record.h"
 
 constexpr const char* keyPlotName = "key.png";
 constexpr const char* keyPlotScriptName = ".key-plot.gp";

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "record/record.h"
 #include "key/answer_key.h"
+#include "record/record.h"
 
 // The shortest text that reads back as the same number: "3", "-0.5", "1.5";
 // never "-0".

@@ -1,7 +1,8 @@
-// The operating system's services: the console, commands and files. Each OS
-// has one file per service (console_posix.cpp and console_windows.cpp, and so
-// on for commands_ and files_); this header includes no OS header, so the
-// layers above never learn which OS they run on.
+// platform/, the operating system: the console, commands and files (here),
+// the services table over them (services.h) and the random source (random.h).
+// Each OS has one file per service (console_posix.cpp and console_windows.cpp,
+// and so on for commands_ and files_); this header includes no OS header, so
+// the layers above never learn which OS they run on.
 #pragma once
 
 #include <cstddef>

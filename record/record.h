@@ -1,3 +1,6 @@
+// record/, the data: the one record of everything the exam has decided
+// (here) and its workspace file (workspace.h).
+//
 // The one record of everything the exam has decided. Its bytes are also,
 // unchanged, the content of the workspace file "exam.dat", so its layout is
 // fixed to the byte and checked below.

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "record/record.h"
 #include "platform/services.h"
+#include "record/record.h"
 
 struct Script {
     std::string input;             // what the student types, keys and lines alike

@@ -9,11 +9,11 @@
 #include <chrono>
 #include <filesystem>
 
-#include "record/workspace.h"
 #include "generate/mock_midterm.h"
 #include "generate/pdf.h"
 #include "generate/questions.h"
 #include "platform/platform.h"
+#include "record/workspace.h"
 #include "test_support.h"
 
 namespace {

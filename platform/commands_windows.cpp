@@ -1,19 +1,30 @@
-// Windows: the line goes to the command interpreter, as the exam's own
-// command lines do, inside a job object: stopping the job stops the program
-// and everything it started, and a program that crashes in it ends at once
-// instead of waiting on the error-reporting dialog.
+// Commands on Windows: the exam's command lines are the command
+// interpreter's own. A line with a time limit runs inside a job object:
+// stopping the job stops the program and everything it started, and a
+// program that crashes in it ends at once instead of waiting on the
+// error-reporting dialog.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "platform/platform.h"
 
 namespace {
-constexpr int notFoundStatus = 127;
 // cmd.exe's status for "is not recognized as an internal or external command".
 constexpr int interpreterNotFoundStatus = 9009;
 }  // namespace
+
+int runCommand(const char* commandLine) {
+    std::fflush(nullptr);  // our output first, then the program's
+    const int status = std::system(commandLine);
+    // -1: not even the command interpreter could be started.
+    if (status == -1 || status == interpreterNotFoundStatus) {
+        return commandNotFound;
+    }
+    return status;
+}
 
 int runCommandWithTimeLimit(const char* commandLine, int seconds) {
     std::string line = std::string("cmd.exe /d /s /c \"") + commandLine + "\"";
@@ -34,7 +45,7 @@ int runCommandWithTimeLimit(const char* commandLine, int seconds) {
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
                         nullptr, &startup, &process)) {
         CloseHandle(job);
-        return notFoundStatus;
+        return commandNotFound;
     }
     AssignProcessToJobObject(job, process.hProcess);
     ResumeThread(process.hThread);
@@ -49,7 +60,7 @@ int runCommandWithTimeLimit(const char* commandLine, int seconds) {
     } else {
         DWORD code = 0;
         if (GetExitCodeProcess(process.hProcess, &code)) {
-            result = code == interpreterNotFoundStatus ? notFoundStatus : static_cast<int>(code);
+            result = code == interpreterNotFoundStatus ? commandNotFound : static_cast<int>(code);
         }
     }
     CloseHandle(process.hProcess);
