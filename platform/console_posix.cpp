@@ -14,38 +14,15 @@
 #include <cstdlib>
 #include <ctime>
 
+#include "platform/input_buffer.h"
 #include "platform/platform.h"
 
 namespace {
-unsigned char inputBuffer[4096];
-ssize_t inputStart = 0;
-ssize_t inputEnd = 0;
-bool inputEnded = false;
-
 termios originalTerminal;
 volatile std::sig_atomic_t rawModeActive = 0;
 bool restoreHandlersInstalled = false;
 struct sigaction previousActions[3];
 constexpr int restoreSignals[3] = {SIGINT, SIGTERM, SIGHUP};
-
-// Returns true when a byte is buffered, false at end of input.
-bool fillInput() {
-    if (inputStart < inputEnd) {
-        return true;
-    }
-    while (!inputEnded) {
-        const ssize_t count = read(STDIN_FILENO, inputBuffer, sizeof inputBuffer);
-        if (count > 0) {
-            inputStart = 0;
-            inputEnd = count;
-            return true;
-        }
-        if (count == 0 || errno != EINTR) {
-            inputEnded = true;
-        }
-    }
-    return false;
-}
 
 void leaveRawMode() {
     // tcsetattr is async-signal-safe, so this also serves the signal handler.
@@ -98,17 +75,20 @@ bool enterRawMode() {
 }
 }  // namespace
 
-void startConsole() { std::setvbuf(stdout, nullptr, _IONBF, 0); }
-
-int readLineByte() {
-    std::fflush(stdout);
-    return fillInput() ? inputBuffer[inputStart++] : -1;
+long readInput(unsigned char* buffer, long size) {
+    const ssize_t count = read(STDIN_FILENO, buffer, static_cast<std::size_t>(size));
+    if (count < 0) {
+        return errno == EINTR ? -1 : 0;
+    }
+    return count;
 }
+
+void startConsole() { std::setvbuf(stdout, nullptr, _IONBF, 0); }
 
 int readKey() {
     std::fflush(stdout);
     const bool terminal = isatty(STDIN_FILENO) != 0;
-    const bool raw = terminal && inputStart >= inputEnd && enterRawMode();
+    const bool raw = terminal && !inputBuffered() && enterRawMode();
     int key = readLineByte();
     if (raw) {
         leaveRawMode();
@@ -122,10 +102,10 @@ int readKey() {
 }
 
 int keyWaiting() {
-    if (inputStart < inputEnd) {
+    if (inputBuffered()) {
         return 1;
     }
-    if (inputEnded) {
+    if (inputEnded()) {
         return -1;
     }
     // On a terminal a key is only visible before Enter in raw mode.

@@ -14,14 +14,10 @@
 #include <csignal>
 #include <cstdio>
 
+#include "platform/input_buffer.h"
 #include "platform/platform.h"
 
 namespace {
-unsigned char inputBuffer[4096];
-DWORD inputStart = 0;
-DWORD inputEnd = 0;
-bool inputEnded = false;
-
 constexpr int endOfFileByte = 0x1A;  // Ctrl-Z
 constexpr int interruptKey = 3;      // Ctrl-C, which _getch hands over as a key
 
@@ -34,39 +30,12 @@ bool isConsole(HANDLE handle) {
     return GetConsoleMode(handle, &mode) != 0;
 }
 
-// Returns true when a byte is buffered, false at end of input.
-bool fillInput() {
-    if (inputStart < inputEnd) {
-        return true;
-    }
-    while (!inputEnded) {
-        const HANDLE input = standardInput();
-        DWORD count = 0;
-        // A closed pipe fails with ERROR_BROKEN_PIPE; a file's end reads 0 bytes.
-        if (input == nullptr || input == INVALID_HANDLE_VALUE ||
-            ReadFile(input, inputBuffer, sizeof inputBuffer, &count, nullptr) == 0 || count == 0) {
-            inputEnded = true;
-            break;
-        }
-        // Ctrl-Z at the start of a console line is how the console says the
-        // input is over, as Ctrl-D is on a POSIX terminal.
-        if (inputBuffer[0] == endOfFileByte && isConsole(input)) {
-            inputEnded = true;
-            break;
-        }
-        inputStart = 0;
-        inputEnd = count;
-        return true;
-    }
-    return false;
-}
-
 int readConsoleKey() {
     const int key = _getch();
     // With no console left to read, _getch gives EOF, or EOF cut to a byte:
     // that is the end, never a key to act on again and again.
     if (key == EOF || (key == 0xFF && !isConsole(standardInput()))) {
-        inputEnded = true;
+        endInput();
         return -1;
     }
     if (key == 0 || key == 0xE0) {
@@ -117,26 +86,37 @@ bool consoleKeyWaiting(HANDLE input) {
 
 }  // namespace
 
-void startConsole() { std::setvbuf(stdout, nullptr, _IONBF, 0); }
-
-int readLineByte() {
-    std::fflush(stdout);
-    return fillInput() ? inputBuffer[inputStart++] : -1;
+long readInput(unsigned char* buffer, long size) {
+    const HANDLE input = standardInput();
+    DWORD count = 0;
+    // A closed pipe fails with ERROR_BROKEN_PIPE; a file's end reads 0 bytes.
+    if (input == nullptr || input == INVALID_HANDLE_VALUE ||
+        ReadFile(input, buffer, static_cast<DWORD>(size), &count, nullptr) == 0 || count == 0) {
+        return 0;
+    }
+    // Ctrl-Z at the start of a console line is how the console says the
+    // input is over, as Ctrl-D is on a POSIX terminal.
+    if (buffer[0] == endOfFileByte && isConsole(input)) {
+        return 0;
+    }
+    return static_cast<long>(count);
 }
+
+void startConsole() { std::setvbuf(stdout, nullptr, _IONBF, 0); }
 
 int readKey() {
     std::fflush(stdout);
-    if (inputStart < inputEnd || inputEnded || !isConsole(standardInput())) {
+    if (inputBuffered() || inputEnded() || !isConsole(standardInput())) {
         return readLineByte();
     }
     return readConsoleKey();
 }
 
 int keyWaiting() {
-    if (inputStart < inputEnd) {
+    if (inputBuffered()) {
         return 1;
     }
-    if (inputEnded) {
+    if (inputEnded()) {
         return -1;
     }
     const HANDLE input = standardInput();
@@ -146,7 +126,7 @@ int keyWaiting() {
     if (GetFileType(input) == FILE_TYPE_PIPE) {
         DWORD available = 0;
         if (PeekNamedPipe(input, nullptr, 0, nullptr, &available, nullptr) == 0) {
-            inputEnded = true;  // the writer has gone and left nothing
+            endInput();  // the writer has gone and left nothing
             return -1;
         }
         if (available == 0) {

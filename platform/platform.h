@@ -62,24 +62,21 @@ int replaceFile(const char* source, const char* target);
 // with errno set; Windows has nothing to do and returns 0.
 int syncFolder(const char* path);
 
-// The file operations a save is made of, in one table so that a test can
-// make any one of them fail and see their order, as SQLite's system-call
-// table and LevelDB's fault-injecting Env do. Tests start from a copy of
-// platformFileOps(), so entries can be added (a folder lock, say) without
-// touching them. Each returns 0, or -1 with errno set, unless said below.
+// The file operations of a save, in one table (as SQLite's system calls
+// are) so that a test can make any one fail and see their order. Tests copy
+// platformFileOps() and replace entries, so entries can be added (a folder
+// lock, say) without touching them. Each returns 0, or -1 with errno set.
 struct FileOps {
-    // Creates a temp file beside `target`, to be renamed over it, and sets
-    // *tempPath to its name. A link found at that name is removed, never
-    // written through. Returns the stream (binary, write only), or null with
-    // errno set and nothing created.
+    // Creates a temp file beside `target` to be renamed over it, and names it
+    // in *tempPath; a link at that name is removed, never written through.
+    // Returns the stream (binary, write only), or null with errno set.
     std::FILE* (*createTemp)(const char* target, std::string* tempPath);
     int (*write)(std::FILE* file, const void* bytes, std::size_t size);  // all or -1
-    int (*sync)(std::FILE* file);  // flushToDisk
+    int (*sync)(std::FILE* file);   // flushToDisk
     int (*close)(std::FILE* file);  // the stream is gone even on failure
     int (*rename)(const char* source, const char* target);  // replaceFile
     int (*remove)(const char* path);
     int (*syncFolder)(const char* path);
 };
-
 // The table backed by this platform's files.
 const FileOps& platformFileOps();
