@@ -20,7 +20,6 @@
 
 namespace {
 constexpr const char* programName = "mock-midterm-key";
-
 constexpr int usageStatus = 2;
 constexpr int longestTimeLimit = 60;
 
