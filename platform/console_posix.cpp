@@ -10,6 +10,7 @@
 // once and unechoed. Line input and the programs the exam runs get the
 // terminal as it was; every way out of the program puts it back so.
 #include <poll.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -87,8 +88,8 @@ void stopWithTerminalRestored(int, siginfo_t*, void*) {
     sigset_t before;
     sigemptyset(&stop);
     sigaddset(&stop, SIGTSTP);
-    std::raise(SIGTSTP);
-    sigprocmask(SIG_UNBLOCK, &stop, &before);  // stops here until continued
+    sigprocmask(SIG_UNBLOCK, &stop, &before);
+    kill(getpid(), SIGTSTP);  // stops here until continued
     sigprocmask(SIG_SETMASK, &before, nullptr);
     sigaction(SIGTSTP, &ours, nullptr);
     if (keyModeWanted != 0) {
