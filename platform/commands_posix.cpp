@@ -198,13 +198,16 @@ int runProgram(const std::string& program, const Words& arguments, int seconds) 
     }
     argv.push_back(nullptr);
     std::fflush(nullptr);  // our output first, then the program's
+    lendConsole();
     pid_t child = 0;
     if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+        reclaimConsole();
         std::fprintf(stderr, "%s: cannot be started\n", arguments[0].c_str());
         return commandNotFound;
     }
     int status = 0;
     const int waited = waitForChild(child, seconds, &status);
+    reclaimConsole();
     if (waited != 0) {
         return waited;
     }

@@ -1,10 +1,17 @@
 // Console keys and line input on POSIX terminals, pipes and files.
 //
 // All input goes through one buffer of our own, so that a key read, a key
-// test and a number line never steal bytes from each other. On a terminal a
-// key read switches to raw mode for that one read only; whatever runs
-// between reads (the compiler, gnuplot) gets the terminal as it was.
+// test and a number line never steal bytes from each other.
+//
+// On a terminal the mode is a state of the console, as a Windows console
+// never echoes or holds keys while the program waits for them: the first key
+// read or key test puts the terminal in key (raw) mode and it stays there
+// through the pauses between polls, so a key typed at any moment arrives
+// once and unechoed. Line input and the programs the exam runs get the
+// terminal as it was; every way out of the program puts it back so.
 #include <poll.h>
+#include <signal.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -18,60 +25,167 @@
 #include "platform/platform.h"
 
 namespace {
+// The terminal as it was before the program first changed it, and the key
+// mode made from it. Both are set once, before any handler can use them.
+bool terminalKnown = false;
 termios originalTerminal;
-volatile std::sig_atomic_t rawModeActive = 0;
-bool restoreHandlersInstalled = false;
-struct sigaction previousActions[3];
-constexpr int restoreSignals[3] = {SIGINT, SIGTERM, SIGHUP};
+termios keyTerminal;
+// What the console wants (key mode while it waits for keys) and what the
+// terminal is in; the signal handlers read both.
+volatile std::sig_atomic_t keyModeWanted = 0;
+volatile std::sig_atomic_t keyModeActive = 0;
+bool keyModeBeforeLending = false;
+// Bytes the terminal took in while in line mode, still unread: their Enter
+// has already become a line feed.
+ssize_t lineModeBytes = 0;
 
-void leaveRawMode() {
-    // tcsetattr is async-signal-safe, so this also serves the signal handler.
-    if (rawModeActive != 0 && tcsetattr(STDIN_FILENO, TCSANOW, &originalTerminal) != -1) {
-        rawModeActive = 0;
+struct sigaction previousActions[NSIG];
+
+// tcsetattr is async-signal-safe, so these two also serve the handlers.
+void setKeyMode() {
+    if (keyModeActive == 0 && tcsetattr(STDIN_FILENO, TCSANOW, &keyTerminal) != -1) {
+        keyModeActive = 1;
     }
 }
 
-void restoreTerminalOnSignal(int signalNumber) {
-    leaveRawMode();
-    // Die by the signal, as the shell expects, with its default action.
-    std::signal(signalNumber, SIG_DFL);
-    std::raise(signalNumber);
+void setOriginalMode() {
+    if (keyModeActive != 0 && tcsetattr(STDIN_FILENO, TCSANOW, &originalTerminal) != -1) {
+        keyModeActive = 0;
+    }
 }
 
+bool isFault(int signalNumber) {
+    return signalNumber == SIGSEGV || signalNumber == SIGBUS || signalNumber == SIGFPE ||
+           signalNumber == SIGILL;
+}
+
+// Restores the terminal, then lets the signal do what it would have done, so
+// the program still ends by it, with a core where the system makes one.
+void restoreTerminalAndEnd(int signalNumber, siginfo_t* info, void*) {
+    setOriginalMode();
+    sigaction(signalNumber, &previousActions[signalNumber], nullptr);
+    // A fault comes back by itself when the faulting instruction runs again.
+    if (!isFault(signalNumber) || info == nullptr || info->si_code <= 0) {
+        std::raise(signalNumber);
+    }
+}
+
+// The shell gets its terminal back while the program is stopped. Stopping
+// here, not after returning, also covers an orphaned process group, whose
+// stop the system discards: the key mode comes back either way.
+void stopWithTerminalRestored(int, siginfo_t*, void*) {
+    const int savedErrno = errno;
+    setOriginalMode();
+    struct sigaction byDefault {};
+    struct sigaction ours {};
+    byDefault.sa_handler = SIG_DFL;
+    sigaction(SIGTSTP, &byDefault, &ours);
+    sigset_t stop;
+    sigset_t before;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &stop, &before);
+    kill(getpid(), SIGTSTP);  // stops here until continued
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    sigaction(SIGTSTP, &ours, nullptr);
+    if (keyModeWanted != 0) {
+        setKeyMode();
+    }
+    errno = savedErrno;
+}
+
+// Also after a SIGSTOP, which no handler sees.
+void continueInKeyMode(int, siginfo_t*, void*) {
+    const int savedErrno = errno;
+    if (keyModeWanted != 0) {
+        setKeyMode();
+    }
+    errno = savedErrno;
+}
+
+void installHandler(int signalNumber, void (*handler)(int, siginfo_t*, void*)) {
+    struct sigaction action {};
+    action.sa_sigaction = handler;
+    // SA_RESTART keeps a stop from failing a write; SA_ONSTACK lets a stack
+    // overflow reach a sanitizer's alternate stack through us.
+    action.sa_flags = SA_SIGINFO | SA_RESTART | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    // An ignored signal stays ignored (nohup), and one that cannot be caught
+    // or is the C library's own is refused by sigaction.
+    if (sigaction(signalNumber, nullptr, &previousActions[signalNumber]) == 0 &&
+        previousActions[signalNumber].sa_handler != SIG_IGN) {
+        sigaction(signalNumber, &action, nullptr);
+    }
+}
+
+// Every signal whose default action ends the program gets the restoring
+// handler; those that the default ignores or that stop and continue do not.
 void installRestoreHandlers() {
-    if (restoreHandlersInstalled) {
-        return;
-    }
-    restoreHandlersInstalled = true;
-    std::atexit(leaveRawMode);
-    for (int i = 0; i < 3; ++i) {
-        struct sigaction action {};
-        action.sa_handler = restoreTerminalOnSignal;
-        sigemptyset(&action.sa_mask);
-        sigaction(restoreSignals[i], nullptr, &previousActions[i]);
-        if (previousActions[i].sa_handler != SIG_IGN) {  // keep nohup's wish
-            sigaction(restoreSignals[i], &action, nullptr);
+    std::atexit(setOriginalMode);
+    for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+        switch (signalNumber) {
+        case SIGKILL: case SIGSTOP: case SIGTTIN: case SIGTTOU:
+        case SIGCHLD: case SIGURG: case SIGWINCH:
+            break;
+        case SIGTSTP:
+            installHandler(signalNumber, stopWithTerminalRestored);
+            break;
+        case SIGCONT:
+            installHandler(signalNumber, continueInKeyMode);
+            break;
+        default:
+            installHandler(signalNumber, restoreTerminalAndEnd);
         }
     }
 }
 
-// Keys arrive one at a time, unechoed, Enter as 13; Ctrl-C still interrupts.
-bool enterRawMode() {
-    if (tcgetattr(STDIN_FILENO, &originalTerminal) == -1) {
+// Learns the terminal's settings the first time the console needs them.
+// Returns false when the input is not a terminal.
+bool knowTerminal() {
+    if (terminalKnown) {
+        return true;
+    }
+    if (isatty(STDIN_FILENO) == 0 || tcgetattr(STDIN_FILENO, &originalTerminal) == -1) {
         return false;
     }
+    // Keys one at a time, unechoed, Enter as 13, Ctrl-D as 4; Ctrl-C and
+    // Ctrl-Z are still signals.
+    keyTerminal = originalTerminal;
+    keyTerminal.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+    keyTerminal.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR);
+    keyTerminal.c_cc[VMIN] = 1;
+    keyTerminal.c_cc[VTIME] = 0;
+    terminalKnown = true;
     installRestoreHandlers();
-    termios raw = originalTerminal;
-    raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
-    raw.c_iflag &= ~static_cast<tcflag_t>(ICRNL | INLCR | IGNCR);
-    raw.c_cc[VMIN] = 1;
-    raw.c_cc[VTIME] = 0;
-    // TCSANOW, not TCSAFLUSH: keys typed ahead must not be thrown away.
-    if (tcsetattr(STDIN_FILENO, TCSANOW, &raw) == -1) {
+    return true;
+}
+
+// Returns false when the input is not a terminal.
+bool enterKeyMode() {
+    if (!knowTerminal()) {
         return false;
     }
-    rawModeActive = 1;
+    keyModeWanted = 1;
+    if (keyModeActive == 0) {
+        // TCSANOW, not TCSAFLUSH: keys typed ahead must not be thrown away.
+        setKeyMode();
+        int queued = 0;
+        if (ioctl(STDIN_FILENO, FIONREAD, &queued) == -1) {
+            queued = 0;
+        }
+        lineModeBytes = bufferedInput() + queued;
+    }
     return true;
+}
+
+// Returns the next byte and whether it came in while in line mode.
+int nextByte(bool* typedInLineMode) {
+    const int byte = nextInputByte();
+    *typedInLineMode = lineModeBytes > 0 || keyModeActive == 0;
+    if (byte >= 0 && lineModeBytes > 0) {
+        --lineModeBytes;
+    }
+    return byte;
 }
 }  // namespace
 
@@ -85,40 +199,64 @@ long readInput(unsigned char* buffer, long size) {
 
 void startConsole() { std::setvbuf(stdout, nullptr, _IONBF, 0); }
 
+void lendConsole() {
+    if (!knowTerminal()) {
+        return;
+    }
+    keyModeBeforeLending = keyModeWanted != 0;
+    keyModeWanted = 0;
+    setOriginalMode();
+}
+
+void reclaimConsole() {
+    if (!terminalKnown) {
+        return;
+    }
+    // The program may have left the terminal in a mode of its own (one that
+    // was stopped at the time limit cannot put it back), so whichever mode
+    // comes back is set again.
+    if (keyModeBeforeLending) {
+        keyModeActive = 0;
+        enterKeyMode();
+    } else {
+        keyModeActive = 1;
+        setOriginalMode();
+    }
+}
+
+int readLineByte() {
+    // The student sees and can edit what they type, and Enter ends the line.
+    if (keyModeWanted != 0) {
+        keyModeWanted = 0;
+        setOriginalMode();
+    }
+    bool typedInLineMode = false;
+    return nextByte(&typedInLineMode);
+}
+
 int readKey() {
-    std::fflush(stdout);
-    const bool terminal = isatty(STDIN_FILENO) != 0;
-    const bool raw = terminal && !inputBuffered() && enterRawMode();
-    int key = readLineByte();
-    if (raw) {
-        leaveRawMode();
-    }
-    // A key typed while the terminal was in line mode (between two polls)
-    // has had its Enter turned into a line feed; it is Enter all the same.
-    if (terminal && key == '\n') {
-        key = 13;
-    }
-    return key;
+    const bool terminal = enterKeyMode();
+    bool typedInLineMode = false;
+    const int key = nextByte(&typedInLineMode);
+    // An Enter typed while the terminal was in line mode (before the first
+    // key wait, or while a program ran) is already a line feed.
+    return terminal && typedInLineMode && key == '\n' ? 13 : key;
 }
 
 int keyWaiting() {
-    if (inputBuffered()) {
+    if (bufferedInput() > 0) {
         return 1;
     }
     if (inputEnded()) {
         return -1;
     }
-    // On a terminal a key is only visible before Enter in raw mode.
-    const bool raw = isatty(STDIN_FILENO) != 0 && enterRawMode();
+    // On a terminal a key is only visible before Enter in key mode.
+    enterKeyMode();
     pollfd input{STDIN_FILENO, POLLIN, 0};
-    int result = 0;
     if (poll(&input, 1, 0) > 0) {
-        result = fillInput() ? 1 : -1;  // readable with nothing to read is the end
+        return fillInput() ? 1 : -1;  // readable with nothing to read is the end
     }
-    if (raw) {
-        leaveRawMode();
-    }
-    return result;
+    return 0;
 }
 
 void pauseMilliseconds(int milliseconds) {

@@ -104,16 +104,18 @@ long readInput(unsigned char* buffer, long size) {
 
 void startConsole() { std::setvbuf(stdout, nullptr, _IONBF, 0); }
 
+int readLineByte() { return nextInputByte(); }
+
 int readKey() {
     std::fflush(stdout);
-    if (inputBuffered() || inputEnded() || !isConsole(standardInput())) {
+    if (bufferedInput() > 0 || inputEnded() || !isConsole(standardInput())) {
         return readLineByte();
     }
     return readConsoleKey();
 }
 
 int keyWaiting() {
-    if (inputBuffered()) {
+    if (bufferedInput() > 0) {
         return 1;
     }
     if (inputEnded()) {

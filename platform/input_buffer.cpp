@@ -2,8 +2,6 @@
 
 #include <cstdio>
 
-#include "platform/platform.h"
-
 namespace {
 unsigned char inputBuffer[4096];
 long inputStart = 0;
@@ -11,7 +9,7 @@ long inputEnd = 0;
 bool inputOver = false;
 }  // namespace
 
-bool inputBuffered() { return inputStart < inputEnd; }
+long bufferedInput() { return inputEnd - inputStart; }
 
 bool inputEnded() { return inputOver; }
 
@@ -35,7 +33,7 @@ bool fillInput() {
     return false;
 }
 
-int readLineByte() {
+int nextInputByte() {
     std::fflush(stdout);
     return fillInput() ? inputBuffer[inputStart++] : -1;
 }

@@ -8,10 +8,14 @@
 // before any byte came (it is read again).
 long readInput(unsigned char* buffer, long size);
 
-bool inputBuffered();  // bytes are waiting in the buffer
+long bufferedInput();  // how many bytes are waiting in the buffer
 bool inputEnded();     // the end of input was seen, by readInput or endInput
 void endInput();
 
 // Returns true when a byte is buffered, reading more if none is, false at
 // the end of input.
 bool fillInput();
+
+// Flushes the console's output (a prompt comes before the wait), then takes
+// the next byte, or returns -1 at the end of input.
+int nextInputByte();

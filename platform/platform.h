@@ -28,6 +28,12 @@ int keyWaiting();
 // input. Line input and readKey draw from the same stream of input.
 int readLineByte();
 
+// For the POSIX command runner: a program the exam runs gets the terminal in
+// the mode it had before the exam changed it, and once it has ended the
+// exam's own mode (keys or lines) comes back. Windows needs neither.
+void lendConsole();
+void reclaimConsole();
+
 // Suspends the program for the given number of milliseconds.
 void pauseMilliseconds(int milliseconds);
 

@@ -1,6 +1,7 @@
 """Shared helpers for the tests that run the built program as a student would."""
+import fcntl
 import os
-import pty
+import resource
 import select
 import shutil
 import signal
@@ -105,14 +106,41 @@ class ExamFolder:
 
 
 class PtySession:
-    """The program on a pseudo-terminal, typed at like a student would."""
+    """The program on a pseudo-terminal, typed at like a student would.
 
-    def __init__(self, folder, real_tools=False):
-        self.pid, self.fd = pty.fork()
+    With job_control, a small shell stands between: the program runs in its own
+    foreground process group, and when it stops the shell takes the terminal back,
+    prints "[stopped]" and continues the program once a line ("fg") is typed.
+    """
+
+    def __init__(self, folder, real_tools=False, job_control=False):
+        self.fd, terminal = os.openpty()
+        self.before = termios.tcgetattr(terminal)
+        self.pid = os.fork()
         if self.pid == 0:
-            os.chdir(folder.path)
-            os.execve(PROGRAM, [PROGRAM], folder.env(real_tools))
+            try:
+                os.close(self.fd)
+                os.setsid()
+                fcntl.ioctl(terminal, termios.TIOCSCTTY, 0)
+                for fd in (0, 1, 2):
+                    os.dup2(terminal, fd)
+                os.chdir(folder.path)
+                resource.setrlimit(resource.RLIMIT_CORE, (0, 0))  # signal tests leave no cores
+                for ignored_by_python in (signal.SIGPIPE, signal.SIGXFSZ):
+                    signal.signal(ignored_by_python, signal.SIG_DFL)
+                if job_control:
+                    _run_as_job(folder.env(real_tools))
+                os.execve(PROGRAM, [PROGRAM], folder.env(real_tools))
+            finally:
+                os._exit(127)
+        os.close(terminal)
         self.output = b""
+
+    def settings(self):
+        return termios.tcgetattr(self.fd)
+
+    def raw(self):
+        return not self.settings()[3] & termios.ICANON
 
     def read_until(self, text, timeout=30):
         deadline = time.time() + timeout
@@ -132,18 +160,9 @@ class PtySession:
                 self.output += chunk
         return self.output.decode("latin-1")
 
-    def await_key_read(self, timeout=10):
-        """Waits until the program reads a single key, that is, until the terminal is in raw mode."""
-        deadline = time.time() + timeout
-        while termios.tcgetattr(self.fd)[3] & termios.ICANON:
-            if time.time() > deadline:
-                raise AssertionError("the program never waited for a single key")
-            time.sleep(0.01)
-
     def type(self, text):
-        # At a person's pace: the program switches the terminal to single keys
-        # only once it waits, so a key typed within microseconds of a prompt
-        # would still be echoed by the terminal.
+        # At a person's pace, who reads the prompt first: the terminal is in
+        # key mode only once the program has started to wait for keys.
         time.sleep(0.1)
         os.write(self.fd, text.encode("latin-1"))
 
@@ -152,6 +171,14 @@ class PtySession:
         while time.time() < deadline:
             pid, status = os.waitpid(self.pid, os.WNOHANG)
             if pid:
+                while select.select([self.fd], [], [], 0.05)[0]:  # what is still on its way
+                    try:
+                        chunk = os.read(self.fd, 4096)
+                    except OSError:
+                        chunk = b""
+                    if not chunk:
+                        break
+                    self.output += chunk
                 return status
             try:
                 ready, _, _ = select.select([self.fd], [], [], 0.05)
@@ -167,6 +194,25 @@ class PtySession:
             os.close(self.fd)
         except OSError:
             pass
+
+
+def _run_as_job(env):
+    signal.signal(signal.SIGTTOU, signal.SIG_IGN)  # a shell may hand the terminal around
+    job = os.fork()
+    if job == 0:
+        os.setpgid(0, 0)
+        os.tcsetpgrp(0, os.getpid())
+        signal.signal(signal.SIGTTOU, signal.SIG_DFL)
+        os.execve(PROGRAM, [PROGRAM], env)
+    while True:
+        _, status = os.waitpid(job, os.WUNTRACED)
+        if not os.WIFSTOPPED(status):
+            os._exit(os.WEXITSTATUS(status) if os.WIFEXITED(status) else 128 + os.WTERMSIG(status))
+        os.tcsetpgrp(0, os.getpgrp())
+        os.write(1, b"[stopped]\n")
+        os.read(0, 100)  # a whole line: the terminal is in line mode again
+        os.tcsetpgrp(0, job)
+        os.killpg(job, signal.SIGCONT)
 
 
 def main():

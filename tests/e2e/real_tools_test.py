@@ -87,11 +87,9 @@ class RealTools(unittest.TestCase):
             session.read_until("To which group do you belong? ")
             session.type("1\r")
             session.read_until("Press <E> to exit the program. ")
-            session.await_key_read()
             session.type("Y")
             session.read_until("ok")
             session.read_until("Press <E> to exit the program. ")
-            session.await_key_read()
             session.type("e")
             self.assertEqual(os.WEXITSTATUS(session.wait()), 0)
         finally:

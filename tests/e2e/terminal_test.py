@@ -1,10 +1,12 @@
 """The built program on a pseudo-terminal: keys without Enter, and the terminal left as it was."""
 import os
+import random
 import signal
-import termios
+import time
 import unittest
 
-from harness import ExamFolder, PtySession, main, pack_record, unpack_record
+from harness import (FAREWELL, MENU, RESTORE, ExamFolder, PtySession, main, pack_record,
+                     unpack_record)
 
 
 class Terminal(unittest.TestCase):
@@ -24,11 +26,9 @@ class Terminal(unittest.TestCase):
             session.read_until("To which group do you belong? ")
             session.type("3\r")
             session.read_until("Press <E> to exit the program. ")
-            session.await_key_read()
             session.type("y")  # no Enter: the check starts at once
             session.read_until("ok")
             session.read_until("Press <E> to exit the program. ")
-            session.await_key_read()
             session.type("e")
             status = session.wait()
             self.assertTrue(os.WIFEXITED(status))
@@ -48,30 +48,91 @@ class Terminal(unittest.TestCase):
             session.type("\r")  # Enter reads as 13, as on a Windows console
             session.read_until("13 ")
             session.read_until("Press <E>")
-            session.await_key_read()
             session.type("E")
             self.assertEqual(os.WEXITSTATUS(session.wait()), 0)
         finally:
             session.close()
 
-    def test_ctrl_c_at_the_menu_restores_the_terminal(self):
+    def test_keys_typed_at_any_moment_arrive_once_unechoed(self):
+        # Bursts, and keys typed during the pauses between polls: per-read raw
+        # mode left the terminal echoing and line editing nearly all the time.
+        seed = random.randrange(1 << 30)
+        rng = random.Random(seed)
+        for _ in range(3):
+            waited = [rng.choice("aZ5 ~yE\x7f\x15\x04\n") for _ in range(12)] + ["\r"]
+            menu = [rng.choice("nq \x7f\x15\x04\r") for _ in range(6)] + ["E"]
+            self.folder.write("exam.dat", pack_record(2))
+            session = PtySession(self.folder)
+            try:
+                session.read_until("Restoring")
+                time.sleep(0.5)  # the first poll comes after a save and a pause
+                keys = waited + menu
+                while keys:
+                    burst = rng.choice([1, 1, 1, 2, 4])
+                    os.write(session.fd, "".join(keys[:burst]).encode("latin-1"))
+                    keys = keys[burst:]
+                    time.sleep(rng.uniform(0, 0.25))
+                self.assertEqual(os.WEXITSTATUS(session.wait()), 0)
+                expected = (RESTORE + "".join(f"{ord(k)} {k}\n" for k in waited)
+                            + MENU * len(menu) + FAREWELL)
+                self.assertEqual(session.output.decode("latin-1"), expected.replace("\n", "\r\n"),
+                                 f"seed {seed}")
+                self.assertEqual(session.settings(), session.before)
+            finally:
+                session.close()
+
+    def test_ctrl_z_and_fg_at_the_menu(self):
         self.folder.write("exam.dat", pack_record(8))
-        session = PtySession(self.folder)
+        session = PtySession(self.folder, job_control=True)
         try:
             session.read_until("Press <E>")
-            session.await_key_read()
-            session.type("\x03")
-            status = session.wait()
-            self.assertTrue(os.WIFSIGNALED(status))
-            self.assertEqual(os.WTERMSIG(status), signal.SIGINT)
-            after = termios.tcgetattr(session.fd)
-            self.assertTrue(after[3] & termios.ICANON)
-            self.assertTrue(after[3] & termios.ECHO)
-            self.assertTrue(after[0] & termios.ICRNL)
+            self.assertTrue(wait_for(session.raw))
+            session.type("\x1a")
+            session.read_until("[stopped]")
+            self.assertEqual(session.settings(), session.before)
+            session.type("fg\r")
+            self.assertTrue(wait_for(session.raw), "raw mode is back after fg")
+            session.type("y")
+            session.read_until("ok")
+            session.type("e")
+            self.assertEqual(os.WEXITSTATUS(session.wait()), 0)
+            self.assertNotIn("program. y", session.output.decode("latin-1"))
+            self.assertEqual(session.settings(), session.before)
         finally:
             session.close()
-        # The last completed save is intact.
-        self.assertEqual(unpack_record(self.folder.read("exam.dat", "rb"))["state"], 8)
+
+    def test_ending_signals_restore_the_terminal(self):
+        typed = {signal.SIGINT: "\x03", signal.SIGQUIT: "\x1c"}
+        for sig in (signal.SIGINT, signal.SIGQUIT, signal.SIGTERM, signal.SIGHUP, signal.SIGALRM,
+                    signal.SIGUSR1, signal.SIGUSR2, signal.SIGXCPU, signal.SIGXFSZ,
+                    signal.SIGVTALRM, signal.SIGPROF, signal.SIGPIPE):
+            with self.subTest(signal=sig.name):
+                self.folder.write("exam.dat", pack_record(8))
+                session = PtySession(self.folder)
+                try:
+                    session.read_until("Press <E>")
+                    self.assertTrue(wait_for(session.raw))
+                    if sig in typed:
+                        session.type(typed[sig])
+                    else:
+                        os.kill(session.pid, sig)
+                    status = session.wait()
+                    self.assertTrue(os.WIFSIGNALED(status))
+                    self.assertEqual(os.WTERMSIG(status), sig)
+                    self.assertEqual(session.settings(), session.before)
+                finally:
+                    session.close()
+                # The last completed save is intact.
+                self.assertEqual(unpack_record(self.folder.read("exam.dat", "rb"))["state"], 8)
+
+
+def wait_for(condition, timeout=10):
+    deadline = time.time() + timeout
+    while not condition():
+        if time.time() > deadline:
+            return False
+        time.sleep(0.01)
+    return True
 
 
 if __name__ == "__main__":
