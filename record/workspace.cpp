@@ -40,7 +40,7 @@ int probeWorkspace() {
     return 1;
 }
 
-int saveWorkspaceWith(ExamRecord record, const FileOps& files) {
+int saveWorkspaceWith(const ExamRecord& record, const FileOps& files) {
     std::string tempPath;
     std::FILE* temp = files.createTemp(workspaceFileName, &tempPath);
     if (temp == nullptr) {
@@ -67,7 +67,7 @@ int saveWorkspaceWith(ExamRecord record, const FileOps& files) {
     return 0;
 }
 
-int saveWorkspace(ExamRecord record) { return saveWorkspaceWith(record, platformFileOps()); }
+int saveWorkspace(const ExamRecord& record) { return saveWorkspaceWith(record, platformFileOps()); }
 
 int loadWorkspace(ExamRecord* record) {
     std::FILE* stream = std::fopen(workspaceFileName, "rb");

@@ -17,10 +17,10 @@ int probeWorkspace();
 // either the old file or the new one, never a torn one.
 // Returns 0, or -1 with errno set; the old file then stays as it was and no
 // temporary file is left.
-int saveWorkspace(ExamRecord record);
+int saveWorkspace(const ExamRecord& record);
 
 // The same, through the given file operations; tests pass failing ones.
-int saveWorkspaceWith(ExamRecord record, const FileOps& files);
+int saveWorkspaceWith(const ExamRecord& record, const FileOps& files);
 
 // Reads the record back. Returns 0 when a full record was read (a longer
 // file gives its first 144 bytes), -1 otherwise; the bytes that were read
