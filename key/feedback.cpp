@@ -120,8 +120,15 @@ struct WrongPlaces {
 };
 
 std::string valueText(const Signal& expected, const GradePoint& point, double value) {
-    return "expected " + expectedText(leftValue(expected, point.t), rightValue(expected, point.t)) +
-           ", got " + shortNumber(value);
+    const double before = leftValue(expected, point.t);
+    const double after = rightValue(expected, point.t);
+    std::string text = "expected " + expectedText(before, after) + ", got " + shortNumber(value);
+    // Short numbers can hide a small error; say its size then.
+    const double nearest = std::fabs(value - before) < std::fabs(value - after) ? before : after;
+    if (shortNumber(value) == shortNumber(nearest) && std::isfinite(value)) {
+        text += " (off by " + shortNumber(value - nearest) + ")";
+    }
+    return text;
 }
 
 double errorAt(const Signal& expected, const GradePoint& point, double value) {
@@ -181,8 +188,9 @@ std::string wrongValuesText(const Signal& expected, const std::vector<GradePoint
         for (std::size_t i : wrong.inside) {
             const double error = errorAt(expected, points[i], values[i]);
             const double worstError = errorAt(expected, points[worst], values[worst]);
-            const bool larger = error > worstError * (1 + 1e-9);
-            const bool asLarge = error >= worstError * (1 - 1e-9);
+            // Alike to within rounding.
+            const bool larger = error > worstError * (1 + 1e-6);
+            const bool asLarge = error >= worstError * (1 - 1e-6);
             if (roundness(points[i].t) >= 0 &&
                 (larger || (asLarge && roundness(points[i].t) > roundness(points[worst].t)))) {
                 worst = i;
@@ -204,10 +212,16 @@ std::string wrongValuesText(const Signal& expected, const std::vector<GradePoint
     for (std::size_t i : wrong.at) {
         times.push_back("t = " + shortNumber(points[i].t));
     }
+    // A value of another piece at a corner is what a wrong < or > gives.
+    bool finite = true;
+    for (std::size_t i : wrong.at) {
+        finite = finite && std::isfinite(values[i]);
+    }
     const std::size_t first = wrong.at.front();
     return "wrong only at " + joinWithAnd(times) + ": " +
            (times.size() > 1 ? describe(points[first]) + " " : std::string()) +
-           valueText(expected, points[first], values[first]) + " (check <= and >= at the corners)";
+           valueText(expected, points[first], values[first]) +
+           (finite ? " (check <= and >= at the corners)" : "");
 }
 
 // The key's values, or a candidate's, on each side of every point.
@@ -577,6 +591,10 @@ std::string nameMistake(const AnswerKey& key, char function, const std::vector<G
                                                                     : key.y,
                                                   points, values)) {
         return "";
+    }
+    // The answer file's functions before the student has written them.
+    if (std::all_of(values.begin(), values.end(), [](double value) { return isRight(value, 0, 0); })) {
+        return std::string("your ") + function + "(t) is 0 at every time graded";
     }
     switch (function) {
     case 'x':

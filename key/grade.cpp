@@ -245,9 +245,12 @@ int gradeAttempt(const AnswerKey& key, const GradeTools& tools) {
     const int drawn = drawCheckPlot(points, panels, *tools.services);
     if (drawn == 0) {
         std::printf("Your functions are drawn over the key in %s.\n", checkPlotName);
+    } else if (drawn == 127) {
+        std::printf("%s was not drawn: gnuplot was not found.\n", checkPlotName);
+    } else if (drawn == -1) {
+        std::printf("%s was not drawn.\n", checkPlotName);
     } else {
-        std::printf("%s was not drawn (gnuplot status %d); the lines above are the whole grading.\n",
-                    checkPlotName, drawn);
+        std::printf("%s was not drawn (gnuplot status %d).\n", checkPlotName, drawn);
     }
     return rightCount == 4 ? 0 : 1;
 }
