@@ -141,7 +141,7 @@ int writeCheckPlot(const std::vector<GradePoint>& points, const std::vector<Chec
     std::fprintf(script,
                  "set terminal pngcairo size 960,%d enhanced font \"Sans,11\"\n"
                  "set output %s\n"
-                 "set key top right opaque font \"Sans,10\"\n"
+                 "set key outside right top font \"Sans,10\"\n"
                  "set xlabel \"t\" offset 0,0.5\n"
                  "set xtics 1\n"
                  "set mxtics 2\n"
@@ -163,6 +163,8 @@ int writeCheckPlot(const std::vector<GradePoint>& points, const std::vector<Chec
                          points[panel.values.size()].t, points[panel.values.size()].t);
         }
         const double span = window.largest - window.smallest;
+        // A few wrong corners need rings large enough to find.
+        const bool sparse = panel.wrongPoints.size() < 8;
         std::fprintf(script,
                      "set title %s noenhanced font \"Sans,12\" textcolor rgb \"%s\"\n"
                      "set xrange [%.17g:%.17g]\n"
@@ -170,11 +172,12 @@ int writeCheckPlot(const std::vector<GradePoint>& points, const std::vector<Chec
                      "set ytics autofreq\n"
                      "plot \"%s\" index %zu using 1:2 with lines lw 1.5 lc rgb \"#1f4fbf\" title \"key\", \\\n"
                      "     \"\" index %zu using 1:2 with lines lw 3 lc rgb \"#80ff8c00\" title \"yours\", \\\n"
-                     "     \"\" index %zu using 1:2 with points pt 7 ps 0.6 lc rgb \"#d01010\" %s\n",
+                     "     \"\" index %zu using 1:2 with points %s lc rgb \"#d01010\" %s\n",
                      quoted(panel.title).c_str(), isDrawn(panel) ? "#1a7a1a" : "#c01010", window.lo,
                      window.hi, std::floor(window.smallest - 0.1 * span) - 0.5,
                      std::ceil(window.largest + 0.1 * span) + 0.5, dataName, 3 * i, 3 * i + 1,
-                     3 * i + 2, panel.wrongPoints.empty() ? "notitle" : "title \"wrong\"");
+                     3 * i + 2, sparse ? "pt 6 ps 2 lw 2" : "pt 7 ps 0.6",
+                     panel.wrongPoints.empty() ? "notitle" : "title \"wrong\"");
     }
     std::fprintf(script, "unset multiplot\nset output\n");
     const bool scriptFailed = std::ferror(script) != 0;
