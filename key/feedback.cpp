@@ -276,10 +276,14 @@ std::string xOf(double scale, double shift) {
     std::string text = "x(";
     text += scale == 1 ? "" : scale == -1 ? "-" : shortNumber(scale);
     text += "t";
-    if (shift != 0) {
-        text += (shift > 0 ? "+" : "") + shortNumber(shift);
+    if (shift > 0) {
+        text += "+";
     }
-    return text + ")";
+    if (shift != 0) {
+        text += shortNumber(shift);
+    }
+    text += ")";
+    return text;
 }
 
 std::string yMistake(const AnswerKey& key, const std::vector<GradePoint>& points,
