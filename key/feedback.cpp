@@ -134,7 +134,10 @@ std::string valueText(const Signal& expected, const GradePoint& point, double va
 double errorAt(const Signal& expected, const GradePoint& point, double value) {
     const double error = std::min(std::fabs(value - leftValue(expected, point.t)),
                                   std::fabs(value - rightValue(expected, point.t)));
-    return std::isnan(error) ? infinity : error;
+    if (std::isnan(error)) {
+        return infinity;
+    }
+    return error;
 }
 
 // 3 for whole times, 0 for eighths, -1 for finer times.
@@ -169,7 +172,10 @@ std::string wrongValuesText(const Signal& expected, const std::vector<GradePoint
                 ++last;
             }
             const double lo = pieces[first] == 0 ? -infinity : breakpoints[pieces[first] - 1];
-            const double hi = pieces[last] == breakpoints.size() ? infinity : breakpoints[pieces[last]];
+            double hi = infinity;
+            if (pieces[last] < breakpoints.size()) {
+                hi = breakpoints[pieces[last]];
+            }
             intervals.push_back(openInterval(lo, hi));
             first = last + 1;
         }
@@ -417,7 +423,9 @@ int fitDifference(const Signal& expected, const std::vector<GradePoint>& points,
     const double last = points.back().t;
     Signal fitted;
     fitted.pieces.push_back({-infinity, std::ceil(first * 2) / 2, 0, 0, 0});
-    for (double from = fitted.pieces.back().to; from < last; from += 0.5) {
+    const double start = fitted.pieces.back().to;
+    for (int half = 0; start + half / 2.0 < last; ++half) {
+        const double from = start + half / 2.0;
         const double to = std::min(from + 0.5, last);
         // Two grid times inside the piece, clear of the jumps at its ends.
         const double t1 = from + 1.0 / 64;
@@ -435,7 +443,7 @@ int fitDifference(const Signal& expected, const std::vector<GradePoint>& points,
         if (!std::isfinite(slope) || !std::isfinite(c0) || (from == first && (slope != 0 || c0 != 0))) {
             return -1;
         }
-        fitted.pieces.push_back({from, to >= last ? infinity : to, c0, slope, 0});
+        fitted.pieces.push_back({from, to, c0, slope, 0});
     }
     fitted.pieces.back().to = infinity;
     if (!matches(plus(sample(expected, points), sample(fitted, points), 1), values)) {
@@ -597,7 +605,11 @@ std::string nameMistake(const AnswerKey& key, char function, const std::vector<G
         return "";
     }
     // The answer file's functions before the student has written them.
-    if (std::all_of(values.begin(), values.end(), [](double value) { return isRight(value, 0, 0); })) {
+    bool allZero = true;
+    for (double value : values) {
+        allZero = allZero && isRight(value, 0, 0);
+    }
+    if (allZero) {
         return std::string("your ") + function + "(t) is 0 at every time graded";
     }
     switch (function) {

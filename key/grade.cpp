@@ -227,7 +227,7 @@ int gradeAttempt(const AnswerKey& key, const GradeTools& tools) {
         rightCount += verdict.right;
         std::printf("%s: %s\n", question.label, verdict.text.c_str());
         const std::string mistake =
-            verdict.right ? "" : nameMistake(key, question.function[0], points, run.values);
+            verdict.right != 0 ? "" : nameMistake(key, question.function[0], points, run.values);
         if (!mistake.empty()) {
             std::printf("%*s%s\n", static_cast<int>(std::strlen(question.label)) + 2, "",
                         mistake.c_str());
