@@ -1,13 +1,24 @@
 // check/: the menu's check of the student's answer file.
 #pragma once
 
+#include <string>
+
 #include "platform/services.h"
 
 // Whether the file can be opened and read. A folder opens on POSIX but
 // cannot be read, and a compiler would take it for an empty file.
 bool isReadableSource(const char* path);
 
+// Whether the file starts with the UTF-8 byte-order mark EF BB BF, which
+// some editors write and tcc reads as a stray token before the first line.
+bool startsWithByteOrderMark(const char* path);
+
+// What to tell a student whose file starts with the mark, and how to save it
+// without; ends with a line end.
+std::string byteOrderMarkMessage(const char* path);
+
 // Checks that the file exists and that the C compiler accepts it (compile
 // only, no link). Returns 0 when it does, -1 otherwise; the compiler's own
-// messages are the student's report of what is wrong.
+// messages are the student's report of what is wrong, except for a file
+// that starts with a byte-order mark, which is not compiled but explained.
 int checkSignals(const char* path, const ExamServices& services);

@@ -5,10 +5,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "check/check.h"
 #include "generate/text_file.h"
+#include "key/check_plot.h"
+#include "key/feedback.h"
 #include "key/key_text.h"
+#include "platform/platform.h"
 
 namespace {
 constexpr int gridStart = -4;
@@ -29,21 +33,6 @@ std::string hexLiteral(double value) {
         std::to_chars(buffer, buffer + sizeof buffer, magnitude, std::chars_format::hex);
     const std::string digits = error == std::errc{} ? std::string(buffer, end) : "0p+0";
     return (value < 0 ? "-0x" : "0x") + digits;
-}
-
-// "at t = 3", or "just before t = 3 (at t = 2.9999990463256836)".
-std::string describe(const GradePoint& point) {
-    if (point.side == 0) {
-        return "at t = " + formatNumber(point.t);
-    }
-    return (point.side < 0 ? "just before t = " : "just after t = ") + formatNumber(point.near) +
-           " (at t = " + formatNumber(point.t) + ")";
-}
-
-bool parseNumber(const std::string& text, double* value) {
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, *value);
-    return error == std::errc{} && stop == end;
 }
 
 void removeScratchFiles() {
@@ -156,69 +145,20 @@ std::string harnessSource(const std::vector<GradePoint>& points) {
 int judgeFunction(const Signal& expected, const std::vector<GradePoint>& points,
                   const std::string& results, int status, int timeLimitSeconds,
                   std::string* verdict) {
-    std::size_t done = 0;  // points with a value
-    bool complete = false;
-    std::size_t start = 0;
-    while (start < results.size() && !complete) {
-        std::size_t end = results.find('\n', start);
-        if (end == std::string::npos) {
-            end = results.size();
-        }
-        std::string line = results.substr(start, end - start);
-        start = end + 1;
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        if (line == "end") {
-            complete = true;
-            break;
-        }
-        const std::size_t space = line.find(' ');
-        unsigned long index = 0;
-        const char* last = line.data() + (space == std::string::npos ? line.size() : space);
-        const auto [stop, error] = std::from_chars(line.data(), last, index);
-        if (error != std::errc{} || stop != last || index != done || done >= points.size() ||
-            space == std::string::npos) {
-            break;  // the run ended while working on point `done`
-        }
-        const std::string got = line.substr(space + 1);
-        const GradePoint& point = points[done];
-        const double before = leftValue(expected, point.t);
-        const double after = rightValue(expected, point.t);
-        double value = 0;
-        const bool right = parseNumber(got, &value) && std::isfinite(value) &&
-                           (std::fabs(value - before) <= gradeTolerance ||
-                            std::fabs(value - after) <= gradeTolerance);
-        if (!right) {
-            const std::string wanted = before == after ? formatNumber(before)
-                                                       : formatNumber(before) + " or " +
-                                                             formatNumber(after);
-            *verdict = "wrong " + describe(point);
-            *verdict += ": expected " + wanted;
-            *verdict += ", got " + got;
-            return 0;
-        }
-        ++done;
-    }
-    if (complete && done == points.size()) {
-        *verdict = "right";
-        return 1;
-    }
-    const std::string where =
-        done < points.size() ? describe(points[done]) : "after t = " + formatNumber(points.back().t);
-    if (status == commandTimedOut) {
-        *verdict = "wrong: no value within " + std::to_string(timeLimitSeconds) + " s " + where;
-    } else if (status != 0) {
-        *verdict = "wrong: it crashed (exit status " + std::to_string(status) + ") " + where;
-    } else {
-        *verdict = "wrong: the program ended " + where + " without a value";
-    }
-    return 0;
+    const Verdict judged =
+        judgeRun(expected, points, readRun(results, points.size(), status), timeLimitSeconds);
+    *verdict = judged.text;
+    return judged.right;
 }
 
 int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLimitSeconds) {
     if (!isReadableSource("signals.c")) {
         std::fprintf(stderr, "mock-midterm-key: cannot grade: there is no readable signals.c here.\n");
+        return 2;
+    }
+    if (startsWithByteOrderMark("signals.c")) {
+        std::fprintf(stderr, "mock-midterm-key: cannot grade: %s",
+                     byteOrderMarkMessage("signals.c").c_str());
         return 2;
     }
     removeScratchFiles();
@@ -257,6 +197,7 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
         {"QUESTION 4  r(t)", "r", &key.r},
     };
     int rightCount = 0;
+    std::vector<CheckPanel> panels;
     std::printf("\n");
     for (const Question& question : questions) {
         std::remove(harnessResultsName);
@@ -273,12 +214,36 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
                          status);
             return 2;
         }
-        std::string verdict;
-        rightCount += judgeFunction(*question.expected, points, results, status,
-                                    timeLimitSeconds, &verdict);
-        std::printf("%s: %s\n", question.label, verdict.c_str());
+        const StudentRun run = readRun(results, points.size(), status);
+        const Verdict verdict =
+            judgeRun(*question.expected, points, run, timeLimitSeconds);
+        rightCount += verdict.right;
+        std::printf("%s: %s\n", question.label, verdict.text.c_str());
+        const std::string mistake =
+            verdict.right != 0 ? "" : nameMistake(key, question.function[0], points, run.values);
+        if (!mistake.empty()) {
+            std::printf("%*s%s\n", static_cast<int>(std::strlen(question.label)) + 2, "",
+                        mistake.c_str());
+        }
+        const bool onY = question.expected == &key.y;
+        panels.push_back({std::string(question.label) + ": " + verdict.text +
+                              (mistake.empty() ? "" : "\n" + mistake),
+                          question.expected, (onY ? key.yStart : key.xStart) - 0.5,
+                          (onY ? key.yEnd : key.xEnd) + 0.5, run.values, verdict.wrongPoints,
+                          run.complete});
     }
     removeScratchFiles();
     std::printf("\n%d of 4 right.\n", rightCount);
+    std::fflush(stdout);
+    const int drawn = drawCheckPlot(points, panels, services);
+    if (drawn == 0) {
+        std::printf("Your functions are drawn over the key in %s.\n", checkPlotName);
+    } else if (drawn == 127) {
+        std::printf("%s was not drawn: gnuplot was not found.\n", checkPlotName);
+    } else if (drawn == -1) {
+        std::printf("%s was not drawn.\n", checkPlotName);
+    } else {
+        std::printf("%s was not drawn (gnuplot status %d).\n", checkPlotName, drawn);
+    }
     return rightCount == 4 ? 0 : 1;
 }

@@ -36,17 +36,18 @@ std::string harnessSource(const std::vector<GradePoint>& points);
 
 // Judges one function from what its run wrote and the run's status (as
 // runCommandWithTimeLimit gives it). Returns 1 when every value is right,
-// 0 otherwise; *verdict is "right", or "wrong ..." with the first time that
-// differs, the expected value and the student's.
-// At a jump either one-sided value is right at the jump itself.
+// 0 otherwise; *verdict is "right", or "wrong ..." as judgeRun (feedback.h)
+// words it. At a jump either one-sided value is right at the jump itself.
 int judgeFunction(const Signal& expected, const std::vector<GradePoint>& points,
                   const std::string& results, int status, int timeLimitSeconds,
                   std::string* verdict);
 
-// Grades "signals.c" in the working folder and prints one line per question
-// and a total. Returns 0 when all four are right, 1 when any is wrong, 2 when
-// it could not grade: no "signals.c", no compiler, or the file does not
-// compile (the compiler's messages are then on the console).
+// Grades "signals.c" in the working folder and prints one line per question,
+// a second naming a known mistake where one fits, and a total; then draws
+// check.png with gnuplot and says whether it did. Returns 0 when all four are
+// right, 1 when any is wrong, 2 when it could not grade: no "signals.c", no
+// compiler, the file starts with a byte-order mark, or it does not compile
+// (the compiler's messages are then on the console).
 // The compiler runs through the services' runCommand, each function through
 // their runCommandWithTimeLimit with the given limit.
 int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLimitSeconds);

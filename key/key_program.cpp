@@ -29,7 +29,7 @@ constexpr const char* usageText =
     "\n"
     "Commands:\n"
     "  grade     compile signals.c and say, question by question, whether its\n"
-    "            x, y, z and r are right\n"
+    "            x, y, z and r are right, and draw them over the key in check.png\n"
     "  answers   print the answer key of this exam and draw x, y and r in key.png\n"
     "\n"
     "Options:\n"

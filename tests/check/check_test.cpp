@@ -24,6 +24,18 @@ TEST(SourceCheck, AFolderIsReportedWithoutCompiling) {
     EXPECT_TRUE(script().commands.empty());
 }
 
+TEST(SourceCheck, AByteOrderMarkIsExplainedWithoutCompiling) {
+    // tcc reads the mark as a stray token and blames the first line's name.
+    TempFolder folder;
+    writeFile("signals.c", "\xEF\xBB\xBF" "double u(double t) { return t >= 0; }\n");
+    testing::internal::CaptureStdout();
+    EXPECT_EQ(checkSignals("signals.c", scriptedServices()), -1);
+    const std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(out.rfind("signals.c starts with a UTF-8 byte-order mark", 0), 0u) << out;
+    EXPECT_NE(out.find("\"UTF-8 with BOM\""), std::string::npos) << out;
+    EXPECT_TRUE(script().commands.empty());
+}
+
 TEST(SourceCheck, AnEmptyFileIsLeftToTheCompiler) {
     TempFolder folder;
     writeFile("signals.c", "");

@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <map>
 
+#include "key/feedback.h"
 #include "key/key_test_support.h"
 #include "platform/platform.h"
 #include "test_support.h"
@@ -124,38 +127,48 @@ TEST(Judging, RightValuesAndTheOneSidedValuesAtAJump) {
     EXPECT_EQ(judge(key.y, points, crlf), "right");
 }
 
-TEST(Judging, TheFirstWrongTimeWithBothValues) {
+TEST(Judging, WhereAndHowAWrongAnswerDiffers) {
     const AnswerKey key = freshKey();
     const std::vector<GradePoint> points = gradingPoints(key);
-    // Off by 1e-8 from t = 1.5 on.
-    EXPECT_EQ(judge(key.x, points, results(points, [&](double t) {
-                        return number(rightValue(key.x, t) + (t >= 1.5 ? 1e-8 : 0));
-                    })),
-              "wrong at t = 1.5: expected 1.5, got 1.5000000099999999");
-    // A value between the two sides of the jump at 3.
-    EXPECT_EQ(judge(key.x, points, results(points, [&](double t) {
-                        return t == 3 ? std::string("-0.5") : number(rightValue(key.x, t));
-                    })),
-              "wrong at t = 3: expected 0 or -1, got -0.5");
-    // The pulse begun too early: only the point just before 3 tells.
-    EXPECT_EQ(judge(key.x, points, results(points, [&](double t) {
-                        return number(t > 2.99 && t < 3 ? -1 : rightValue(key.x, t));
-                    })),
-              "wrong just before t = 3 (at t = 2.9999990463256836): expected 0, got -1");
-    EXPECT_EQ(judge(key.x, points, results(points, [&](double t) {
-                        return number(t > 4 && t < 4.01 ? -1 : rightValue(key.x, t));
-                    })),
-              "wrong just after t = 4 (at t = 4.000000953674316): expected 0, got -1");
+    const auto x = [&key](double t) { return rightValue(key.x, t); };
+    struct Case {
+        std::function<double(double)> value;
+        const char* verdict;
+    };
+    const Case cases[] = {
+        // Too small to see in 6 digits.
+        {[&](double t) { return x(t) + (t >= 1.5 && t <= 1.75 ? 1e-8 : 0); },
+         "wrong for 1 < t < 2: at t = 1.5 expected 1.5, got 1.5 (off by 1e-08)"},
+        // Two pieces apart: the worst time of the coarse grid.
+        {[&](double t) { return t > 0 && t < 1 ? 0 : t > 3 && t < 4 ? 1 : x(t); },
+         "wrong for 0 < t < 1 and 3 < t < 4: at t = 0.875 expected 2.625, got 0"},
+        {[&](double t) { return t == 3 ? -0.5 : x(t); },
+         "wrong only at t = 3: expected 0 or -1, got -0.5 (check <= and >= at the corners)"},
+        {[&](double t) { return t == 1 || t == 2 ? 7 : x(t); },
+         "wrong only at t = 1 and t = 2: at t = 1 expected 3, got 7 (check <= and >= at the corners)"},
+        // The pulse begun too early: only the point just before 3 tells.
+        {[&](double t) { return t > 2.99 && t < 3 ? -1 : x(t); },
+         "wrong just before t = 3: expected 0, got -1"},
+        {[&](double t) { return t > 4 && t < 4.01 ? -1 : x(t); },
+         "wrong just after t = 4: expected 0, got -1"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(judge(key.x, points, results(points, [&](double t) { return number(c.value(t)); })),
+                  c.verdict);
+    }
 }
 
 TEST(Judging, ValuesThatAreNoNumbersAreWrong) {
     const AnswerKey key = freshKey();
     const std::vector<GradePoint> points = gradingPoints(key);
-    for (const char* bad : {"inf", "-inf", "nan", "-nan", "1.#INF", "", "3x"}) {
+    const std::pair<const char*, const char*> values[] = {
+        {"inf", "inf"}, {"-inf", "-inf"}, {"nan", "nan"}, {"-nan", "nan"},
+        {"1.#INF", "nan"}, {"", "nan"}, {"3x", "nan"}};
+    for (const auto& [bad, shown] : values) {
         EXPECT_EQ(judge(key.r, points, results(points, [&](double t) {
                             return t == 2 ? std::string(bad) : number(rightValue(key.r, t));
                         })),
-                  std::string("wrong at t = 2: expected 3, got ") + bad);
+                  std::string("wrong only at t = 2: expected 3, got ") + shown);
     }
 }
 
@@ -163,23 +176,160 @@ TEST(Judging, RunsThatEndEarly) {
     const AnswerKey key = freshKey();
     const std::vector<GradePoint> points = gradingPoints(key);
     const std::size_t at1 = indexOf(points, 1);
-    EXPECT_EQ(judge(key.y, points, results(points, valuesOf(key.y), at1), 136),
-              "wrong: it crashed (exit status 136) at t = 1");
-    EXPECT_EQ(judge(key.y, points, results(points, valuesOf(key.y), at1), commandTimedOut),
-              "wrong: no value within 2 s at t = 1");
-    EXPECT_EQ(judge(key.y, points, results(points, valuesOf(key.y), at1), 0),
-              "wrong: the program ended at t = 1 without a value");
+    const std::pair<int, const char*> endings[] = {
+        {136, "wrong: it crashed at t = 1: division by zero"},
+        {static_cast<int>(0xC0000094u), "wrong: it crashed at t = 1: division by zero"},
+        {139, "wrong: it crashed at t = 1: invalid memory access"},
+        {static_cast<int>(0xC0000005u), "wrong: it crashed at t = 1: invalid memory access"},
+        {3, "wrong: it crashed at t = 1 (exit status 3)"},
+        {commandTimedOut, "wrong: at t = 1 it never returned a value within 2 s"},
+        {0, "wrong: the program ended at t = 1 without a value"},
+    };
+    for (const auto& [status, verdict] : endings) {
+        EXPECT_EQ(judge(key.y, points, results(points, valuesOf(key.y), at1), status), verdict);
+    }
     // Stopped before it wrote a thing, or between two points.
-    EXPECT_EQ(judge(key.y, points, "", 139), "wrong: it crashed (exit status 139) at t = -4");
+    EXPECT_EQ(judge(key.y, points, "", 139), "wrong: it crashed at t = -4: invalid memory access");
     std::string cut = results(points, valuesOf(key.y));
     const std::string lineAt1 = '\n' + std::to_string(at1) + ' ';
     cut = cut.substr(0, cut.find(lineAt1) + 1);
-    EXPECT_EQ(judge(key.y, points, cut, 136), "wrong: it crashed (exit status 136) at t = 1");
-    // A wrong value before the crash is the first thing that differs.
+    EXPECT_EQ(judge(key.y, points, cut, 136), "wrong: it crashed at t = 1: division by zero");
+    // Wrong values before the crash come first.
     EXPECT_EQ(judge(key.y, points, results(points, [](double) { return std::string("7"); }, at1), 136),
-              "wrong at t = -4: expected 0, got 7");
+              "wrong for t < 1: at t = -4 expected 0, got 7; then it crashed at t = 1: division by zero");
     // A run that finished is judged by its values, whatever its status.
     EXPECT_EQ(judge(key.y, points, results(points, valuesOf(key.y)), 1), "right");
+}
+
+namespace {
+// The most significant digits of any number in the text.
+int longestNumber(const std::string& text) {
+    int longest = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        if (!std::isdigit(static_cast<unsigned char>(text[i]))) {
+            ++i;
+            continue;
+        }
+        std::string digits;
+        for (; i < text.size() && (std::isdigit(static_cast<unsigned char>(text[i])) || text[i] == '.'); ++i) {
+            if (text[i] != '.' && !(digits.empty() && text[i] == '0')) {
+                digits += text[i];
+            }
+        }
+        longest = std::max(longest, static_cast<int>(digits.size()));
+    }
+    return longest;
+}
+}  // namespace
+
+TEST(MistakeCatalogue, EachKnownMistakeIsNamedInBothExams) {
+    // The fresh exam, and the latest triangle and pulse with y(t) = x(2t-3).
+    struct Exam {
+        int s, a, p, b, k;
+    };
+    const Exam exams[] = {{0, 3, 3, -1, 1}, {3, 2, 7, 1, -3}};
+    using Answer = std::function<double(double)>;
+    // The answers as a student writes them in C, from the exam's numbers.
+    struct Row {
+        char function;
+        std::function<Answer(const Exam&, const AnswerKey&)> answer;
+        const char* named[2];  // for each exam; "" for no guess
+    };
+    auto tri = [](const Exam& e, double t) {
+        return t >= e.s && t <= e.s + 2 ? e.a - e.a * std::fabs(t - e.s - 1) : 0.0;
+    };
+    auto pul = [](const Exam& e, double t) { return t >= e.p && t <= e.p + 1 ? e.b : 0.0; };
+    auto x = [=](const Exam& e) { return [=](double t) { return tri(e, t) + pul(e, t); }; };
+    auto u = [](double t) { return t >= 0 ? 1.0 : 0.0; };
+    auto keyOf = [](const Signal& signal) { return [&signal](double t) { return rightValue(signal, t); }; };
+    auto zWithout = [](const AnswerKey& k, std::size_t term, double factor) {
+        return [&k, term, factor](double t) {
+            double sum = 0;
+            for (std::size_t i = 0; i < k.z.size(); ++i) {
+                const StepTerm& z = k.z[i];
+                sum += (i == term ? factor : 1) * (t >= z.at ? z.step + z.ramp * (t - z.at) : 0);
+            }
+            return sum;
+        };
+    };
+    const Row rows[] = {
+        {'x', [=](const Exam& e, const AnswerKey&) -> Answer { return x(e); }, {"", ""}},
+        {'x', [=](const Exam& e, const AnswerKey&) -> Answer { return [=](double t) { return tri(e, t) - pul(e, t); }; },
+         {"your pulse has the wrong sign: it should be -1, not 1",
+          "your pulse has the wrong sign: it should be 1, not -1"}},
+        {'x', [=](const Exam& e, const AnswerKey&) -> Answer { return [=](double t) { return tri(e, t) * (e.a + 1) / e.a + pul(e, t); }; },
+         {"your triangle's peak is 4; the exam's is 3", "your triangle's peak is 3; the exam's is 2"}},
+        {'x', [=](const Exam& e, const AnswerKey&) -> Answer { return [=](double t) { return tri(e, t - 1) + pul(e, t); }; },
+         {"your triangle starts at t = 1; the exam's starts at t = 0",
+          "your triangle starts at t = 4; the exam's starts at t = 3"}},
+        {'x', [=](const Exam& e, const AnswerKey&) -> Answer { return [=](double t) { return tri(e, t) + pul(e, t + 1); }; },
+         {"your pulse starts at t = 2; the exam's starts at t = 3",
+          "your pulse starts at t = 6; the exam's starts at t = 7"}},
+        {'x', [=](const Exam& e, const AnswerKey&) -> Answer {
+             return [=](double t) {  // if (t > s && t < s + 1) ... else if (t > s + 1 && t < s + 2) ...
+                 return t == e.s + 1 ? 0.0 : tri(e, t) + pul(e, t);
+             }; },
+         {"your x(t) is 0 at t = 1, where two pieces meet: use <= or >= so that one of them takes it",
+          "your x(t) is 0 at t = 4, where two pieces meet: use <= or >= so that one of them takes it"}},
+        {'x', [](const Exam&, const AnswerKey&) -> Answer { return [](double t) { return std::sin(t); }; }, {"", ""}},
+        {'y', [=](const Exam& e, const AnswerKey&) -> Answer { return [=](double t) { return x(e)(2 * t + e.k); }; }, {"", ""}},
+        {'y', [=](const Exam& e, const AnswerKey&) -> Answer { return [=](double t) { return x(e)(2 * t - e.k); }; },
+         {"your y(t) is x(2t-1); the exam asks for x(2t+1)", "your y(t) is x(2t+3); the exam asks for x(2t-3)"}},
+        {'y', [=](const Exam& e, const AnswerKey&) -> Answer { return x(e); },
+         {"your y(t) is x(t) itself; the exam asks for x(2t+1)", "your y(t) is x(t) itself; the exam asks for x(2t-3)"}},
+        {'y', [=](const Exam& e, const AnswerKey&) -> Answer { return [=](double t) { return x(e)(t / 2 - e.k); }; },
+         {"your y(t) is x(0.5t-1); the exam asks for x(2t+1)", "your y(t) is x(0.5t+3); the exam asks for x(2t-3)"}},
+        {'y', [=](const Exam& e, const AnswerKey&) -> Answer { return [=](double t) { return x(e)(2 * t + e.k) * 1.5; }; }, {"", ""}},
+        {'z', [=](const Exam&, const AnswerKey& k) -> Answer { return zWithout(k, 99, 1); }, {"", ""}},
+        {'z', [](const Exam&, const AnswerKey&) -> Answer { return [](double) { return 0.0; }; },
+         {"your z(t) is 0 at every time graded", "your z(t) is 0 at every time graded"}},
+        {'z', [=](const Exam&, const AnswerKey& k) -> Answer { return zWithout(k, 1, 0); },
+         {"your z(t) differs from y(t) by 12*t*u(t): a term is missing or has the wrong sign",
+          "your z(t) differs from y(t) by 8*(t-3.5)*u(t-3.5): a term is missing or has the wrong sign"}},
+        {'z', [=](const Exam&, const AnswerKey& k) -> Answer { return zWithout(k, 3, -1); },
+         {"your z(t) differs from y(t) by 2*u(t-1): a term is missing or has the wrong sign",
+          "your z(t) differs from y(t) by -2*u(t-5): a term is missing or has the wrong sign"}},
+        {'z', [=](const Exam&, const AnswerKey& k) -> Answer {
+             return [&k, u](double t) { return stepSum(k.z, t) + 0.1 * t * t * u(t); }; }, {"", ""}},
+        {'r', [=](const Exam&, const AnswerKey& k) -> Answer { return keyOf(k.r); }, {"", ""}},
+        {'r', [=](const Exam& e, const AnswerKey&) -> Answer { return x(e); },
+         {"your r(t) is x(t) itself, not its running integral", "your r(t) is x(t) itself, not its running integral"}},
+        {'r', [=](const Exam& e, const AnswerKey& k) -> Answer {  // the triangle's area forgotten after it
+             return [=, &k](double t) { return rightValue(k.r, t) - (t >= e.p ? e.a : 0); }; },
+         {"from t = 3 on, your r(t) is off by -3: an earlier area is not carried",
+          "from t = 7 on, your r(t) is off by -2: an earlier area is not carried"}},
+        {'r', [=](const Exam& e, const AnswerKey& k) -> Answer {
+             return [=, &k](double t) { return rightValue(k.r, t) - 2 * e.b * std::clamp(t - e.p, 0.0, 1.0); }; },
+         {"your r(t) adds the pulse's area with the wrong sign", "your r(t) adds the pulse's area with the wrong sign"}},
+        {'r', [=](const Exam& e, const AnswerKey& k) -> Answer {  // the pulse's piece with slope 0
+             return [=, &k](double t) { return rightValue(k.r, t) - e.b * std::clamp(t - e.p, 0.0, 1.0); }; },
+         {"your r(t) is off by t - 3 for 3 <= t <= 4 and 1 for t >= 4",
+          "your r(t) is off by -t + 7 for 7 <= t <= 8 and -1 for t >= 8"}},
+        {'r', [=](const Exam&, const AnswerKey& k) -> Answer { return [&k](double t) { return rightValue(k.r, t) * 1.1; }; }, {"", ""}},
+    };
+    for (int exam = 0; exam < 2; ++exam) {
+        const Exam& e = exams[exam];
+        AnswerKey key{};
+        ASSERT_EQ(makeAnswerKey(examRecord(e.s, e.a, e.p, e.b, e.k), &key), 0);
+        const std::vector<GradePoint> points = gradingPoints(key);
+        for (const Row& row : rows) {
+            const Answer answer = row.answer(e, key);
+            StudentRun run;
+            run.complete = true;
+            for (const GradePoint& point : points) {
+                run.values.push_back(answer(point.t));
+            }
+            const Signal& signal = row.function == 'x' ? key.x : row.function == 'r' ? key.r : key.y;
+            const Verdict verdict = judgeRun(signal, points, run, 5);
+            const std::string named = nameMistake(key, row.function, points, run.values);
+            SCOPED_TRACE(std::string(1, row.function) + " in exam " + std::to_string(exam) + ": " +
+                         verdict.text);
+            EXPECT_EQ(named, row.named[exam]);
+            if (verdict.right == 0) {
+                EXPECT_LE(longestNumber(verdict.text + " " + named), 6);
+            }
+        }
+    }
 }
 
 namespace {
@@ -235,12 +385,16 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
     fake = FakeRun{};
     writeFile("signals.c", "/* the answers */\n");
     const AnswerKey key = freshKey();
-    fake.behaviour['y'] = [&key](double t) { return number(rightValue(key.y, t) + (t >= 0.25)); };
+    Signal shiftedWrongWay;
+    scaleTime(key.x, 2, -1, &shiftedWrongWay);
+    fake.behaviour['y'] = [&](double t) { return number(rightValue(shiftedWrongWay, t)); };
     fake.stops['r'] = {indexOf(gradingPoints(key), 2), commandTimedOut};
     std::string out;
     EXPECT_EQ(gradeWith(key, &out), 1);
-    EXPECT_EQ(script().commands,
-              std::vector<std::string>{"tcc.exe -o .key-harness.exe .key-harness.c signals.c"});
+    EXPECT_EQ(script().commands, (std::vector<std::string>{
+                                     "tcc.exe -o .key-harness.exe .key-harness.c signals.c",
+                                     "..\\gnuplot\\bin\\gnuplot.exe .check-plot.gp",
+                                 }));
     EXPECT_EQ(fake.commands, (std::vector<std::string>{
                                  ".\\.key-harness.exe x .key-results.txt",
                                  ".\\.key-harness.exe y .key-results.txt",
@@ -252,11 +406,13 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
               "Compiling signals.c with the grading program...\n"
               "\n"
               "QUESTION 1  x(t): right\n"
-              "QUESTION 2  y(t): wrong at t = 0.25: expected 1.5, got 2.5\n"
+              "QUESTION 2  y(t): wrong for t > -0.5: at t = 1.125 expected -1, got 2.25\n"
+              "                  your y(t) is x(2t-1); the exam asks for x(2t+1)\n"
               "QUESTION 3  z(t): right\n"
-              "QUESTION 4  r(t): wrong: no value within 3 s at t = 2\n"
+              "QUESTION 4  r(t): wrong: at t = 2 it never returned a value within 3 s\n"
               "\n"
-              "2 of 4 right.\n");
+              "2 of 4 right.\n"
+              "check.png was not drawn.\n");
     expectNoScratchFiles();
 }
 
@@ -274,6 +430,15 @@ TEST(Grading, WhatKeepsItFromGrading) {
     EXPECT_EQ(gradeWith(freshKey(), &out), 2);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("no readable signals.c"), std::string::npos);
     std::filesystem::remove("signals.c");
+
+    // tcc would stop at the first name after the mark.
+    writeFile("signals.c", "\xEF\xBB\xBF" "double u(double t) { return t >= 0; }\n");
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(gradeWith(freshKey(), &out), 2);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find(
+                  "cannot grade: signals.c starts with a UTF-8 byte-order mark"),
+              std::string::npos);
+    EXPECT_TRUE(script().commands.empty());
 
     writeFile("signals.c", "double x(double t) { return t }\n");
     for (int status : {1, 127}) {

@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+"""Measures `mock-midterm-key grade` of a fully wrong attempt (not a test: it reports figures).
+
+Every answer is wrong and named (pulse upside down, y shifted the wrong way, a
+ramp missing from z, an area not carried in r), so the grader does all its
+work: compile with tcc, four runs, the mistake catalogue, and check.png drawn
+by the real gnuplot. Target: under 0.5 s wall time (median of 10 runs).
+
+Measured on the 2-core development machine (tcc 0.9.27, gnuplot 5.4): median
+0.28 s when idle, 0.41 s (max 0.48 s) with a load average of 7 from other
+builds. Without gnuplot (a stand-in that does nothing) it takes 0.07 s: compile,
+runs and catalogue; the rest is gnuplot drawing check.png.
+
+usage: bench/grade.py [path/to/mock-midterm-key]
+"""
+import os
+import statistics
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+PROGRAM = sys.argv[1] if len(sys.argv) > 1 else os.path.join(REPO, "build", "key", "mock-midterm-key")
+RUNS = 10
+TARGET = 0.5
+
+WRONG = r"""#include <math.h>
+double u(double t) { return t >= 0 ? 1 : 0; }
+static double tri(double t) { return t >= 0 && t <= 2 ? 3 - 3 * fabs(t - 1) : 0; }
+double x(double t) { return tri(t) + (t >= 3 && t <= 4 ? 1 : 0); }
+double y(double t) { return tri(2 * t - 1) - (2 * t - 1 >= 3 && 2 * t - 1 <= 4 ? 1 : 0); }
+double z(double t) { return 6 * (t + 0.5) * u(t + 0.5) + 6 * (t - 0.5) * u(t - 0.5) - u(t - 1) + u(t - 1.5); }
+double r(double t)
+{
+    if (t <= 0) return 0;
+    if (t <= 1) return 1.5 * t * t;
+    if (t <= 2) return 3 - 1.5 * pow(2 - t, 2);
+    if (t <= 3) return 3;
+    if (t < 4) return -(t - 3);
+    return -1;
+}
+"""
+
+
+def fresh_exam():
+    """The record of the fresh exam (s = 0, a = 3, p = 3, b = -1, k = 1), saved at the menu."""
+    t = [-2, 0, 1, 2, 3, 3, 4, 4, 8, 8, 8]
+    x = [0, 0, 3, 0, 0, -1, -1, 0, 0, 0, 0]
+    return struct.pack("<iiiid11i11iiiddii", 8, 12345, 1, 0, 0.0, *t, *x, 1, 2, 0.25, 0.5, -1, 0)
+
+
+def main():
+    with tempfile.TemporaryDirectory() as root:
+        folder = os.path.join(root, "exam")
+        os.makedirs(folder)
+        with open(os.path.join(folder, "exam.dat"), "wb") as f:
+            f.write(fresh_exam())
+        with open(os.path.join(folder, "signals.c"), "w") as f:
+            f.write(WRONG)
+        times = []
+        for _ in range(RUNS):
+            start = time.perf_counter()
+            run = subprocess.run([PROGRAM, "grade"], cwd=folder, capture_output=True, text=True)
+            times.append(time.perf_counter() - start)
+        if run.returncode != 1 or "check.png." not in run.stdout.splitlines()[-1]:
+            sys.exit("unexpected grading:\n" + run.stdout + run.stderr)
+        named = sum(1 for line in run.stdout.splitlines() if line.startswith(" " * 18))
+        median = statistics.median(times)
+        print(f"grade, fully wrong, check.png drawn: median {median:.3f} s, "
+              f"max {max(times):.3f} s over {RUNS} runs; {named} of 4 mistakes named")
+        print(f"target under {TARGET} s: {'met' if median < TARGET else 'MISSED'}")
+
+
+if __name__ == "__main__":
+    main()
