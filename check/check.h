@@ -3,8 +3,9 @@
 
 #include "exam/services.h"
 
-// Whether the file can be opened and read. A folder opens on POSIX but
-// cannot be read, and a compiler would take it for an empty file.
+// Whether the file is a regular file that can be opened and read. A folder
+// opens on POSIX but cannot be read, and a compiler would take it for an
+// empty file; a named pipe would keep the open waiting.
 bool isReadableSource(const char* path);
 
 // Checks that the file exists and that the C compiler accepts it (compile

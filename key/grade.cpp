@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "check/check.h"
 #include "key/key_text.h"
@@ -17,8 +19,6 @@ constexpr int gridStepsPerUnit = 64;
 // Near enough to a breakpoint to see the piece on either side of it, and a
 // power of two, so the times stay exact.
 constexpr double besideDistance = 1.0 / 1048576;
-
-constexpr const char* compileCommand = "tcc.exe -o .key-harness.exe .key-harness.c signals.c";
 
 // C's hexadecimal notation carries a double exactly, whatever the C
 // library's decimal conversions do.
@@ -46,16 +46,11 @@ bool parseNumber(const std::string& text, double* value) {
     return error == std::errc{} && stop == end;
 }
 
-void removeScratchFiles() {
-    std::remove(harnessSourceName);
-    std::remove(harnessProgramName);
-    std::remove(harnessResultsName);
-}
-
-// Returns 0 with the file's bytes, -1 when it cannot be opened.
+// Returns 0 with the file's bytes, -1 when it cannot be opened or is no
+// regular file.
 int readWholeFile(const char* name, std::string* content) {
-    std::FILE* file = std::fopen(name, "rb");
-    if (file == nullptr) {
+    std::FILE* file = nullptr;
+    if (openRegularFile(name, &file) != 0) {
         return -1;
     }
     content->clear();
@@ -225,31 +220,47 @@ int judgeFunction(const Signal& expected, const std::vector<GradePoint>& points,
     return 0;
 }
 
+namespace {
+void sayCannotGrade(const std::string& reason) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "mock-midterm-key: cannot grade: %s\n", reason.c_str());
+}
+
+const char* const notRunnableHere =
+    "this folder does not let programs run (a drive mounted noexec?), so the grading "
+    "program cannot run here. Copy the exam folder to your home folder and grade it there.";
+}  // namespace
+
 int gradeAttempt(const AnswerKey& key, const GradeTools& tools) {
     if (!isReadableSource("signals.c")) {
-        std::fprintf(stderr, "mock-midterm-key: cannot grade: there is no readable signals.c here.\n");
+        sayCannotGrade("there is no readable signals.c here.");
         return 2;
     }
-    removeScratchFiles();
+    if (makeScratch(harnessFolderPrefix) != 0) {
+        sayCannotGrade(std::string("cannot make a scratch folder here: ") + std::strerror(errno) + ".");
+        return 2;
+    }
     const std::vector<GradePoint> points = gradingPoints(key);
-    if (writeTextFile(harnessSourceName, harnessSource(points)) != 0) {
-        std::fprintf(stderr, "mock-midterm-key: cannot grade: cannot write %s in this folder.\n",
-                     harnessSourceName);
-        removeScratchFiles();
+    if (writeTextFile(scratchPath(harnessSourceName).c_str(), harnessSource(points)) != 0) {
+        sayCannotGrade(std::string("cannot write ") + harnessSourceName + " in the scratch folder.");
+        removeScratch();
         return 2;
     }
     std::printf("Compiling signals.c with the grading program...\n");
-    const int compiled = tools.services->runCommand(compileCommand);
+    const std::string compileCommand = "tcc.exe -o " + scratchCommandPath(harnessProgramName) +
+                                       " " + scratchCommandPath(harnessSourceName) + " signals.c";
+    const int compiled = tools.runWithTimeLimit(compileCommand.c_str(), tools.timeLimitSeconds);
     if (compiled != 0) {
-        removeScratchFiles();
-        std::fflush(stdout);
-        if (compiled == 127) {
-            std::fprintf(stderr, "mock-midterm-key: cannot grade: the C compiler tcc was not found.\n");
+        removeScratch();
+        if (compiled == 127 || compiled == commandNotRunnable) {
+            sayCannotGrade("the C compiler tcc was not found.");
+        } else if (compiled == commandTimedOut) {
+            sayCannotGrade("the compiler did not finish within " +
+                           std::to_string(tools.timeLimitSeconds) +
+                           " s (does signals.c include a file that never ends?).");
         } else {
-            std::fprintf(stderr,
-                         "mock-midterm-key: cannot grade: signals.c does not compile; the "
-                         "compiler's messages are above. It must define x, y, z and r, and no "
-                         "main.\n");
+            sayCannotGrade("signals.c does not compile; the compiler's messages are above. It "
+                           "must define x, y, z and r, and no main.");
         }
         return 2;
     }
@@ -267,19 +278,18 @@ int gradeAttempt(const AnswerKey& key, const GradeTools& tools) {
     };
     int rightCount = 0;
     std::printf("\n");
+    const std::string resultsFile = scratchPath(harnessResultsName);
     for (const Question& question : questions) {
-        std::remove(harnessResultsName);
-        const std::string command =
-            std::string(".\\") + harnessProgramName + " " + question.function + " " + harnessResultsName;
+        std::remove(resultsFile.c_str());
+        const std::string command = scratchCommandPath(harnessProgramName) + " " +
+                                    question.function + " " + scratchCommandPath(harnessResultsName);
         const int status = tools.runWithTimeLimit(command.c_str(), tools.timeLimitSeconds);
         std::string results;
-        if (readWholeFile(harnessResultsName, &results) != 0) {
-            removeScratchFiles();
-            std::fflush(stdout);
-            std::fprintf(stderr,
-                         "mock-midterm-key: cannot grade: the grading program did not run "
-                         "(status %d).\n",
-                         status);
+        if (status == commandNotRunnable || readWholeFile(resultsFile.c_str(), &results) != 0) {
+            removeScratch();
+            sayCannotGrade(status == commandNotRunnable
+                               ? notRunnableHere
+                               : "the grading program did not run (status " + std::to_string(status) + ").");
             return 2;
         }
         std::string verdict;
@@ -287,7 +297,7 @@ int gradeAttempt(const AnswerKey& key, const GradeTools& tools) {
                                     tools.timeLimitSeconds, &verdict);
         std::printf("%s: %s\n", question.label, verdict.c_str());
     }
-    removeScratchFiles();
+    removeScratch();
     std::printf("\n%d of 4 right.\n", rightCount);
     return rightCount == 4 ? 0 : 1;
 }

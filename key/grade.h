@@ -6,13 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "exam/services.h"
 #include "key/answer_key.h"
-
-// The scratch files of a grading, in the exam folder; removed afterwards.
-constexpr const char* harnessSourceName = ".key-harness.c";
-constexpr const char* harnessProgramName = ".key-harness.exe";
-constexpr const char* harnessResultsName = ".key-results.txt";
+#include "key/scratch.h"
 
 // The student's value may differ from the key's by this much.
 constexpr double gradeTolerance = 1e-9;
@@ -44,13 +39,15 @@ int judgeFunction(const Signal& expected, const std::vector<GradePoint>& points,
                   std::string* verdict);
 
 struct GradeTools {
-    const ExamServices* services;  // its runCommand runs the compiler
+    // Runs the compiler and each function's run, as runCommandWithTimeLimit.
     int (*runWithTimeLimit)(const char* commandLine, int seconds);
-    int timeLimitSeconds;  // for each function's run
+    int timeLimitSeconds;  // for the compile and for each function's run
 };
 
 // Grades "signals.c" in the working folder and prints one line per question
-// and a total. Returns 0 when all four are right, 1 when any is wrong, 2 when
-// it could not grade: no "signals.c", no compiler, or the file does not
-// compile (the compiler's messages are then on the console).
+// and a total; its scratch files are in a scratch folder (key/scratch.h).
+// Returns 0 when all four are right, 1 when any is wrong, 2 when it could not
+// grade: no "signals.c" (or one that is no regular file), no compiler, a
+// compile past the time limit, a file that does not compile (the compiler's
+// messages are then on the console), or a folder where programs cannot run.
 int gradeAttempt(const AnswerKey& key, const GradeTools& tools);

@@ -12,6 +12,8 @@
 #include "exam/services.h"
 #include "exam/workspace.h"
 #include "key/key_text.h"
+#include "key/record_check.h"
+#include "key/scratch.h"
 #include "platform/platform.h"
 
 #ifndef MOCK_MIDTERM_KEY_VERSION
@@ -21,7 +23,9 @@
 namespace {
 constexpr const char* programName = "mock-midterm-key";
 // The exam draws q1.png with the same command.
-constexpr const char* plotCommand = "..\\gnuplot\\bin\\gnuplot.exe .key-plot.gp";
+constexpr const char* gnuplotProgram = "..\\gnuplot\\bin\\gnuplot.exe";
+// Drawing key.png takes gnuplot well under a second.
+constexpr int plotTimeLimitSeconds = 20;
 constexpr int usageStatus = 2;
 constexpr int longestTimeLimit = 60;
 
@@ -73,7 +77,7 @@ int gradeCommand(int timeLimitSeconds) {
     }
     std::printf("Grading signals.c of ID %ld, group %d.\n", static_cast<long>(record.idNum),
                 record.grpNum);
-    const GradeTools tools{&platformServices(), runCommandWithTimeLimit, timeLimitSeconds};
+    const GradeTools tools{runCommandWithTimeLimit, timeLimitSeconds};
     return gradeAttempt(key, tools);
 }
 }  // namespace
@@ -102,19 +106,20 @@ int loadAnswerKey(ExamRecord* record, AnswerKey* key) {
         }
         return -1;
     }
-    if (!questionsAreMade(*record)) {
+    const RecordCheck check = checkExamRecord(*record);
+    if (check == noQuestionsYet) {
         sayNoKey("the exam in exam.dat has no questions yet: run mock-midterm until it has "
                  "written MOCK_MIDTERM.txt.");
         return -1;
     }
-    if (makeAnswerKey(*record, key) != 0) {
-        sayNoKey("exam.dat is damaged: its questions do not make a signal.");
+    if (check != possibleExam || makeAnswerKey(*record, key) != 0) {
+        sayNoKey("exam.dat does not hold an exam made by mock-midterm");
         return -1;
     }
     return 0;
 }
 
-int printAnswerKey(const ExamServices& services) {
+int printAnswerKey(int (*runWithTimeLimit)(const char* commandLine, int seconds)) {
     ExamRecord record{};
     AnswerKey key{};
     if (loadAnswerKey(&record, &key) != 0) {
@@ -124,16 +129,30 @@ int printAnswerKey(const ExamServices& services) {
     // An old key.png left in place would look like this exam's if gnuplot failed.
     std::remove(keyPlotName);
     int status = -1;
-    if (writeKeyPlot(key, keyPlotScriptName, keyPlotDataName, keyPlotName) == 0) {
-        status = services.runCommand(plotCommand);
+    if (makeScratch(plotFolderPrefix) != 0) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: cannot make a scratch folder here: %s.\n", programName,
+                     std::strerror(errno));
+    } else {
+        // gnuplot takes "/" on Windows too, and reads "\\" in its strings as an escape.
+        if (writeKeyPlot(key, scratchPath(plotScriptName).c_str(), scratchPath(plotDataName).c_str(),
+                         keyPlotName) == 0) {
+            const std::string command =
+                std::string(gnuplotProgram) + " " + scratchCommandPath(plotScriptName);
+            status = runWithTimeLimit(command.c_str(), plotTimeLimitSeconds);
+        }
+        removeScratch();
     }
-    std::remove(keyPlotScriptName);
-    std::remove(keyPlotDataName);
     std::error_code error;
     if (status != 0 || !std::filesystem::exists(keyPlotName, error)) {
         std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s was not drawn (gnuplot status %d).\n", programName,
-                     keyPlotName, status);
+        if (status == commandTimedOut) {
+            std::fprintf(stderr, "%s: %s was not drawn: gnuplot did not finish within %d s.\n",
+                         programName, keyPlotName, plotTimeLimitSeconds);
+        } else {
+            std::fprintf(stderr, "%s: %s was not drawn (gnuplot status %d).\n", programName,
+                         keyPlotName, status);
+        }
         return 2;
     }
     std::printf("\nThe plots of x, y and r are in %s.\n", keyPlotName);
@@ -188,7 +207,7 @@ int runKeyProgram(int argc, const char* const* argv) {
         if (timeLimitGiven) {
             return usageError("--time-limit is for grade only");
         }
-        return printAnswerKey(platformServices());
+        return printAnswerKey(runCommandWithTimeLimit);
     }
     return gradeCommand(timeLimitSeconds);
 }

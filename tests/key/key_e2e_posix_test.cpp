@@ -106,9 +106,7 @@ protected:
         std::vector<std::string> arguments{"grade"};
         arguments.insert(arguments.end(), options.begin(), options.end());
         const Outcome run = runKey(arguments);
-        for (const char* name : {harnessSourceName, harnessProgramName, harnessResultsName}) {
-            EXPECT_FALSE(fileExists(name)) << name << " left behind";
-        }
+        EXPECT_EQ(keyScratchLeft(), std::vector<std::string>{});
         EXPECT_EQ(readFile("exam.dat"), bytesOf(record_));
         return run;
     }
