@@ -7,7 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
+#include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -72,15 +75,24 @@ protected:
         points_ = gradingPoints(key_);
     }
 
-    // Runs the program with its output in files outside the exam folder.
-    Outcome runKey(const std::vector<std::string>& arguments) {
-        const std::string out = folder_.path() + "/out.txt";
-        const std::string err = folder_.path() + "/err.txt";
+    // Starts the program with its errors in a file outside the exam folder,
+    // its input and output on the descriptors given, or /dev/null and a file.
+    pid_t startKey(const std::vector<std::string>& arguments, int input = -1, int output = -1) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (input >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, input, 0);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        }
+        if (output >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, output, 1);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 1, (folder_.path() + "/out.txt").c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        }
+        posix_spawn_file_actions_addopen(&actions, 2, (folder_.path() + "/err.txt").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::vector<std::string> words{KEY_PROGRAM_PATH};
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
@@ -88,18 +100,27 @@ protected:
             argv.push_back(word.data());
         }
         argv.push_back(nullptr);
-        Outcome run;
-        pid_t child = 0;
-        if (posix_spawn(&child, KEY_PROGRAM_PATH, &actions, nullptr, argv.data(), environ) == 0) {
-            int status = 0;
-            waitpid(child, &status, 0);
-            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        pid_t child = -1;
+        if (posix_spawn(&child, KEY_PROGRAM_PATH, &actions, nullptr, argv.data(), environ) != 0) {
+            child = -1;
         }
         posix_spawn_file_actions_destroy(&actions);
-        run.out = readFile(out);
-        run.err = readFile(err);
+        return child;
+    }
+
+    // Waits for it; a death by signal s gives 128 + s.
+    Outcome finish(pid_t child) {
+        Outcome run;
+        int status = 0;
+        if (child > 0 && waitpid(child, &status, 0) == child) {
+            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        run.out = readFile(folder_.path() + "/out.txt");
+        run.err = readFile(folder_.path() + "/err.txt");
         return run;
     }
+
+    Outcome runKey(const std::vector<std::string>& arguments) { return finish(startKey(arguments)); }
 
     // Grades and checks what every grading leaves as it was.
     Outcome grade(const std::vector<std::string>& options = {}) {
@@ -367,12 +388,154 @@ TEST_F(KeyProgramTest, AFileThatDoesNotCompileCannotBeGraded) {
 TEST_F(KeyProgramTest, AnswersPrintTheKeyAndDrawKeyPng) {
     REQUIRE_TOOL("gnuplot");
     storeExam(freshRecord());
+    // Traps at the names the scratch files once had: never written through.
+    writeFile("signals.c", "the answers");
+    link("signals.c", ".key-plot.dat");
+    mkfifo(".key-plot.gp", 0644);
     const Outcome run = runKey({"answers"});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("  z(t) = 6*(t+0.5)*u(t+0.5) - 12*t*u(t)"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("The plots of x, y and r are in key.png."), std::string::npos) << run.out;
     EXPECT_EQ(readFile("key.png").substr(0, 4), "\x89PNG");
-    EXPECT_FALSE(fileExists(".key-plot.gp"));
-    EXPECT_FALSE(fileExists(".key-plot.dat"));
+    EXPECT_EQ(keyScratchLeft(), (std::vector<std::string>{".key-plot.dat", ".key-plot.gp"}));
+    EXPECT_EQ(readFile("signals.c"), "the answers");
     EXPECT_EQ(readFile("exam.dat"), bytesOf(record_));
+}
+
+namespace {
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Gone, or a zombie waiting to be reaped, within a second (SIGKILL takes a moment).
+bool ends(pid_t pid) {
+    for (int i = 0; i < 100; ++i) {
+        const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+        if (stat.empty() || stat.find(") Z ") != std::string::npos) {
+            return true;
+        }
+        usleep(10000);
+    }
+    return false;
+}
+
+// Waits up to ten seconds for a program to write its process number there.
+pid_t pidWrittenTo(const std::string& path) {
+    for (int i = 0; i < 1000; ++i) {
+        const int pid = std::atoi(readFile(path).c_str());
+        if (pid > 0) {
+            return pid;
+        }
+        usleep(10000);
+    }
+    return -1;
+}
+
+}  // namespace
+
+TEST_F(KeyProgramTest, WhatCouldHangTheGraderEndsWithinTheTimeLimit) {
+    REQUIRE_TOOL("tcc");
+    storeExam(freshRecord());
+    struct Case {
+        const char* name;
+        void (*prepare)(const std::string& folder);
+        const char* message;
+    };
+    const Case cases[] = {
+        {"signals.c a named pipe", [](const std::string&) { mkfifo("signals.c", 0644); },
+         "no readable signals.c"},
+        {"signals.c reads its input",
+         [](const std::string&) { writeFile("signals.c", "#include \"/dev/stdin\"\n"); },
+         "signals.c does not compile"},
+        {"a compiler that never ends",
+         [](const std::string& folder) {
+             writeFile("signals.c", "double x;\n");
+             writeFile(folder + "/slow-tools/tcc", "#!/bin/sh\nexec sleep 30\n");
+         },
+         "the compiler did not finish within 1 s"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove("signals.c");
+        c.prepare(folder_.path());
+        std::filesystem::create_directories(folder_.path() + "/slow-tools");
+        const std::string slowTcc = folder_.path() + "/slow-tools/tcc";
+        const bool fakeTcc = fileExists(slowTcc);
+        chmod(slowTcc.c_str(), 0755);
+        const char* path = std::getenv("PATH");
+        const std::string savedPath = path != nullptr ? path : "";
+        if (fakeTcc) {
+            setenv("PATH", (folder_.path() + "/slow-tools:" + savedPath).c_str(), 1);
+        }
+        // Input that never ends, as a terminal nobody types into.
+        int feed[2];
+        ASSERT_EQ(pipe(feed), 0);
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome run = finish(startKey({"grade", "--time-limit", "1"}, feed[0]));
+        const double took = secondsSince(start);
+        close(feed[0]);
+        close(feed[1]);
+        setenv("PATH", savedPath.c_str(), 1);
+        std::filesystem::remove(slowTcc);
+        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_LT(took, 2.0);
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(keyScratchLeft(), std::vector<std::string>{});
+    }
+}
+
+TEST_F(KeyProgramTest, AForkingFunctionDoesNotHoldThePipeOfGrade) {
+    REQUIRE_TOOL("tcc");
+    storeExam(freshRecord());
+    // The child keeps grade's output open while it sleeps.
+    writeFile("signals.c", "#include <unistd.h>\n" +
+                               answerFile(key_, {{'x', "    static int forked;\n"
+                                                       "    if (!forked++ && fork() == 0) {\n"
+                                                       "        sleep(30);\n        _exit(0);\n    }\n"
+                                                       "    return xKey(t);\n"}}));
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t key = startKey({"grade"}, -1, pipeEnds[1]);
+    close(pipeEnds[1]);
+    std::string out;  // as `mock-midterm-key grade | cat` reads it
+    char buffer[4096];
+    ssize_t count = 0;
+    while ((count = read(pipeEnds[0], buffer, sizeof buffer)) > 0) {
+        out.append(buffer, static_cast<std::size_t>(count));
+    }
+    const double took = secondsSince(start);
+    close(pipeEnds[0]);
+    EXPECT_EQ(finish(key).status, 0);
+    EXPECT_LT(took, 10) << out;
+    EXPECT_EQ(verdicts(out), allRight()) << out;
+}
+
+TEST_F(KeyProgramTest, AnInterruptLeavesNoScratchFileAndNoProgramBehind) {
+    REQUIRE_TOOL("tcc");
+    storeExam(freshRecord());
+    const std::string pidFile = folder_.path() + "/running.pid";
+    writeFile("signals.c", "#include <stdio.h>\n#include <unistd.h>\n" +
+                               answerFile(key_, {{'y', "    FILE *f = fopen(\"" + pidFile +
+                                                           "\", \"w\");\n"
+                                                           "    fprintf(f, \"%d\", (int)getpid());\n"
+                                                           "    fclose(f);\n    for (;;)\n        ;\n"}}));
+    // gnuplot as answers finds it, beside the exam folder.
+    const std::string gnuplot = folder_.path() + "/gnuplot/bin/gnuplot";
+    std::filesystem::create_directories(folder_.path() + "/gnuplot/bin");
+    writeFile(gnuplot, "#!/bin/sh\necho $$ > " + pidFile + "\nexec sleep 30\n");
+    chmod(gnuplot.c_str(), 0755);
+    const std::pair<const char*, int> cases[] = {
+        {"grade", SIGINT}, {"grade", SIGTERM}, {"grade", SIGHUP}, {"answers", SIGTERM}};
+    for (const auto& [command, signalNumber] : cases) {
+        SCOPED_TRACE(std::string(command) + " " + strsignal(signalNumber));
+        std::filesystem::remove(pidFile);
+        const pid_t key = startKey({command});
+        const pid_t running = pidWrittenTo(pidFile);
+        ASSERT_GT(running, 0) << "y or gnuplot never ran";
+        kill(key, signalNumber);
+        EXPECT_EQ(finish(key).status, 128 + signalNumber) << "it dies by the signal";
+        EXPECT_TRUE(ends(running)) << "what it ran is still running";
+        EXPECT_EQ(keyScratchLeft(), std::vector<std::string>{});
+    }
 }

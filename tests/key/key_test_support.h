@@ -1,6 +1,7 @@
 // Exam records for the answer key's tests, made as the exam makes them.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -57,6 +58,7 @@ inline std::vector<std::string> keyScratchLeft() {
             left.push_back(name);
         }
     }
+    std::sort(left.begin(), left.end());
     return left;
 }
 
