@@ -67,7 +67,8 @@ inline std::string withScratchStar(std::string line) {
     for (const std::string prefix : {".key-harness.", ".key-plot."}) {
         for (std::size_t at = line.find(prefix); at != std::string::npos;
              at = line.find(prefix, at + 1)) {
-            line.replace(at + prefix.size(), 6, "*");
+            const std::size_t start = at + prefix.size();
+            line = line.substr(0, start) + "*" + line.substr(std::min(start + 6, line.size()));
         }
     }
     return line;
