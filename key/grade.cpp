@@ -72,6 +72,15 @@ int writeTextFile(const char* name, const std::string& content) {
     const bool written = std::fwrite(content.data(), 1, content.size(), file) == content.size();
     return std::fclose(file) == 0 && written ? 0 : -1;
 }
+
+void sayCannotGrade(const std::string& reason) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "mock-midterm-key: cannot grade: %s\n", reason.c_str());
+}
+
+const char* const notRunnableHere =
+    "this folder does not let programs run (a drive mounted noexec?), so the grading "
+    "program cannot run here. Copy the exam folder to your home folder and grade it there.";
 }  // namespace
 
 std::vector<GradePoint> gradingPoints(const AnswerKey& key) {
@@ -220,16 +229,6 @@ int judgeFunction(const Signal& expected, const std::vector<GradePoint>& points,
     return 0;
 }
 
-namespace {
-void sayCannotGrade(const std::string& reason) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "mock-midterm-key: cannot grade: %s\n", reason.c_str());
-}
-
-const char* const notRunnableHere =
-    "this folder does not let programs run (a drive mounted noexec?), so the grading "
-    "program cannot run here. Copy the exam folder to your home folder and grade it there.";
-}  // namespace
 
 int gradeAttempt(const AnswerKey& key, const GradeTools& tools) {
     if (!isReadableSource("signals.c")) {
