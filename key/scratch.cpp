@@ -1,7 +1,6 @@
 #include "key/scratch.h"
 
 #include <cstdio>
-#include <cstring>
 
 #include "platform/platform.h"
 
@@ -19,10 +18,7 @@ volatile bool folderMade = false;
 
 int makeScratch(const char* prefix) {
     removeScratch();
-    if (std::strlen(prefix) + 7 > longestPath) {
-        return -1;
-    }
-    if (makeScratchFolder(prefix, folder) != 0) {
+    if (makeScratchFolder(prefix, folder, sizeof folder) != 0) {
         return -1;
     }
     for (std::size_t i = 0; i < scratchCount; ++i) {

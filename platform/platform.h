@@ -3,6 +3,7 @@
 // includes no OS header so the rest of the program never learns which it is.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 
 // Makes console output appear at once, line end or not: several prompts end
@@ -54,10 +55,10 @@ void cleanUpOnInterrupt(void (*cleanup)());
 
 // Makes a new, empty folder in the working folder, named `prefix` and six
 // random letters or digits, which nobody else can write into: nothing in it
-// can be a link or a pipe placed there beforehand. `name` must have room for
-// the prefix, six characters and the end.
-// Returns 0 with the name in `name`, or -1 with errno set.
-int makeScratchFolder(const char* prefix, char* name);
+// can be a link or a pipe placed there beforehand.
+// Returns 0 with the name in `name` (of `size` bytes), or -1 with errno set
+// (ENAMETOOLONG when the name does not fit).
+int makeScratchFolder(const char* prefix, char* name, std::size_t size);
 
 // Removes an empty folder. Safe inside a signal handler.
 // Returns 0, or -1 with errno set.

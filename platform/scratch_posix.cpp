@@ -5,15 +5,17 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <cstdlib>
 
 #include "platform/platform.h"
 
-int makeScratchFolder(const char* prefix, char* name) {
+int makeScratchFolder(const char* prefix, char* name, std::size_t size) {
+    const int length = std::snprintf(name, size, "%sXXXXXX", prefix);
+    if (length < 0 || static_cast<std::size_t>(length) >= size) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
     // mkdtemp creates it exclusively, with mode 0700.
-    std::strcpy(name, prefix);
-    std::strcat(name, "XXXXXX");
     return mkdtemp(name) != nullptr ? 0 : -1;
 }
 

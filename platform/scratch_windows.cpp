@@ -8,14 +8,19 @@
 
 #include "platform/platform.h"
 
-int makeScratchFolder(const char* prefix, char* name) {
+int makeScratchFolder(const char* prefix, char* name, std::size_t size) {
+    const std::size_t prefixLength = std::strlen(prefix);
+    if (prefixLength + 7 > size) {
+        errno = ENAMETOOLONG;
+        return -1;
+    }
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     // CreateDirectory fails on a name that exists, so the folder is ours
     // alone; the names only need to differ between tries and copies.
     unsigned long long mix = GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 20);
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::strcpy(name, prefix);
-        char* end = name + std::strlen(name);
+        std::memcpy(name, prefix, prefixLength);
+        char* end = name + prefixLength;
         for (int i = 0; i < 6; ++i) {
             mix = mix * 6364136223846793005ULL + 1442695040888963407ULL;
             end[i] = letters[(mix >> 33) % (sizeof letters - 1)];
