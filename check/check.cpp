@@ -2,10 +2,12 @@
 
 #include <cstdio>
 
+#include "platform/platform.h"
+
 bool isReadableSource(const char* path) {
-    std::FILE* file = std::fopen(path, "r");
-    if (file == nullptr) {
-        return false;
+    std::FILE* file = nullptr;
+    if (openRegularFile(path, &file) != 0) {
+        return false;  // a pipe there would keep the open waiting for ever
     }
     const bool readable = std::fgetc(file) != EOF || std::ferror(file) == 0;
     std::fclose(file);

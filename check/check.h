@@ -5,8 +5,9 @@
 
 #include "platform/services.h"
 
-// Whether the file can be opened and read. A folder opens on POSIX but
-// cannot be read, and a compiler would take it for an empty file.
+// Whether the file is a regular file that can be opened and read. A folder
+// opens on POSIX but cannot be read, and a compiler would take it for an
+// empty file; a named pipe would keep the open waiting.
 bool isReadableSource(const char* path);
 
 // Whether the file starts with the UTF-8 byte-order mark EF BB BF, which

@@ -1,5 +1,7 @@
 #include "key/check_plot.h"
 
+#include "key/scratch.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -187,11 +189,13 @@ int drawCheckPlot(const std::vector<GradePoint>& points, const std::vector<Check
     // An old picture left in place would look like this grading's.
     std::remove(checkPlotName);
     int status = -1;
-    if (writeCheckPlot(points, panels, checkPlotScriptName, checkPlotDataName, checkPlotName) == 0) {
-        status = services.runCommand((std::string(gnuplotProgram) + " .check-plot.gp").c_str());
+    // gnuplot takes "/" on Windows too, and reads "\\" in its strings as an escape.
+    if (writeCheckPlot(points, panels, scratchPath(plotScriptName).c_str(),
+                       scratchPath(plotDataName).c_str(), checkPlotName) == 0) {
+        const std::string command =
+            std::string(gnuplotProgram) + " " + scratchCommandPath(plotScriptName);
+        status = services.runCommandWithTimeLimit(command.c_str(), plotTimeLimitSeconds);
     }
-    std::remove(checkPlotScriptName);
-    std::remove(checkPlotDataName);
     std::error_code error;
     if (status == 0 && !std::filesystem::exists(checkPlotName, error)) {
         status = -1;

@@ -11,8 +11,6 @@
 #include "key/grade.h"
 
 constexpr const char* checkPlotName = "check.png";
-constexpr const char* checkPlotScriptName = ".check-plot.gp";
-constexpr const char* checkPlotDataName = ".check-plot.dat";
 
 struct CheckPanel {
     std::string title;                     // the question and its verdict
@@ -28,8 +26,9 @@ struct CheckPanel {
 int writeCheckPlot(const std::vector<GradePoint>& points, const std::vector<CheckPanel>& panels,
                    const char* scriptName, const char* dataName, const char* pngName);
 
-// Draws check.png with gnuplot, run through the services' runCommand, and
-// removes the script and data again. Returns 0 when check.png was drawn,
+// Draws check.png with gnuplot, run through the services'
+// runCommandWithTimeLimit, from a script and data in the scratch folder
+// (key/scratch.h), which must have been made. Returns 0 when check.png was drawn,
 // otherwise the gnuplot status (127 when it was not found), or -1 when the
 // script could not be written.
 int drawCheckPlot(const std::vector<GradePoint>& points, const std::vector<CheckPanel>& panels,

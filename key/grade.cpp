@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include "key/check_plot.h"
 #include "key/feedback.h"
 #include "key/key_text.h"
+#include "key/scratch.h"
 #include "platform/platform.h"
 
 namespace {
@@ -21,8 +23,6 @@ constexpr int gridStepsPerUnit = 64;
 // Near enough to a breakpoint to see the piece on either side of it, and a
 // power of two, so the times stay exact.
 constexpr double besideDistance = 1.0 / 1048576;
-
-constexpr const char* compileCommand = "tcc.exe -o .key-harness.exe .key-harness.c signals.c";
 
 // C's hexadecimal notation carries a double exactly, whatever the C
 // library's decimal conversions do.
@@ -35,16 +35,11 @@ std::string hexLiteral(double value) {
     return (value < 0 ? "-0x" : "0x") + digits;
 }
 
-void removeScratchFiles() {
-    std::remove(harnessSourceName);
-    std::remove(harnessProgramName);
-    std::remove(harnessResultsName);
-}
-
-// Returns 0 with the file's bytes, -1 when it cannot be opened.
+// Returns 0 with the file's bytes, -1 when it cannot be opened or is no
+// regular file.
 int readWholeFile(const char* name, std::string* content) {
-    std::FILE* file = std::fopen(name, "rb");
-    if (file == nullptr) {
+    std::FILE* file = nullptr;
+    if (openRegularFile(name, &file) != 0) {
         return -1;
     }
     content->clear();
@@ -57,6 +52,15 @@ int readWholeFile(const char* name, std::string* content) {
     std::fclose(file);
     return failed ? -1 : 0;
 }
+
+void sayCannotGrade(const std::string& reason) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "mock-midterm-key: cannot grade: %s\n", reason.c_str());
+}
+
+const char* const notRunnableHere =
+    "this folder does not let programs run (a drive mounted noexec?), so the grading "
+    "program cannot run here. Copy the exam folder to your home folder and grade it there.";
 }  // namespace
 
 std::vector<GradePoint> gradingPoints(const AnswerKey& key) {
@@ -153,34 +157,40 @@ int judgeFunction(const Signal& expected, const std::vector<GradePoint>& points,
 
 int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLimitSeconds) {
     if (!isReadableSource("signals.c")) {
-        std::fprintf(stderr, "mock-midterm-key: cannot grade: there is no readable signals.c here.\n");
+        sayCannotGrade("there is no readable signals.c here.");
         return 2;
     }
     if (startsWithByteOrderMark("signals.c")) {
-        std::fprintf(stderr, "mock-midterm-key: cannot grade: %s",
-                     byteOrderMarkMessage("signals.c").c_str());
+        std::string message = byteOrderMarkMessage("signals.c");
+        message.pop_back();  // its line end; sayCannotGrade writes one
+        sayCannotGrade(message);
         return 2;
     }
-    removeScratchFiles();
+    if (makeScratch(harnessFolderPrefix) != 0) {
+        sayCannotGrade(std::string("cannot make a scratch folder here: ") + std::strerror(errno) + ".");
+        return 2;
+    }
     const std::vector<GradePoint> points = gradingPoints(key);
-    if (writeTextFile(harnessSourceName, harnessSource(points), nullptr) != 0) {
-        std::fprintf(stderr, "mock-midterm-key: cannot grade: cannot write %s in this folder.\n",
-                     harnessSourceName);
-        removeScratchFiles();
+    if (writeTextFile(scratchPath(harnessSourceName).c_str(), harnessSource(points), nullptr) != 0) {
+        sayCannotGrade(std::string("cannot write ") + harnessSourceName + " in the scratch folder.");
+        removeScratch();
         return 2;
     }
     std::printf("Compiling signals.c with the grading program...\n");
-    const int compiled = services.runCommand(compileCommand);
+    const std::string compileCommand = "tcc.exe -o " + scratchCommandPath(harnessProgramName) +
+                                       " " + scratchCommandPath(harnessSourceName) + " signals.c";
+    const int compiled = services.runCommandWithTimeLimit(compileCommand.c_str(), timeLimitSeconds);
     if (compiled != 0) {
-        removeScratchFiles();
-        std::fflush(stdout);
-        if (compiled == commandNotFound) {
-            std::fprintf(stderr, "mock-midterm-key: cannot grade: the C compiler tcc was not found.\n");
+        removeScratch();
+        if (compiled == commandNotFound || compiled == commandNotRunnable) {
+            sayCannotGrade("the C compiler tcc was not found.");
+        } else if (compiled == commandTimedOut) {
+            sayCannotGrade("the compiler did not finish within " +
+                           std::to_string(timeLimitSeconds) +
+                           " s (does signals.c include a file that never ends?).");
         } else {
-            std::fprintf(stderr,
-                         "mock-midterm-key: cannot grade: signals.c does not compile; the "
-                         "compiler's messages are above. It must define x, y, z and r, and no "
-                         "main.\n");
+            sayCannotGrade("signals.c does not compile; the compiler's messages are above. It "
+                           "must define x, y, z and r, and no main.");
         }
         return 2;
     }
@@ -199,19 +209,18 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
     int rightCount = 0;
     std::vector<CheckPanel> panels;
     std::printf("\n");
+    const std::string resultsFile = scratchPath(harnessResultsName);
     for (const Question& question : questions) {
-        std::remove(harnessResultsName);
-        const std::string command =
-            std::string(".\\") + harnessProgramName + " " + question.function + " " + harnessResultsName;
+        std::remove(resultsFile.c_str());
+        const std::string command = scratchCommandPath(harnessProgramName) + " " +
+                                    question.function + " " + scratchCommandPath(harnessResultsName);
         const int status = services.runCommandWithTimeLimit(command.c_str(), timeLimitSeconds);
         std::string results;
-        if (readWholeFile(harnessResultsName, &results) != 0) {
-            removeScratchFiles();
-            std::fflush(stdout);
-            std::fprintf(stderr,
-                         "mock-midterm-key: cannot grade: the grading program did not run "
-                         "(status %d).\n",
-                         status);
+        if (status == commandNotRunnable || readWholeFile(resultsFile.c_str(), &results) != 0) {
+            removeScratch();
+            sayCannotGrade(status == commandNotRunnable
+                               ? notRunnableHere
+                               : "the grading program did not run (status " + std::to_string(status) + ").");
             return 2;
         }
         const StudentRun run = readRun(results, points.size(), status);
@@ -232,13 +241,13 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
                           (onY ? key.yEnd : key.xEnd) + 0.5, run.values, verdict.wrongPoints,
                           run.complete});
     }
-    removeScratchFiles();
     std::printf("\n%d of 4 right.\n", rightCount);
     std::fflush(stdout);
     const int drawn = drawCheckPlot(points, panels, services);
+    removeScratch();
     if (drawn == 0) {
         std::printf("Your functions are drawn over the key in %s.\n", checkPlotName);
-    } else if (drawn == 127) {
+    } else if (drawn == commandNotFound) {
         std::printf("%s was not drawn: gnuplot was not found.\n", checkPlotName);
     } else if (drawn == -1) {
         std::printf("%s was not drawn.\n", checkPlotName);

@@ -7,12 +7,8 @@
 #include <vector>
 
 #include "key/answer_key.h"
+#include "key/scratch.h"
 #include "platform/services.h"
-
-// The scratch files of a grading, in the exam folder; removed afterwards.
-constexpr const char* harnessSourceName = ".key-harness.c";
-constexpr const char* harnessProgramName = ".key-harness.exe";
-constexpr const char* harnessResultsName = ".key-results.txt";
 
 // The student's value may differ from the key's by this much.
 constexpr double gradeTolerance = 1e-9;
@@ -44,10 +40,12 @@ int judgeFunction(const Signal& expected, const std::vector<GradePoint>& points,
 
 // Grades "signals.c" in the working folder and prints one line per question,
 // a second naming a known mistake where one fits, and a total; then draws
-// check.png with gnuplot and says whether it did. Returns 0 when all four are
-// right, 1 when any is wrong, 2 when it could not grade: no "signals.c", no
-// compiler, the file starts with a byte-order mark, or it does not compile
-// (the compiler's messages are then on the console).
-// The compiler runs through the services' runCommand, each function through
-// their runCommandWithTimeLimit with the given limit.
+// check.png with gnuplot and says whether it did. Its scratch files are in a
+// scratch folder (key/scratch.h). Returns 0 when all four are right, 1 when
+// any is wrong, 2 when it could not grade: no "signals.c" (or one that is no
+// regular file), no compiler, a file that starts with a byte-order mark, a
+// compile past the time limit, a file that does not compile (the compiler's
+// messages are then on the console), or a folder where programs cannot run.
+// The compiler and each function run through the services'
+// runCommandWithTimeLimit with the given limit.
 int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLimitSeconds);

@@ -11,6 +11,9 @@
 
 #include "key/key_plot.h"
 #include "key/key_text.h"
+#include "key/record_check.h"
+#include "key/scratch.h"
+#include "platform/platform.h"
 #include "platform/services.h"
 #include "record/workspace.h"
 
@@ -33,12 +36,13 @@ constexpr const char* usageText =
     "  answers   print the answer key of this exam and draw x, y and r in key.png\n"
     "\n"
     "Options:\n"
-    "  --time-limit SECONDS  how long each answer function may run when grading,\n"
-    "                        1 to 60 (default 5)\n"
+    "  --time-limit SECONDS  how long the compile and each answer function may\n"
+    "                        run when grading, 1 to 60 (default 5)\n"
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n"
     "\n"
-    "Exit status of grade: 0 all right, 1 some wrong, 2 could not grade.\n"
+    "Exit status of grade: 0 all right, 1 some wrong or no exam mock-midterm made,\n"
+    "2 could not grade.\n"
     "Exit status of answers: 0 done, 1 no exam with questions here, 2 key.png not drawn.\n"
     "A wrong command line gives 2.\n";
 
@@ -66,8 +70,11 @@ int parseTimeLimit(std::string_view text, int* seconds) {
 int gradeCommand(int timeLimitSeconds) {
     ExamRecord record{};
     AnswerKey key{};
-    if (loadAnswerKey(&record, &key) != 0) {
-        return 2;
+    const int loaded = loadAnswerKey(&record, &key);
+    if (loaded != 0) {
+        // A record no exam can hold is the student's folder at fault, as a
+        // wrong answer is; no exam at all means there was nothing to grade.
+        return loaded == notAnExam ? 1 : 2;
     }
     std::printf("Grading signals.c of ID %ld, group %d.\n", static_cast<long>(record.idNum),
                 record.grpNum);
@@ -99,14 +106,15 @@ int loadAnswerKey(ExamRecord* record, AnswerKey* key) {
         }
         return -1;
     }
-    if (!questionsAreMade(*record)) {
+    const RecordCheck check = checkExamRecord(*record);
+    if (check == noQuestionsYet) {
         sayNoKey("the exam in exam.dat has no questions yet: run mock-midterm until it has "
                  "written MOCK_MIDTERM.txt.");
         return -1;
     }
-    if (makeAnswerKey(*record, key) != 0) {
-        sayNoKey("exam.dat is damaged: its questions do not make a signal.");
-        return -1;
+    if (check != possibleExam || makeAnswerKey(*record, key) != 0) {
+        sayNoKey("exam.dat does not hold an exam made by mock-midterm");
+        return notAnExam;
     }
     return 0;
 }
@@ -121,16 +129,30 @@ int printAnswerKey(const ExamServices& services) {
     // An old key.png left in place would look like this exam's if gnuplot failed.
     std::remove(keyPlotName);
     int status = -1;
-    if (writeKeyPlot(key, keyPlotScriptName, keyPlotDataName, keyPlotName) == 0) {
-        status = services.runCommand((std::string(gnuplotProgram) + " .key-plot.gp").c_str());
+    if (makeScratch(plotFolderPrefix) != 0) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: cannot make a scratch folder here: %s.\n", programName,
+                     std::strerror(errno));
+    } else {
+        // gnuplot takes "/" on Windows too, and reads "\\" in its strings as an escape.
+        if (writeKeyPlot(key, scratchPath(plotScriptName).c_str(), scratchPath(plotDataName).c_str(),
+                         keyPlotName) == 0) {
+            const std::string command =
+                std::string(gnuplotProgram) + " " + scratchCommandPath(plotScriptName);
+            status = services.runCommandWithTimeLimit(command.c_str(), plotTimeLimitSeconds);
+        }
+        removeScratch();
     }
-    std::remove(keyPlotScriptName);
-    std::remove(keyPlotDataName);
     std::error_code error;
     if (status != 0 || !std::filesystem::exists(keyPlotName, error)) {
         std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s was not drawn (gnuplot status %d).\n", programName,
-                     keyPlotName, status);
+        if (status == commandTimedOut) {
+            std::fprintf(stderr, "%s: %s was not drawn: gnuplot did not finish within %d s.\n",
+                         programName, keyPlotName, plotTimeLimitSeconds);
+        } else {
+            std::fprintf(stderr, "%s: %s was not drawn (gnuplot status %d).\n", programName,
+                         keyPlotName, status);
+        }
         return 2;
     }
     std::printf("\nThe plots of x, y and r are in %s.\n", keyPlotName);

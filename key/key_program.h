@@ -8,18 +8,21 @@
 #include "record/record.h"
 
 constexpr const char* keyPlotName = "key.png";
-constexpr const char* keyPlotScriptName = ".key-plot.gp";
-constexpr const char* keyPlotDataName = ".key-plot.dat";
 constexpr int defaultTimeLimitSeconds = 5;
 
+// What loadAnswerKey returns for a record that no exam can hold.
+constexpr int notAnExam = -2;
+
 // Reads "exam.dat" in the working folder and works out its answers.
-// Returns 0, or -1 after saying on stderr why there is no key: no workspace,
-// an unreadable or short one, or an exam that has not made its questions.
+// Returns 0, or after saying on stderr why there is no key: notAnExam for a
+// record no exam can hold, -1 for no workspace, an unreadable or short one,
+// or an exam that has not made its questions.
 int loadAnswerKey(ExamRecord* record, AnswerKey* key);
 
-// Prints the key and draws it into "key.png" with gnuplot, run through the
-// services' runCommand. Returns 0, 1 when there is no key (see
-// loadAnswerKey), 2 when the key was printed but "key.png" was not drawn.
+// Prints the key and draws it into "key.png" with gnuplot, run with a time
+// limit through `runWithTimeLimit` (as runCommandWithTimeLimit). Returns 0,
+// 1 when there is no key (see loadAnswerKey), 2 when the key was printed but
+// "key.png" was not drawn.
 int printAnswerKey(const ExamServices& services);
 
 // Runs the program with its arguments and returns its exit status.

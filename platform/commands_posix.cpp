@@ -5,6 +5,7 @@
 // a tcc line that links gets the math library that Windows links by itself.
 // Programs run directly: nothing of the line reaches a shell.
 #include <dirent.h>
+#include <fcntl.h>
 #include <fnmatch.h>
 #include <signal.h>
 #include <spawn.h>
@@ -54,9 +55,13 @@ std::string withoutExe(const std::string& name) {
     return endsWith(name, ".exe") ? name.substr(0, name.size() - 4) : name;
 }
 
-bool isProgram(const std::string& path) {
+bool isRegularFile(const std::string& path) {
     struct stat info {};
-    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && access(path.c_str(), X_OK) == 0;
+    return stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool isProgram(const std::string& path) {
+    return isRegularFile(path) && access(path.c_str(), X_OK) == 0;
 }
 
 std::string searchPath(const std::string& name) {
@@ -189,9 +194,75 @@ int waitForChild(pid_t child, int seconds, int* status) {
     }
 }
 
-// Only the program itself is stopped at the time limit, not what it started:
-// it stays in our process group so that Ctrl-C reaches it too.
-int runProgram(const std::string& program, const Words& arguments, int seconds) {
+// The process group of the isolated program running now, 0 when none: the
+// interrupt handler ends it.
+volatile sig_atomic_t runningGroup = 0;
+void (*interruptCleanup)() = nullptr;
+
+void interrupted(int signalNumber) {
+    if (runningGroup > 0) {
+        kill(-static_cast<pid_t>(runningGroup), SIGKILL);
+    }
+    if (interruptCleanup != nullptr) {
+        interruptCleanup();
+    }
+    // Die by the signal itself, as the shell expects; it is delivered once
+    // the handler returns.
+    signal(signalNumber, SIG_DFL);
+    raise(signalNumber);
+}
+
+sigset_t interruptSignals() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    sigaddset(&set, SIGHUP);
+    return set;
+}
+
+// Waits for an isolated child, as waitForChild does, but ends its whole
+// process group before reaping it: until then the group's number cannot be
+// reused, so the kill never reaches a stranger.
+int waitForGroup(pid_t child, int seconds, int* status) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    long pauseNanoseconds = 1000000;
+    int result = 0;
+    for (;;) {
+        siginfo_t info{};
+        const int flags = WEXITED | WNOWAIT | (seconds > 0 ? WNOHANG : 0);
+        if (waitid(P_PID, static_cast<id_t>(child), &info, flags) == -1) {
+            if (errno == EINTR) {
+                continue;
+            }
+            result = -1;
+            break;
+        }
+        if (info.si_pid == child) {
+            break;
+        }
+        if (std::chrono::steady_clock::now() >= deadline) {
+            result = commandTimedOut;
+            break;
+        }
+        const timespec pause{0, pauseNanoseconds};
+        nanosleep(&pause, nullptr);
+        pauseNanoseconds = std::min(pauseNanoseconds * 2, 20000000L);
+    }
+    kill(-child, SIGKILL);
+    while (waitpid(child, status, 0) == -1 && errno == EINTR) {
+    }
+    runningGroup = 0;
+    return result;
+}
+
+// A plain program stays in our process group so that Ctrl-C reaches it too;
+// only the program itself is stopped at its time limit. An isolated one
+// (seconds > 0 or not) gets a group of its own and the null device as its
+// input, and the group is ended with it: a forked child of a student's
+// function cannot outlive the grading. A grandchild that leaves the group
+// on purpose (setsid) escapes; nothing a student writes by mistake does.
+int runProgram(const std::string& program, const Words& arguments, int seconds, bool isolated) {
     std::vector<char*> argv;
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -200,13 +271,41 @@ int runProgram(const std::string& program, const Words& arguments, int seconds) 
     std::fflush(nullptr);  // our output first, then the program's
     lendConsole();
     pid_t child = 0;
-    if (posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) {
+    int spawned = 0;
+    if (isolated) {
+        posix_spawnattr_t attributes;
+        posix_spawn_file_actions_t actions;
+        posix_spawnattr_init(&attributes);
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        // The interrupt handler must know the group as soon as it exists.
+        const sigset_t blocked = interruptSignals();
+        sigset_t previous;
+        sigprocmask(SIG_BLOCK, &blocked, &previous);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        posix_spawnattr_setsigmask(&attributes, &previous);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+        spawned = posix_spawn(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
+        if (spawned == 0) {
+            runningGroup = child;
+        }
+        sigprocmask(SIG_SETMASK, &previous, nullptr);
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    } else {
+        spawned = posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    }
+    if (spawned != 0) {
         reclaimConsole();
+        if (isolated && (spawned == EACCES || spawned == EPERM)) {
+            return commandNotRunnable;
+        }
         std::fprintf(stderr, "%s: cannot be started\n", arguments[0].c_str());
         return commandNotFound;
     }
     int status = 0;
-    const int waited = waitForChild(child, seconds, &status);
+    const int waited = isolated ? waitForGroup(child, seconds, &status)
+                                : waitForChild(child, seconds, &status);
     reclaimConsole();
     if (waited != 0) {
         return waited;
@@ -217,7 +316,7 @@ int runProgram(const std::string& program, const Words& arguments, int seconds) 
     return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
 }
 
-int runCommandLine(const char* commandLine, int seconds) {
+int runCommandLine(const char* commandLine, int seconds, bool isolated) {
     const Words words = splitWords(commandLine);
     if (words.empty()) {
         return 0;
@@ -225,7 +324,11 @@ int runCommandLine(const char* commandLine, int seconds) {
     if (words[0] == "del") {
         return deleteMatching(words);
     }
-    const std::string program = findProgram(words[0]);
+    std::string program = findProgram(words[0]);
+    if (program.empty() && isolated && words[0].find('/') != std::string::npos &&
+        isRegularFile(words[0])) {
+        program = words[0];  // not executable here: let the system say why
+    }
     if (program.empty()) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s: command not found\n", words[0].c_str());
@@ -233,17 +336,31 @@ int runCommandLine(const char* commandLine, int seconds) {
     }
     const std::string name = withoutExe(program.substr(program.rfind('/') + 1));
     if (name == "pdflatex") {
-        return runProgram(program, pdflatexArguments(words), seconds);
+        return runProgram(program, pdflatexArguments(words), seconds, isolated);
     }
     if (name == "tcc") {
-        return runProgram(program, tccArguments(words), seconds);
+        return runProgram(program, tccArguments(words), seconds, isolated);
     }
-    return runProgram(program, words, seconds);
+    return runProgram(program, words, seconds, isolated);
 }
 }  // namespace
 
-int runCommand(const char* commandLine) { return runCommandLine(commandLine, 0); }
+int runCommand(const char* commandLine) { return runCommandLine(commandLine, 0, false); }
 
 int runCommandWithTimeLimit(const char* commandLine, int seconds) {
-    return runCommandLine(commandLine, seconds);
+    return runCommandLine(commandLine, seconds, true);
+}
+
+void cleanUpOnInterrupt(void (*cleanup)()) {
+    interruptCleanup = cleanup;
+    struct sigaction action {};
+    action.sa_handler = interrupted;
+    sigemptyset(&action.sa_mask);
+    for (const int signalNumber : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction previous {};
+        // A signal ignored when we started (nohup, a background job) stays ignored.
+        if (sigaction(signalNumber, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN) {
+            sigaction(signalNumber, &action, nullptr);
+        }
+    }
 }

@@ -14,6 +14,28 @@
 namespace {
 // cmd.exe's status for "is not recognized as an internal or external command".
 constexpr int interpreterNotFoundStatus = 9009;
+
+// The job and process running now, for the console's Ctrl-C and close.
+HANDLE volatile runningJob = nullptr;
+HANDLE volatile runningProcess = nullptr;
+void (*interruptCleanup)() = nullptr;
+
+// Runs on a thread of its own. The program must be gone before its files
+// can be removed: Windows keeps a running program's file.
+BOOL WINAPI interrupted(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+        if (runningJob != nullptr) {
+            TerminateJobObject(runningJob, 1);
+            if (runningProcess != nullptr) {
+                WaitForSingleObject(runningProcess, 2000);
+            }
+        }
+        if (interruptCleanup != nullptr) {
+            interruptCleanup();
+        }
+    }
+    return FALSE;  // the default handler ends the program
+}
 }  // namespace
 
 int runCommand(const char* commandLine) {
@@ -24,6 +46,11 @@ int runCommand(const char* commandLine) {
         return commandNotFound;
     }
     return status;
+}
+
+void cleanUpOnInterrupt(void (*cleanup)()) {
+    interruptCleanup = cleanup;
+    SetConsoleCtrlHandler(interrupted, TRUE);
 }
 
 int runCommandWithTimeLimit(const char* commandLine, int seconds) {
@@ -37,17 +64,31 @@ int runCommandWithTimeLimit(const char* commandLine, int seconds) {
         JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 
+    // The null device as input, so that nothing it runs waits for a key.
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE nullInput = CreateFileA("NUL", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                   &inheritable, OPEN_EXISTING, 0, nullptr);
     STARTUPINFOA startup{};
     startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullInput;
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
     std::fflush(nullptr);  // our output first, then the program's
     // Suspended until it is in the job, so nothing it starts escapes the job.
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr,
-                        nullptr, &startup, &process)) {
+    const BOOL created = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
+                                        CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
+    if (nullInput != INVALID_HANDLE_VALUE) {
+        CloseHandle(nullInput);
+    }
+    if (!created) {
         CloseHandle(job);
         return commandNotFound;
     }
     AssignProcessToJobObject(job, process.hProcess);
+    runningJob = job;
+    runningProcess = process.hProcess;
     ResumeThread(process.hThread);
     CloseHandle(process.hThread);
 
@@ -63,6 +104,8 @@ int runCommandWithTimeLimit(const char* commandLine, int seconds) {
             result = code == interpreterNotFoundStatus ? commandNotFound : static_cast<int>(code);
         }
     }
+    runningJob = nullptr;
+    runningProcess = nullptr;
     CloseHandle(process.hProcess);
     CloseHandle(job);  // kills whatever the program left running
     return result;

@@ -41,12 +41,44 @@ void pauseMilliseconds(int milliseconds);
 // returns its exit status: 0 for success, commandNotFound.
 int runCommand(const char* commandLine);
 
+// What runCommandWithTimeLimit returns when the program is there but the
+// system refuses to start it, as on a drive mounted noexec.
+constexpr int commandNotRunnable = -3;
+
 // Runs one command line as runCommand does, but stops the program once it
 // has run for the given number of seconds (no limit when seconds <= 0), so a
-// program that never ends cannot hang its caller. A program that crashes is
+// program that never ends cannot hang its caller. Its standard input is the
+// null device, so it never waits for the keyboard. When it ends, or is
+// stopped, whatever it started is ended with it. A program that crashes is
 // ended without any dialog waiting for the student.
-// Returns the exit status as runCommand does, or commandTimedOut.
+// Returns the exit status as runCommand does, commandTimedOut, or
+// commandNotRunnable.
 int runCommandWithTimeLimit(const char* commandLine, int seconds);
+
+// From now on Ctrl-C, SIGTERM and SIGHUP (closing the console on Windows)
+// first end what runCommandWithTimeLimit is running, with all it started,
+// then call `cleanup`, then end the program as the signal would. `cleanup`
+// runs inside the signal handler: it may only remove files and folders.
+void cleanUpOnInterrupt(void (*cleanup)());
+
+// Makes a new, empty folder in the working folder, named `prefix` and six
+// random letters or digits, which nobody else can write into: nothing in it
+// can be a link or a pipe placed there beforehand.
+// Returns 0 with the name in `name` (of `size` bytes), or -1 with errno set
+// (ENAMETOOLONG when the name does not fit).
+int makeScratchFolder(const char* prefix, char* name, std::size_t size);
+
+// Removes an empty folder. Safe inside a signal handler.
+// Returns 0, or -1 with errno set.
+int removeEmptyFolder(const char* path);
+
+// What openRegularFile returns for a name that is a pipe, device or folder.
+constexpr int notRegularFile = -2;
+
+// Opens a file for reading ("rb") without ever waiting on it: a pipe, a
+// device or a folder at the name is refused before anything is read.
+// Returns 0 with the stream in *file, notRegularFile, or -1 with errno set.
+int openRegularFile(const char* path, std::FILE** file);
 
 // Pushes what was written to the file down to the disk.
 // Returns 0, or -1 with errno set.

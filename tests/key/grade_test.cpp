@@ -342,29 +342,38 @@ struct FakeRun {
     std::map<char, std::pair<std::size_t, int>> stops;  // function: point, status
     std::vector<std::string> commands;
     std::vector<int> limits;
+    int compileStatus = 0;
     bool writeNothing = false;
+    int runStatus = 127;  // of a run that writes nothing
 };
 FakeRun fake;
 
 int fakeRunWithTimeLimit(const char* commandLine, int seconds) {
-    fake.commands.emplace_back(commandLine);
-    fake.limits.push_back(seconds);
-    EXPECT_TRUE(fileExists(harnessSourceName)) << "the source stays until the end";
-    if (fake.writeNothing) {
-        return 127;
-    }
     const std::string line = commandLine;
+    fake.commands.push_back(withScratchStar(line));
+    fake.limits.push_back(seconds);
+    EXPECT_TRUE(fileExists(scratchPath(harnessSourceName))) << "the source stays until the end";
+    if (line.rfind("tcc.exe ", 0) == 0) {
+        return fake.compileStatus;
+    }
+    if (line.rfind("..\\gnuplot", 0) == 0) {
+        return -1;  // check.png: not drawn
+    }
+    if (fake.writeNothing) {
+        return fake.runStatus;
+    }
     const char function = line[line.find(' ') + 1];
     const Signal& signal = function == 'x' ? fake.key->x : function == 'r' ? fake.key->r : fake.key->y;
     auto value = fake.behaviour.count(function) ? fake.behaviour[function] : valuesOf(signal);
     auto stop = fake.stops.count(function) ? fake.stops[function] : std::make_pair(SIZE_MAX, 0);
-    writeFile(harnessResultsName, results(fake.points, value, stop.first));
+    writeFile(scratchPath(harnessResultsName), results(fake.points, value, stop.first));
     return stop.second;
 }
 
 int gradeWith(const AnswerKey& key, std::string* out) {
     fake.points = gradingPoints(key);
     fake.key = &key;
+    fake.commands.clear();
     ExamServices services = scriptedServices();
     services.runCommandWithTimeLimit = fakeRunWithTimeLimit;
     testing::internal::CaptureStdout();
@@ -373,11 +382,7 @@ int gradeWith(const AnswerKey& key, std::string* out) {
     return status;
 }
 
-void expectNoScratchFiles() {
-    for (const char* name : {harnessSourceName, harnessProgramName, harnessResultsName}) {
-        EXPECT_FALSE(fileExists(name)) << name;
-    }
-}
+void expectNoScratchFiles() { EXPECT_EQ(keyScratchLeft(), std::vector<std::string>{}); }
 }  // namespace
 
 TEST(Grading, OneLinePerQuestionAndTheTotal) {
@@ -391,17 +396,17 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
     fake.stops['r'] = {indexOf(gradingPoints(key), 2), commandTimedOut};
     std::string out;
     EXPECT_EQ(gradeWith(key, &out), 1);
-    EXPECT_EQ(script().commands, (std::vector<std::string>{
-                                     "tcc.exe -o .key-harness.exe .key-harness.c signals.c",
-                                     "..\\gnuplot\\bin\\gnuplot.exe .check-plot.gp",
-                                 }));
+    const std::string exe = ".\\.key-harness.*\\harness.exe";
+    const std::string results = ".\\.key-harness.*\\results.txt";
     EXPECT_EQ(fake.commands, (std::vector<std::string>{
-                                 ".\\.key-harness.exe x .key-results.txt",
-                                 ".\\.key-harness.exe y .key-results.txt",
-                                 ".\\.key-harness.exe z .key-results.txt",
-                                 ".\\.key-harness.exe r .key-results.txt",
+                                 "tcc.exe -o " + exe + " .\\.key-harness.*\\harness.c signals.c",
+                                 exe + " x " + results,
+                                 exe + " y " + results,
+                                 exe + " z " + results,
+                                 exe + " r " + results,
+                                 "..\\gnuplot\\bin\\gnuplot.exe .\\.key-harness.*\\plot.gp",
                              }));
-    EXPECT_EQ(fake.limits, (std::vector<int>{3, 3, 3, 3}));
+    EXPECT_EQ(fake.limits, (std::vector<int>{3, 3, 3, 3, 3, 20}));
     EXPECT_EQ(out,
               "Compiling signals.c with the grading program...\n"
               "\n"
@@ -423,7 +428,7 @@ TEST(Grading, WhatKeepsItFromGrading) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(gradeWith(freshKey(), &out), 2);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("no readable signals.c"), std::string::npos);
-    EXPECT_TRUE(script().commands.empty());
+    EXPECT_TRUE(fake.commands.empty());
 
     std::filesystem::create_directory("signals.c");
     testing::internal::CaptureStderr();
@@ -441,24 +446,34 @@ TEST(Grading, WhatKeepsItFromGrading) {
     EXPECT_TRUE(script().commands.empty());
 
     writeFile("signals.c", "double x(double t) { return t }\n");
-    for (int status : {1, 127}) {
-        resetScript();
-        script().commandStatus = status;
+    const std::pair<int, const char*> compiles[] = {
+        {1, "signals.c does not compile"},
+        {127, "compiler tcc was not found"},
+        {commandTimedOut, "the compiler did not finish within 3 s"},
+    };
+    for (const auto& [status, message] : compiles) {
+        fake.compileStatus = status;
         testing::internal::CaptureStderr();
         EXPECT_EQ(gradeWith(freshKey(), &out), 2);
         const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_NE(err.find(status == 127 ? "compiler tcc was not found" : "signals.c does not compile"),
-                  std::string::npos)
-            << err;
-        EXPECT_TRUE(fake.commands.empty());
+        EXPECT_NE(err.find(message), std::string::npos) << err;
+        EXPECT_EQ(fake.commands.size(), 1U) << "the compile only";
         expectNoScratchFiles();
     }
 
-    resetScript();
+    fake.compileStatus = 0;
     fake.writeNothing = true;
-    testing::internal::CaptureStderr();
-    EXPECT_EQ(gradeWith(freshKey(), &out), 2);
-    EXPECT_NE(testing::internal::GetCapturedStderr().find("did not run (status 127)"), std::string::npos);
-    expectNoScratchFiles();
+    const std::pair<int, const char*> runs[] = {
+        {127, "did not run (status 127)"},
+        {commandNotRunnable, "this folder does not let programs run"},
+    };
+    for (const auto& [status, message] : runs) {
+        fake.runStatus = status;
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(gradeWith(freshKey(), &out), 2);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_NE(err.find(message), std::string::npos) << err;
+        expectNoScratchFiles();
+    }
     EXPECT_EQ(readFile("signals.c"), "double x(double t) { return t }\n");
 }

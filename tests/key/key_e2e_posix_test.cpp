@@ -7,9 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cmath>
+#include <csignal>
+#include <cstring>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -74,15 +78,24 @@ protected:
         points_ = gradingPoints(key_);
     }
 
-    // Runs the program with its output in files outside the exam folder.
-    Outcome runKey(const std::vector<std::string>& arguments) {
-        const std::string out = folder_.path() + "/out.txt";
-        const std::string err = folder_.path() + "/err.txt";
+    // Starts the program with its errors in a file outside the exam folder,
+    // its input and output on the descriptors given, or /dev/null and a file.
+    pid_t startKey(const std::vector<std::string>& arguments, int input = -1, int output = -1) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-        posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (input >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, input, 0);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        }
+        if (output >= 0) {
+            posix_spawn_file_actions_adddup2(&actions, output, 1);
+        } else {
+            posix_spawn_file_actions_addopen(&actions, 1, (folder_.path() + "/out.txt").c_str(),
+                                             O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        }
+        posix_spawn_file_actions_addopen(&actions, 2, (folder_.path() + "/err.txt").c_str(),
+                                         O_WRONLY | O_CREAT | O_TRUNC, 0644);
         std::vector<std::string> words{KEY_PROGRAM_PATH};
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
@@ -90,28 +103,34 @@ protected:
             argv.push_back(word.data());
         }
         argv.push_back(nullptr);
-        Outcome run;
-        pid_t child = 0;
-        if (posix_spawn(&child, KEY_PROGRAM_PATH, &actions, nullptr, argv.data(), environ) == 0) {
-            int status = 0;
-            waitpid(child, &status, 0);
-            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        pid_t child = -1;
+        if (posix_spawn(&child, KEY_PROGRAM_PATH, &actions, nullptr, argv.data(), environ) != 0) {
+            child = -1;
         }
         posix_spawn_file_actions_destroy(&actions);
-        run.out = readFile(out);
-        run.err = readFile(err);
+        return child;
+    }
+
+    // Waits for it; a death by signal s gives 128 + s.
+    Outcome finish(pid_t child) {
+        Outcome run;
+        int status = 0;
+        if (child > 0 && waitpid(child, &status, 0) == child) {
+            run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        }
+        run.out = readFile(folder_.path() + "/out.txt");
+        run.err = readFile(folder_.path() + "/err.txt");
         return run;
     }
+
+    Outcome runKey(const std::vector<std::string>& arguments) { return finish(startKey(arguments)); }
 
     // Grades and checks what every grading leaves as it was.
     Outcome grade(const std::vector<std::string>& options = {}) {
         std::vector<std::string> arguments{"grade"};
         arguments.insert(arguments.end(), options.begin(), options.end());
         const Outcome run = runKey(arguments);
-        for (const char* name : {harnessSourceName, harnessProgramName, harnessResultsName,
-                                 checkPlotScriptName, checkPlotDataName}) {
-            EXPECT_FALSE(fileExists(name)) << name << " left behind";
-        }
+        EXPECT_EQ(keyScratchLeft(), std::vector<std::string>{});
         EXPECT_EQ(readFile("exam.dat"), bytesOf(record_));
         return run;
     }
@@ -381,12 +400,133 @@ TEST_F(KeyProgramTest, AFileThatDoesNotCompileCannotBeGraded) {
 TEST_F(KeyProgramTest, AnswersPrintTheKeyAndDrawKeyPng) {
     REQUIRE_TOOL("gnuplot");
     storeExam(freshRecord());
+    // Traps at the names the scratch files once had: never written through.
+    writeFile("signals.c", "the answers");
+    link("signals.c", ".key-plot.dat");
+    mkfifo(".key-plot.gp", 0644);
     const Outcome run = runKey({"answers"});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("  z(t) = 6*(t+0.5)*u(t+0.5) - 12*t*u(t)"), std::string::npos) << run.out;
     EXPECT_NE(run.out.find("The plots of x, y and r are in key.png."), std::string::npos) << run.out;
     EXPECT_EQ(readFile("key.png").substr(0, 4), "\x89PNG");
-    EXPECT_FALSE(fileExists(".key-plot.gp"));
-    EXPECT_FALSE(fileExists(".key-plot.dat"));
+    EXPECT_EQ(keyScratchLeft(), (std::vector<std::string>{".key-plot.dat", ".key-plot.gp"}));
+    EXPECT_EQ(readFile("signals.c"), "the answers");
     EXPECT_EQ(readFile("exam.dat"), bytesOf(record_));
+}
+
+namespace {
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// Polls every 10 ms; false when `done` is still false after `seconds`.
+bool waitUntil(const std::function<bool()>& done, double seconds) {
+    for (const auto start = std::chrono::steady_clock::now(); !done(); usleep(10000)) {
+        if (secondsSince(start) > seconds) {
+            return false;
+        }
+    }
+    return true;
+}
+}  // namespace
+
+TEST_F(KeyProgramTest, WhatCouldHangTheGraderEndsWithinTheTimeLimit) {
+    REQUIRE_TOOL("tcc");
+    storeExam(freshRecord());
+    const std::string tools = folder_.path() + "/slow-tools";
+    std::filesystem::create_directory(tools);
+    const std::string savedPath = std::getenv("PATH");
+    struct Case {
+        const char* name;
+        const char* source;  // nullptr: a named pipe
+        bool slowTcc;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"signals.c a named pipe", nullptr, false, "no readable signals.c"},
+        {"signals.c reads its input", "#include \"/dev/stdin\"\n", false, "signals.c does not compile"},
+        {"a compiler that never ends", "double x;\n", true, "the compiler did not finish within 1 s"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove("signals.c");
+        c.source != nullptr ? writeFile("signals.c", c.source) : (void)mkfifo("signals.c", 0644);
+        if (c.slowTcc) {
+            writeFile(tools + "/tcc", "#!/bin/sh\nexec sleep 30\n");
+            chmod((tools + "/tcc").c_str(), 0755);
+            setenv("PATH", (tools + ":" + savedPath).c_str(), 1);
+        }
+        int feed[2];  // input that never ends, as a terminal nobody types into
+        ASSERT_EQ(pipe(feed), 0);
+        const auto start = std::chrono::steady_clock::now();
+        const Outcome run = finish(startKey({"grade", "--time-limit", "1"}, feed[0]));
+        EXPECT_LT(secondsSince(start), 2.0);
+        close(feed[0]);
+        close(feed[1]);
+        setenv("PATH", savedPath.c_str(), 1);
+        EXPECT_EQ(run.status, 2) << run.err;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(keyScratchLeft(), std::vector<std::string>{});
+    }
+}
+
+TEST_F(KeyProgramTest, AForkingFunctionDoesNotHoldThePipeOfGrade) {
+    REQUIRE_TOOL("tcc");
+    storeExam(freshRecord());
+    // The child keeps grade's output open while it sleeps.
+    writeFile("signals.c", "#include <unistd.h>\n" +
+                               answerFile(key_, {{'x', "    static int forked;\n"
+                                                       "    if (!forked++ && fork() == 0) {\n"
+                                                       "        sleep(30);\n        _exit(0);\n    }\n"
+                                                       "    return xKey(t);\n"}}));
+    int pipeEnds[2];
+    ASSERT_EQ(pipe(pipeEnds), 0);
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t key = startKey({"grade"}, -1, pipeEnds[1]);
+    close(pipeEnds[1]);
+    std::string out;  // as `mock-midterm-key grade | cat` reads it
+    char buffer[4096];
+    ssize_t count = 0;
+    while ((count = read(pipeEnds[0], buffer, sizeof buffer)) > 0) {
+        out.append(buffer, static_cast<std::size_t>(count));
+    }
+    const double took = secondsSince(start);
+    close(pipeEnds[0]);
+    EXPECT_EQ(finish(key).status, 0);
+    EXPECT_LT(took, 10) << out;
+    EXPECT_EQ(verdicts(out), allRight()) << out;
+}
+
+TEST_F(KeyProgramTest, AnInterruptLeavesNoScratchFileAndNoProgramBehind) {
+    REQUIRE_TOOL("tcc");
+    storeExam(freshRecord());
+    const std::string pidFile = folder_.path() + "/running.pid";
+    writeFile("signals.c", "#include <stdio.h>\n#include <unistd.h>\n" +
+                               answerFile(key_, {{'y', "    FILE *f = fopen(\"" + pidFile +
+                                                           "\", \"w\");\n"
+                                                           "    fprintf(f, \"%d\", (int)getpid());\n"
+                                                           "    fclose(f);\n    for (;;)\n        ;\n"}}));
+    // gnuplot as answers finds it, beside the exam folder.
+    const std::string gnuplot = folder_.path() + "/gnuplot/bin/gnuplot";
+    std::filesystem::create_directories(folder_.path() + "/gnuplot/bin");
+    writeFile(gnuplot, "#!/bin/sh\necho $$ > " + pidFile + "\nexec sleep 30\n");
+    chmod(gnuplot.c_str(), 0755);
+    const std::pair<const char*, int> cases[] = {
+        {"grade", SIGINT}, {"grade", SIGTERM}, {"grade", SIGHUP}, {"answers", SIGTERM}};
+    for (const auto& [command, signalNumber] : cases) {
+        SCOPED_TRACE(std::string(command) + " " + strsignal(signalNumber));
+        std::filesystem::remove(pidFile);
+        const pid_t key = startKey({command});
+        pid_t running = 0;
+        ASSERT_TRUE(waitUntil([&] { return (running = std::atoi(readFile(pidFile).c_str())) > 0; }, 10))
+            << "y or gnuplot never ran";
+        kill(key, signalNumber);
+        EXPECT_EQ(finish(key).status, 128 + signalNumber) << "it dies by the signal";
+        // Gone, or a zombie waiting to be reaped, once SIGKILL has done its work.
+        const std::string stat = "/proc/" + std::to_string(running) + "/stat";
+        EXPECT_TRUE(waitUntil([&] { return readFile(stat).find(") R ") == std::string::npos &&
+                                           readFile(stat).find(") S ") == std::string::npos; }, 1))
+            << "what it ran is still running";
+        EXPECT_EQ(keyScratchLeft(), std::vector<std::string>{});
+    }
 }

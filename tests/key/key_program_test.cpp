@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 #include <vector>
 
 #include "key/key_test_support.h"
+#include "key/scratch.h"
 #include "test_support.h"
 
 namespace {
@@ -95,13 +97,41 @@ TEST(KeyWorkspace, EveryReasonForNoKeyIsSaidAndNothingIsCreated) {
     EXPECT_EQ(run.status, 2);
     EXPECT_TRUE(contains(run.err, "has no questions yet")) << run.err;
 
-    ExamRecord damaged = freshRecord();
-    damaged.q1T[3] = -5;
-    writeFile("exam.dat", bytesOf(damaged));
-    run = runKey({"answers"});
-    EXPECT_EQ(run.status, 1);
-    EXPECT_TRUE(contains(run.err, "exam.dat is damaged")) << run.err;
-    EXPECT_TRUE(run.out.empty());
+    // Records no exam can hold: both say 1, and neither keys them.
+    const std::pair<const char*, void (*)(ExamRecord*)> impossible[] = {
+        {"ID 0", [](ExamRecord* r) { r->idNum = 0; }},
+        {"ID -1", [](ExamRecord* r) { r->idNum = -1; }},
+        {"group 2", [](ExamRecord* r) { r->grpNum = 2; }},
+        {"state 77", [](ExamRecord* r) { r->state = 77; }},
+        {"a breakpoint out of shape", [](ExamRecord* r) { r->q1T[3] = -5; }},
+        {"a peak of 4", [](ExamRecord* r) { r->q1X[2] = 4; }},
+        {"q1Shift not s", [](ExamRecord* r) { r->q1Shift = 0.5; }},
+        {"varQK -1", [](ExamRecord* r) { r->varQK = -1; }},
+        {"varQT 0", [](ExamRecord* r) { r->varQT = 0; }},
+        {"varQT 3", [](ExamRecord* r) { r->varQT = 3; }},
+        {"varTstart NaN", [](ExamRecord* r) { r->varTstart = std::numeric_limits<double>::quiet_NaN(); }},
+        {"varTend infinite", [](ExamRecord* r) { r->varTend = std::numeric_limits<double>::infinity(); }},
+        {"window out of range", [](ExamRecord* r) { r->varTstart = r->varTend = 2; }},
+        {"varAmp 2", [](ExamRecord* r) { r->varAmp = 2; }},
+        {"a window without a sign", [](ExamRecord* r) { r->varAmp = 0; }},
+    };
+    for (const auto& [name, change] : impossible) {
+        ExamRecord record = freshRecord();
+        change(&record);
+        writeFile("exam.dat", bytesOf(record));
+        for (const char* command : {"answers", "grade"}) {
+            run = runKey({command});
+            EXPECT_EQ(run.status, 1) << name << " " << command;
+            EXPECT_EQ(run.err, "mock-midterm-key: exam.dat does not hold an exam made by mock-midterm\n")
+                << name;
+            EXPECT_TRUE(run.out.empty()) << name << run.out;
+        }
+    }
+    ExamRecord noWindow = freshRecord();
+    noWindow.varTstart = noWindow.varTend = 0;
+    noWindow.varAmp = 0;
+    writeFile("exam.dat", bytesOf(noWindow));
+    EXPECT_TRUE(contains(runKey({"grade"}).err, "no readable signals.c")) << "a possible exam";
 
     std::filesystem::remove("exam.dat");
     std::filesystem::create_directory("exam.dat");
@@ -109,6 +139,16 @@ TEST(KeyWorkspace, EveryReasonForNoKeyIsSaidAndNothingIsCreated) {
     EXPECT_EQ(run.status, 1);
     EXPECT_TRUE(contains(run.err, "not a regular file")) << run.err;
 }
+
+namespace {
+std::vector<std::string> plotCommands;
+int fakeGnuplot(const char* commandLine, int) {
+    plotCommands.push_back(withScratchStar(commandLine));
+    EXPECT_TRUE(fileExists(scratchPath(plotScriptName)));
+    EXPECT_TRUE(fileExists(scratchPath(plotDataName)));
+    return 0;  // and draws nothing
+}
+}  // namespace
 
 TEST(KeyAnswers, PrintsTheKeyAndRunsGnuplotOnItsOwnScratchFiles) {
     TempFolder folder;
@@ -119,18 +159,19 @@ TEST(KeyAnswers, PrintsTheKeyAndRunsGnuplotOnItsOwnScratchFiles) {
     }
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    const int status = printAnswerKey(scriptedServices());
+    ExamServices services = scriptedServices();
+    services.runCommandWithTimeLimit = fakeGnuplot;
+    const int status = printAnswerKey(services);
     const std::string out = testing::internal::GetCapturedStdout();
     const std::string err = testing::internal::GetCapturedStderr();
     // The scripted gnuplot draws nothing: the key is printed, the plot missed.
     EXPECT_EQ(status, 2);
     EXPECT_TRUE(contains(out, "QUESTION 4: r(t), the running integral of x(t)")) << out;
     EXPECT_TRUE(contains(err, "key.png was not drawn")) << err;
-    EXPECT_EQ(script().commands,
-              std::vector<std::string>{"..\\gnuplot\\bin\\gnuplot.exe .key-plot.gp"});
+    EXPECT_EQ(plotCommands,
+              std::vector<std::string>{"..\\gnuplot\\bin\\gnuplot.exe .\\.key-plot.*\\plot.gp"});
     EXPECT_FALSE(fileExists("key.png")) << "an old plot must not pass for this exam's";
-    EXPECT_FALSE(fileExists(keyPlotScriptName));
-    EXPECT_FALSE(fileExists(keyPlotDataName));
+    EXPECT_EQ(keyScratchLeft(), std::vector<std::string>{});
     for (const char* name : {"q1plot.dat", "MOCK_MIDTERM.txt", "defs.tex", "q1.gp"}) {
         EXPECT_EQ(readFile(name), name);
     }

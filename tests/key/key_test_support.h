@@ -1,8 +1,12 @@
 // Exam records for the answer key's tests, made as the exam makes them.
 #pragma once
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
+#include <system_error>
+#include <vector>
 
 #include "record/record.h"
 
@@ -42,4 +46,30 @@ inline std::string readText(const char* name) {
         std::fclose(file);
     }
     return text;
+}
+
+// The names in the working folder that the key's scratch files would have.
+inline std::vector<std::string> keyScratchLeft() {
+    std::vector<std::string> left;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(".", error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(".key-", 0) == 0) {
+            left.push_back(name);
+        }
+    }
+    std::sort(left.begin(), left.end());
+    return left;
+}
+
+// A command line with the scratch folder's random part as "*".
+inline std::string withScratchStar(std::string line) {
+    for (const std::string prefix : {".key-harness.", ".key-plot."}) {
+        for (std::size_t at = line.find(prefix); at != std::string::npos;
+             at = line.find(prefix, at + 1)) {
+            const std::size_t start = at + prefix.size();
+            line = line.substr(0, start) + "*" + line.substr(std::min(start + 6, line.size()));
+        }
+    }
+    return line;
 }

@@ -55,6 +55,8 @@ TEST_F(TimeLimitTest, StatusesComeBackAsRunCommandGivesThem) {
     testing::internal::GetCapturedStderr();
     program("slow", "sleep 1; exit 4");
     EXPECT_EQ(runCommandWithTimeLimit(".\\slow", 0), 4) << "0: no limit";
+    writeFile("noexec", "#!/bin/sh\nexit 0\n");  // refused as a noexec drive refuses it
+    EXPECT_EQ(runCommandWithTimeLimit(".\\noexec", 5), commandNotRunnable);
 }
 
 TEST_F(TimeLimitTest, ALinkingTccGetsTheMathLibrary) {
