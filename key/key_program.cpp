@@ -213,7 +213,8 @@ int runKeyProgram(int argc, const char* const* argv) {
         if (command == "variant" && !variantGiven) {
             if (parseVariant(argv[i], &variant) != 0) {
                 return usageError("variant takes a number from 1 to 200, random or id, not '" +
-                                  std::string(argument) + "'");
+                                  std::string(argument) +
+                                  "'\nUsage: mock-midterm-key variant N|random|id");
             }
             variantGiven = true;
             continue;
