@@ -74,14 +74,21 @@ protected:
 
     // Runs the program with its output in files outside the exam folder.
     Outcome runKey(const std::vector<std::string>& arguments) {
+        return runProgram(KEY_PROGRAM_PATH, arguments, "");
+    }
+
+    Outcome runProgram(const char* program, const std::vector<std::string>& arguments,
+                       const std::string& input) {
+        const std::string in = folder_.path() + "/in.txt";
         const std::string out = folder_.path() + "/out.txt";
         const std::string err = folder_.path() + "/err.txt";
+        writeFile(in, input);
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
         posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<std::string> words{KEY_PROGRAM_PATH};
+        std::vector<std::string> words{program};
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
         for (std::string& word : words) {
@@ -90,7 +97,7 @@ protected:
         argv.push_back(nullptr);
         Outcome run;
         pid_t child = 0;
-        if (posix_spawn(&child, KEY_PROGRAM_PATH, &actions, nullptr, argv.data(), environ) == 0) {
+        if (posix_spawn(&child, program, &actions, nullptr, argv.data(), environ) == 0) {
             int status = 0;
             waitpid(child, &status, 0);
             run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -377,4 +384,47 @@ TEST_F(KeyProgramTest, AnswersPrintTheKeyAndDrawKeyPng) {
     EXPECT_FALSE(fileExists(".key-plot.gp"));
     EXPECT_FALSE(fileExists(".key-plot.dat"));
     EXPECT_EQ(readFile("exam.dat"), bytesOf(record_));
+}
+
+TEST_F(KeyProgramTest, AVariantKeepsTheAttemptAndTheExamGoesOnWithIt) {
+    REQUIRE_TOOL("tcc");
+    REQUIRE_TOOL("gnuplot");
+    for (const char* name : {"q1.gp", "signals.c"}) {
+        std::filesystem::copy_file(std::string(EXAM_KIT_PATH) + "/" + name, name);
+    }
+    Outcome run = runProgram(EXAM_PROGRAM_PATH, {}, "12345\n1\nE");
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    storeExam(recordFromBytes(readFile("exam.dat")));
+    writeFile("signals.c", answerFile(key_));
+    const char* const kept[] = {"exam.dat", "signals.c", "MOCK_MIDTERM.txt", "q1plot.dat", "q1.png"};
+    std::map<std::string, std::string> attempt;
+    for (const char* name : kept) {
+        attempt[name] = readFile(name);
+    }
+
+    run = runKey({"variant", "37"});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    for (const char* name : kept) {
+        EXPECT_EQ(readFile(std::string("attempts/1/") + name), attempt[name]) << name;
+    }
+    EXPECT_NE(readFile("attempts/README.txt").find("\n1  variant 64 (y(t) = x(2t+1)), kept "),
+              std::string::npos);
+    EXPECT_EQ(readFile("signals.c"), attempt["signals.c"]);
+    EXPECT_FALSE(fileExists("MOCK_MIDTERM.txt")) << "the old text must not pass for the new exam's";
+
+    // Variant 37: s = -1, A = 3, p = 3, B = 1, k = -2.
+    run = runProgram(EXAM_PROGRAM_PATH, {}, "");
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(readFile("MOCK_MIDTERM.txt").find("\n\ty(t) = x(2t-2)\n"), std::string::npos);
+    EXPECT_EQ(readFile("q1plot.dat"), "-2 0\n-1 0\n0 3\n1 0\n3 0\n3 1\n4 1\n4 0\n8 0\n8 0\n8 0\n");
+    EXPECT_EQ(readFile("q1.png").substr(0, 4), "\x89PNG");
+    EXPECT_NE(readFile("q1.png"), attempt["q1.png"]);
+
+    storeExam(recordFromBytes(readFile("exam.dat")));
+    run = grade();
+    EXPECT_EQ(run.status, 1) << "the first exam's answers" << run.out;
+    writeFile("signals.c", answerFile(key_));
+    run = grade();
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("\n4 of 4 right.\n"), std::string::npos) << run.out;
 }
