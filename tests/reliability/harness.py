@@ -10,6 +10,7 @@ import tempfile
 
 PROGRAM = os.environ.get("MOCK_MIDTERM", "")
 SAVE_SPY = os.environ.get("MOCK_MIDTERM_SAVE_SPY", "")
+KEY_PROGRAM = os.environ.get("MOCK_MIDTERM_KEY", "")
 
 RECORD_SIZE = 144
 # state, idNum, grpNum, reserved1, q1Shift, q1T[11], q1X[11], varQT, varQK,
@@ -91,6 +92,9 @@ def make_root():
     program = os.path.join(root, "mock-midterm")
     shutil.copy(PROGRAM, program)
     os.chmod(program, 0o755)
+    if KEY_PROGRAM:
+        shutil.copy(KEY_PROGRAM, key_program_in(root))
+        os.chmod(key_program_in(root), 0o755)
     return root
 
 
@@ -106,6 +110,10 @@ def remove_root(root):
 
 def program_in(root):
     return os.path.join(root, "mock-midterm")
+
+
+def key_program_in(root):
+    return os.path.join(root, "mock-midterm-key")
 
 
 def environment(root, extra=None):
