@@ -1,5 +1,6 @@
 #include "key/variant.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -166,13 +167,17 @@ int keepAttempt(const ExamRecord& record, int number, int nextVariant) {
         if (fs::symlink_status(name, error).type() == fs::file_type::not_found) {
             continue;
         }
+        std::string copy = gathering;
+        copy += "/";
+        copy += name;
         std::string bytes;
-        if (readWhole(name, false, &bytes) != 0 ||
-            writeDurably(gathering + "/" + name, bytes, false) != 0) {
+        if (readWhole(name, false, &bytes) != 0 || writeDurably(copy, bytes, false) != 0) {
             const int failure = errno;
             fs::remove_all(gathering, error);
-            say("cannot keep your attempt: " + name + ": " + reasonOf(failure) +
-                ". Nothing was changed.");
+            std::string message = "cannot keep your attempt: ";
+            message += name;
+            message += ": " + reasonOf(failure) + ". Nothing was changed.";
+            say(message);
             return -1;
         }
     }
@@ -250,9 +255,11 @@ int applyVariant(int variant, ExamRecord* record) {
 
 int variantOfRecord(const ExamRecord& record) {
     for (int variant = 1; variant <= variantCount; ++variant) {
-        ExamRecord made = record;
+        ExamRecord made{};
         applyVariant(variant, &made);
-        if (std::memcmp(&made, &record, sizeof record) == 0) {
+        if (made.q1Shift == record.q1Shift && made.varQT == record.varQT &&
+            made.varQK == record.varQK && std::equal(made.q1T, made.q1T + q1PointCount, record.q1T) &&
+            std::equal(made.q1X, made.q1X + q1PointCount, record.q1X)) {
             return variant;
         }
     }
