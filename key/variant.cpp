@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -96,36 +97,6 @@ int attemptNumber(const std::string& name) {
     return error == std::errc{} && end == name.data() + name.size() && number > 0 ? number : 0;
 }
 
-// Finds the kept attempts: the highest number, and the variants they took.
-// Removes what a stopped run left while gathering one.
-void surveyAttempts(int* highest, bool (&taken)[variantCount]) {
-    *highest = 0;
-    std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(attemptsFolderName, error)) {
-        const std::string name = entry.path().filename().string();
-        if (name.compare(0, keepingPrefix.size(), keepingPrefix) == 0) {
-            std::error_code ignored;
-            fs::remove_all(entry.path(), ignored);
-            continue;
-        }
-        const int number = attemptNumber(name);
-        if (number == 0) {
-            continue;
-        }
-        *highest = number > *highest ? number : *highest;
-        std::string bytes;
-        ExamRecord kept{};
-        if (readWhole((entry.path() / workspaceFileName).string(), false, &bytes) == 0 &&
-            bytes.size() >= examRecordSize) {
-            std::memcpy(&kept, bytes.data(), examRecordSize);
-            const int variant = variantOfRecord(kept);
-            if (variant > 0) {
-                taken[variant - 1] = true;
-            }
-        }
-    }
-}
-
 std::string transformText(const ExamRecord& record) {
     char text[40];
     std::snprintf(text, sizeof text, "y(t) = x(%dt%+d)", record.varQK, record.varQT);
@@ -139,6 +110,38 @@ std::string variantName(const ExamRecord& record) {
                        : "an exam that is none of the 200 variants" + transform;
 }
 
+// Finds the kept attempts by number, each with the name of its exam, and
+// marks the variants they took. Removes what a stopped run left while
+// gathering one.
+void surveyAttempts(std::map<int, std::string>* kept, bool (&taken)[variantCount]) {
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(attemptsFolderName, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.compare(0, keepingPrefix.size(), keepingPrefix) == 0) {
+            std::error_code ignored;
+            fs::remove_all(entry.path(), ignored);
+            continue;
+        }
+        const int number = attemptNumber(name);
+        if (number == 0) {
+            continue;
+        }
+        std::string bytes;
+        ExamRecord record{};
+        if (readWhole((entry.path() / workspaceFileName).string(), false, &bytes) == 0 &&
+            bytes.size() >= examRecordSize) {
+            std::memcpy(&record, bytes.data(), examRecordSize);
+            const int variant = variantOfRecord(record);
+            if (variant > 0) {
+                taken[variant - 1] = true;
+            }
+            (*kept)[number] = variantName(record);
+        } else {
+            (*kept)[number] = "an exam whose exam.dat is missing";
+        }
+    }
+}
+
 std::string timeNow() {
     const std::time_t now = std::time(nullptr);
     char text[32] = "an unknown time";
@@ -149,9 +152,11 @@ std::string timeNow() {
 }
 
 // Copies the attempt's files into attempts/<number> and adds its line to
-// attempts/README.txt. Returns 0, or -1 after saying why; the exam is then
-// untouched and no partial copy stays.
-int keepAttempt(const ExamRecord& record, int number, int nextVariant) {
+// attempts/README.txt, and the lines of earlier ones that a stopped run did
+// not note. Returns 0, or -1 after saying why; the exam is then untouched and
+// no partial copy stays.
+int keepAttempt(const ExamRecord& record, const std::map<int, std::string>& earlier, int number,
+                int nextVariant) {
     const std::string folder = std::string(attemptsFolderName) + "/" + std::to_string(number);
     const std::string gathering =
         std::string(attemptsFolderName) + "/" + std::string(keepingPrefix) + std::to_string(number);
@@ -193,6 +198,12 @@ int keepAttempt(const ExamRecord& record, int number, int nextVariant) {
         readme = "Earlier attempts in this exam folder, kept by mock-midterm-key variant.\n"
                  "Each numbered folder holds the attempt's exam.dat, signals.c,\n"
                  "MOCK_MIDTERM.txt, q1plot.dat, q1.png and PDF as they were.\n\n";
+    }
+    for (const auto& [earlierNumber, name] : earlier) {
+        const std::string line = std::to_string(earlierNumber) + "  ";
+        if (readme.compare(0, line.size(), line) != 0 && readme.find("\n" + line) == std::string::npos) {
+            readme += line + name + ", kept at a time not noted\n";
+        }
     }
     readme += std::to_string(number) + "  " + variantName(record) + ", kept " + timeNow() +
               "; then variant " + std::to_string(nextVariant) + "\n";
@@ -310,9 +321,9 @@ int startVariant(int variant, const ExamServices& services) {
             " is not a folder that can be made here. Nothing was changed.");
         return 1;
     }
-    int highest = 0;
+    std::map<int, std::string> kept;
     bool taken[variantCount] = {};
-    surveyAttempts(&highest, taken);
+    surveyAttempts(&kept, taken);
     if (variant == ownVariant) {
         variant = variantOfId(record.idNum);
     } else if (variant == randomVariant) {
@@ -329,8 +340,8 @@ int startVariant(int variant, const ExamServices& services) {
         }
     }
 
-    const int number = highest + 1;
-    if (keepAttempt(record, number, variant) != 0) {
+    const int number = kept.empty() ? 1 : kept.rbegin()->first + 1;
+    if (keepAttempt(record, kept, number, variant) != 0) {
         return 1;
     }
     ExamRecord next = record;
@@ -355,8 +366,8 @@ int startVariant(int variant, const ExamServices& services) {
                 "signals.c is as you left it.\n");
     if (!fs::exists(plotName, error)) {
         std::fflush(stdout);
-        say(std::string(plotName) + " was not drawn: is gnuplot installed? The exam text and "
-                                    "q1plot.dat are all the same.");
+        say(std::string(plotName) + " was not drawn: is gnuplot installed? q1plot.dat holds "
+                                    "the signal's corners.");
     }
     return 0;
 }

@@ -21,7 +21,7 @@ the finished exam (MOCK_MIDTERM_VARIANT_KILLS, default 120). After every kill
 "exam.dat" is the old exam or the new one, whole; every attempts/<n> holds the
 attempt's files unchanged, and attempts/1 does once the new exam is in place;
 the next "answers" leaves q1plot.dat agreeing with the record, and "variant 37"
-then succeeds.
+then succeeds and notes every kept attempt in attempts/README.txt.
 """
 
 import collections
@@ -248,6 +248,11 @@ def variant_kill_run(root, number, delay, slowed, attempt, new):
     leftovers = [n for n in os.listdir(attempts) if n.startswith(".")] if os.path.isdir(attempts) else []
     if status != 0 or folder.read("exam.dat") != new or leftovers:
         problems.append("variant 37 after the kill ended with %d, leaving %s: %s" % (status, leftovers, err))
+    readme = (folder.read(os.path.join("attempts", "README.txt")) or b"").decode()
+    unnoted = [n for n in os.listdir(attempts) if n.isdigit() and
+               not any(line.startswith(n + "  ") for line in readme.splitlines())]
+    if unnoted:
+        problems.append("attempts/README.txt has no line for %s" % unnoted)
     return {"found": found, "stale plot": stale_plot, "problems": problems}
 
 
