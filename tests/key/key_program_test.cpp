@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "exam/exam.h"
@@ -182,12 +183,10 @@ TEST(KeyVariant, EveryVariantResumesInTheExamAndHasAKey) {
     }
     EXPECT_FALSE(fileExists("key.png")) << "a key by variant draws nothing";
 
-    struct Id {
-        std::int32_t id;
-        int variant;
-    };
-    for (const Id& c : {Id{1, 78}, Id{123, 72}, Id{200, 1}, Id{2147483647, 20}, Id{-1, 124}}) {
-        EXPECT_EQ(variantOfId(c.id), c.variant) << c.id;
+    using IdCase = std::pair<std::int32_t, int>;
+    for (const auto& [id, variant] :
+         std::initializer_list<IdCase>{{1, 78}, {123, 72}, {200, 1}, {2147483647, 20}, {-1, 124}}) {
+        EXPECT_EQ(variantOfId(id), variant) << id;
     }
     bool taken[variantCount];
     std::fill(std::begin(taken), std::end(taken), true);

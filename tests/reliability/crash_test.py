@@ -16,12 +16,8 @@ of them with saves slowed by the spy so that kills often land inside a save. Aft
 Bounded by MOCK_MIDTERM_KILLS (default 500) and MOCK_MIDTERM_KILL_SECONDS
 (default 100); prints a summary for docs/reliability.md.
 
-Then "mock-midterm-key variant 37" is killed the same way in a folder with
-the finished exam (MOCK_MIDTERM_VARIANT_KILLS, default 120). After every kill
-"exam.dat" is the old exam or the new one, whole; every attempts/<n> holds the
-attempt's files unchanged, and attempts/1 does once the new exam is in place;
-the next "answers" leaves q1plot.dat agreeing with the record, and "variant 37"
-then succeeds and notes every kept attempt in attempts/README.txt.
+Then "mock-midterm-key variant 37" is killed likewise (MOCK_MIDTERM_VARIANT_KILLS,
+default 120); the checks are in variant_kill_run.
 """
 
 import collections
@@ -136,10 +132,8 @@ def text_agrees(folder, final):
         elif ("y(t) = x(%dt%+d)" % (final.qk, final.qt)) not in t:
             problems.append("MOCK_MIDTERM.txt holds another question 2")
     plot = folder.read("q1plot.dat")
-    if plot is not None:
-        wanted = "".join("%d %d\n" % p for p in zip(final.q1_t, final.q1_x)).encode()
-        if plot != wanted:
-            problems.append("q1plot.dat does not match question 1")
+    if plot is not None and plot != plot_lines(final):
+        problems.append("q1plot.dat does not match question 1")
     return problems
 
 
@@ -195,24 +189,26 @@ def kill_run(root, scenario, number, delay, slowed):
     return outcome
 
 
-def plot_lines(data):
-    record = harness.Record(data[:harness.RECORD_SIZE])
+def plot_lines(record):
     return "".join("%d %d\n" % p for p in zip(record.q1_t, record.q1_x)).encode()
 
 
 def run_key(root, folder, arguments, env=None):
-    result = subprocess.run([harness.key_program_in(root)] + arguments, cwd=folder.path,
+    result = subprocess.run([os.path.join(root, "mock-midterm-key")] + arguments, cwd=folder.path,
                             stdin=subprocess.DEVNULL, capture_output=True, timeout=30,
                             env=harness.environment(root, env))
     return result.returncode, result.stderr.decode(errors="replace")
 
 
 def variant_kill_run(root, number, delay, slowed, attempt, new):
+    """exam.dat is old or new, whole; each attempts/<n> is the whole attempt, and attempts/1
+    exists once the new exam is in place; the next command repairs q1plot.dat; variant
+    37 then succeeds and every attempt has its line in attempts/README.txt."""
     folder = harness.ExamFolder(root, "variant-%d" % number)
     for name, data in attempt.items():
         folder.write(name, data)
     folder.write("q1.gp", b"")
-    process = subprocess.Popen([harness.key_program_in(root), "variant", "37"], cwd=folder.path,
+    process = subprocess.Popen([os.path.join(root, "mock-midterm-key"), "variant", "37"], cwd=folder.path,
                                stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL, start_new_session=True,
                                env=harness.environment(root, spy_env(delay=SLOW_SAVE_MS) if slowed else None))
@@ -236,10 +232,10 @@ def variant_kill_run(root, number, delay, slowed, attempt, new):
             problems.append("attempts/%s is not the whole attempt: %s" % (n, names))
     if found == "new" and "1" not in kept:
         problems.append("the new exam is in place but the attempt is not kept")
-    stale_plot = folder.read("q1plot.dat") != plot_lines(killed) if found != "neither" else False
+    stale_plot = folder.read("q1plot.dat") != plot_lines(harness.Record(killed)) if found != "neither" else False
 
     status, err = run_key(root, folder, ["answers"])
-    if status not in (0, 2) or folder.read("q1plot.dat") != plot_lines(folder.read("exam.dat")):
+    if status not in (0, 2) or folder.read("q1plot.dat") != plot_lines(harness.Record(folder.read("exam.dat"))):
         problems.append("answers after the kill (exam.dat %s) left q1plot.dat wrong, status %d: %s"
                         % (found, status, err))
     elif stale_plot and "q1plot.dat does not match" not in err:
@@ -261,7 +257,7 @@ def variant_crash(root, finished):
     if not harness.KEY_PROGRAM:
         raise SystemExit("set MOCK_MIDTERM_KEY to the built mock-midterm-key")
     attempt = {"exam.dat": finished, "signals.c": b"double x(double t) { return 0; }\n",
-               "MOCK_MIDTERM.txt": b"Mock Midterm Exam\n", "q1plot.dat": plot_lines(finished),
+               "MOCK_MIDTERM.txt": b"Mock Midterm Exam\n", "q1plot.dat": plot_lines(harness.Record(finished)),
                "q1.png": b"\x89PNG a plot", "123.pdf": b"%PDF a typeset exam"}
     durations = {}
     new = None
@@ -282,11 +278,9 @@ def variant_crash(root, finished):
         outcomes = list(pool.map(lambda item: variant_kill_run(root, *item, attempt, new), plan))
     problems = [p for o in outcomes for p in o["problems"]]
     found = collections.Counter(o["found"] for o in outcomes)
-    print("variant crash test: %d kills of 'variant 37' (runs of %.3f s, %.3f s with slowed saves); "
-          "exam.dat found %s; %d stale q1plot.dat rewritten; attempts lost: %d"
-          % (len(outcomes), durations[False], durations[True],
-             ", ".join("%s %d" % kv for kv in sorted(found.items())),
-             sum(o["stale plot"] for o in outcomes), len(problems)))
+    print("variant crash test: %d kills (runs of %.3f s, %.3f s slowed); exam.dat found %s; %d stale "
+          "q1plot.dat rewritten; attempts lost: %d" % (len(outcomes), durations[False], durations[True],
+          dict(found), sum(o["stale plot"] for o in outcomes), len(problems)))
     for p in problems[:20]:
         print("FAIL variant: " + p)
     return 1 if problems else 0

@@ -93,8 +93,7 @@ def make_root():
     shutil.copy(PROGRAM, program)
     os.chmod(program, 0o755)
     if KEY_PROGRAM:
-        shutil.copy(KEY_PROGRAM, key_program_in(root))
-        os.chmod(key_program_in(root), 0o755)
+        shutil.copy(KEY_PROGRAM, os.path.join(root, "mock-midterm-key"))
     return root
 
 
@@ -110,10 +109,6 @@ def remove_root(root):
 
 def program_in(root):
     return os.path.join(root, "mock-midterm")
-
-
-def key_program_in(root):
-    return os.path.join(root, "mock-midterm-key")
 
 
 def environment(root, extra=None):
