@@ -8,8 +8,6 @@
 #include "generate/text_file.h"
 
 namespace {
-constexpr const char* plotDataFileName = "q1plot.dat";
-
 // The record's Question 1 fields, laid out as they lie in the record.
 struct Question1Block {
     double shift;
@@ -35,15 +33,19 @@ int makeQuestion1(ExamRecord* record, const ExamServices& services) {
         {0, 0, peak, 0, 0, pulseHeight, pulseHeight, 0, 0, 0, 0},
     };
 
+    std::memcpy(reinterpret_cast<unsigned char*>(record) + offsetof(ExamRecord, q1Shift), &block,
+                q1BlockSize);
+    return plotQuestion1(*record, services);
+}
+
+int plotQuestion1(const ExamRecord& record, const ExamServices& services) {
     int result = -1;
     if (std::FILE* file = openTextFile(plotDataFileName)) {
         for (int i = 0; i < q1PointCount; ++i) {
-            std::fprintf(file, "%d %d\n", block.t[i], block.x[i]);
+            std::fprintf(file, "%d %d\n", record.q1T[i], record.q1X[i]);
         }
         result = closeTextFile(file, plotDataFileName);
     }
-    std::memcpy(reinterpret_cast<unsigned char*>(record) + offsetof(ExamRecord, q1Shift), &block,
-                q1BlockSize);
     services.runCommand((std::string(gnuplotProgram) + " q1.gp\n").c_str());
     return result;
 }

@@ -8,11 +8,18 @@
 #include "platform/services.h"
 #include "record/record.h"
 
+constexpr const char* plotDataFileName = "q1plot.dat";
+
 // Draws the Question 1 signal (five draws), writes its breakpoints to
 // "q1plot.dat", stores them in the record and has gnuplot plot them.
 // Returns 0, or -1 when "q1plot.dat" could not be written (the record is
 // filled and gnuplot run all the same).
 int makeQuestion1(ExamRecord* record, const ExamServices& services);
+
+// Writes the record's Question 1 breakpoints to "q1plot.dat" and has gnuplot
+// plot them into "q1.png". Returns 0, or -1 when "q1plot.dat" could not be
+// written (gnuplot is run all the same).
+int plotQuestion1(const ExamRecord& record, const ExamServices& services);
 
 // Returns a random integer from -a to a - 1 that is not 0 (a > 0).
 int randomNonzero(int a, const ExamServices& services);

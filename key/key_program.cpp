@@ -13,6 +13,7 @@
 #include "key/key_text.h"
 #include "key/record_check.h"
 #include "key/scratch.h"
+#include "key/variant.h"
 #include "platform/platform.h"
 #include "platform/services.h"
 #include "record/workspace.h"
@@ -34,16 +35,23 @@ constexpr const char* usageText =
     "  grade     compile signals.c and say, question by question, whether its\n"
     "            x, y, z and r are right, and draw them over the key in check.png\n"
     "  answers   print the answer key of this exam and draw x, y and r in key.png\n"
+    "  variant N|random|id\n"
+    "            keep this attempt in attempts/ and make this folder's exam\n"
+    "            variant N (1 to 200), one not taken here yet, or the one that\n"
+    "            follows from the student's ID; mock-midterm then goes on with it\n"
     "\n"
     "Options:\n"
     "  --time-limit SECONDS  how long the compile and each answer function may\n"
     "                        run when grading, 1 to 60 (default 5)\n"
+    "  --variant N           with answers: the key of variant N (1 to 200), without\n"
+    "                        an exam folder\n"
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n"
     "\n"
     "Exit status of grade: 0 all right, 1 some wrong or no exam mock-midterm made,\n"
     "2 could not grade.\n"
     "Exit status of answers: 0 done, 1 no exam with questions here, 2 key.png not drawn.\n"
+    "Exit status of variant: 0 done, 1 nothing changed (the reason is given).\n"
     "A wrong command line gives 2.\n";
 
 int usageError(const std::string& message) {
@@ -159,10 +167,24 @@ int printAnswerKey(const ExamServices& services) {
     return 0;
 }
 
+int printVariantKey(int variant) {
+    ExamRecord record{};
+    record.state = Menu;
+    AnswerKey key{};
+    if (applyVariant(variant, &record) != 0 || makeAnswerKey(record, &key) != 0) {
+        sayNoKey("variant " + std::to_string(variant) + " has no key.");
+        return 1;
+    }
+    printAnswers(stdout, record, key);
+    return 0;
+}
+
 int runKeyProgram(int argc, const char* const* argv) {
     std::string_view command;
     int timeLimitSeconds = defaultTimeLimitSeconds;
     bool timeLimitGiven = false;
+    int variant = 0;
+    bool variantGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string_view argument = argv[i];
         if (argument == "-h" || argument == "--help") {
@@ -189,24 +211,63 @@ int runKeyProgram(int argc, const char* const* argv) {
             timeLimitGiven = true;
             continue;
         }
+        if (argument == "--variant" || argument.substr(0, 10) == "--variant=") {
+            std::string value;
+            if (argument.size() > 9) {
+                value = argument.substr(10);
+            } else if (i + 1 < argc) {
+                value = argv[++i];
+            } else {
+                return usageError("--variant needs a number from 1 to 200");
+            }
+            if (parseVariant(value.c_str(), &variant) != 0 || variant < 1) {
+                return usageError("--variant takes a number from 1 to 200, not '" + value + "'");
+            }
+            variantGiven = true;
+            continue;
+        }
         if (argument.size() > 1 && argument[0] == '-') {
             return usageError("unknown option '" + std::string(argument) + "'");
+        }
+        if (command == "variant" && !variantGiven) {
+            if (parseVariant(argv[i], &variant) != 0) {
+                return usageError("variant takes a number from 1 to 200, random or id, not '" +
+                                  std::string(argument) +
+                                  "'\nUsage: mock-midterm-key variant N|random|id");
+            }
+            variantGiven = true;
+            continue;
         }
         if (!command.empty()) {
             return usageError("unexpected argument '" + std::string(argument) + "'");
         }
-        if (argument != "grade" && argument != "answers") {
+        if (argument != "grade" && argument != "answers" && argument != "variant") {
             return usageError("unknown command '" + std::string(argument) + "'");
         }
         command = argument;
     }
     if (command.empty()) {
-        return usageError("no command given: grade or answers");
+        return usageError("no command given: grade, answers or variant");
+    }
+    if (timeLimitGiven && command != "grade") {
+        return usageError("--time-limit is for grade only");
+    }
+    if (command == "variant") {
+        if (!variantGiven) {
+            return usageError("variant needs a number from 1 to 200, random or id");
+        }
+    } else if (variantGiven) {
+        if (command != "answers") {
+            return usageError("--variant is for answers only");
+        }
+        return printVariantKey(variant);
+    }
+    // A variant stopped before it drew its plot left the old one.
+    repairPlotData(platformServices());
+    if (command == "variant") {
+        return startVariant(variant, platformServices());
     }
     if (command == "answers") {
-        if (timeLimitGiven) {
-            return usageError("--time-limit is for grade only");
-        }
         return printAnswerKey(platformServices());
     }
     return gradeCommand(timeLimitSeconds);

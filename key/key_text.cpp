@@ -8,6 +8,8 @@
 #include <utility>
 #include <vector>
 
+#include "key/variant.h"
+
 namespace {
 constexpr double infinity = std::numeric_limits<double>::infinity();
 
@@ -128,8 +130,14 @@ std::string formatStepSum(const std::vector<StepTerm>& terms) {
 }
 
 void printAnswers(std::FILE* out, const ExamRecord& record, const AnswerKey& key) {
-    std::fprintf(out, "Answer key of the mock midterm for ID %ld, group %d\n\n",
-                 static_cast<long>(record.idNum), record.grpNum);
+    if (record.idNum == 0) {
+        // A key asked for by its variant belongs to no student.
+        std::fprintf(out, "Answer key of the mock midterm, variant %d of %d\n\n",
+                     variantOfRecord(record), variantCount);
+    } else {
+        std::fprintf(out, "Answer key of the mock midterm for ID %ld, group %d\n\n",
+                     static_cast<long>(record.idNum), record.grpNum);
+    }
     std::fprintf(out, "QUESTION 1: x(t)\n");
     printPieces(out, "x(t)", key.x, true);
     std::fprintf(out, "\nQUESTION 2: y(t) = x(%dt%+d)\n", key.scale, key.shift);

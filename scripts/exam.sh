@@ -3,22 +3,36 @@
 # out an exam folder from the course kit (the first time only) and starts the
 # exam in it. Run it again to resume the same exam.
 #
-#   scripts/exam.sh [--new] [FOLDER]     FOLDER defaults to ./mock-exam
+#   scripts/exam.sh [--new] [--variant N|random|id] [FOLDER]
+#                                        FOLDER defaults to ./mock-exam
 #
 # --new keeps the old folder as FOLDER.old-<time> and starts a new exam.
+# --variant keeps the attempt in FOLDER/attempts/ and goes on with variant N
+# (1 to 200), one not taken in the folder yet, or the student's own. A folder
+# without an exam first takes the ID and group: exit at the menu with E.
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/.." && pwd)
 
 new=false
-if [ "${1:-}" = "--new" ]; then
-  new=true
-  shift
-fi
+variant=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --new) new=true; shift ;;
+    --variant)
+      [ $# -ge 2 ] || { echo "--variant needs N (1 to 200), random or id" >&2; exit 2; }
+      variant=$2; shift 2 ;;
+    --variant=*) variant=${1#--variant=}; shift ;;
+    -*) echo "unknown option $1; usage: scripts/exam.sh [--new] [--variant N|random|id] [FOLDER]" >&2; exit 2 ;;
+    *) break ;;
+  esac
+done
 folder=${1:-$repo/mock-exam}
 
 "$repo/scripts/install-deps.sh" exam
 cmake -S "$repo" --preset default >/dev/null
-cmake --build "$repo/build" --target mock-midterm -j"$(nproc)" >/dev/null
+targets=(mock-midterm)
+[ -z "$variant" ] || targets+=(mock-midterm-key)
+cmake --build "$repo/build" --target "${targets[@]}" -j"$(nproc)" >/dev/null
 
 if $new && [ -d "$folder" ]; then
   kept="$folder.old-$(date +%Y%m%d-%H%M%S)"
@@ -31,4 +45,11 @@ if [ ! -d "$folder" ]; then
   echo "A new exam folder: $folder"
 fi
 cd "$folder"
+if [ -n "$variant" ]; then
+  if [ ! -s exam.dat ]; then
+    echo "Variant $variant follows once the exam knows you: give your ID and group, then press E."
+    "$repo/build/mock-midterm"
+  fi
+  "$repo/build/key/mock-midterm-key" variant "$variant"
+fi
 exec "$repo/build/mock-midterm"

@@ -81,6 +81,11 @@ protected:
     // Starts the program with its errors in a file outside the exam folder,
     // its input and output on the descriptors given, or /dev/null and a file.
     pid_t startKey(const std::vector<std::string>& arguments, int input = -1, int output = -1) {
+        return startProgram(KEY_PROGRAM_PATH, arguments, input, output);
+    }
+
+    pid_t startProgram(const char* program, const std::vector<std::string>& arguments, int input,
+                       int output) {
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         if (input >= 0) {
@@ -96,7 +101,7 @@ protected:
         }
         posix_spawn_file_actions_addopen(&actions, 2, (folder_.path() + "/err.txt").c_str(),
                                          O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<std::string> words{KEY_PROGRAM_PATH};
+        std::vector<std::string> words{program};
         words.insert(words.end(), arguments.begin(), arguments.end());
         std::vector<char*> argv;
         for (std::string& word : words) {
@@ -104,7 +109,7 @@ protected:
         }
         argv.push_back(nullptr);
         pid_t child = -1;
-        if (posix_spawn(&child, KEY_PROGRAM_PATH, &actions, nullptr, argv.data(), environ) != 0) {
+        if (posix_spawn(&child, program, &actions, nullptr, argv.data(), environ) != 0) {
             child = -1;
         }
         posix_spawn_file_actions_destroy(&actions);
@@ -124,6 +129,17 @@ protected:
     }
 
     Outcome runKey(const std::vector<std::string>& arguments) { return finish(startKey(arguments)); }
+
+    // Runs a program with the given text as its input.
+    Outcome runProgram(const char* program, const std::vector<std::string>& arguments,
+                       const std::string& input) {
+        const std::string in = folder_.path() + "/in.txt";
+        writeFile(in, input);
+        const int descriptor = open(in.c_str(), O_RDONLY);
+        const Outcome run = finish(startProgram(program, arguments, descriptor, -1));
+        close(descriptor);
+        return run;
+    }
 
     // Grades and checks what every grading leaves as it was.
     Outcome grade(const std::vector<std::string>& options = {}) {
@@ -529,4 +545,47 @@ TEST_F(KeyProgramTest, AnInterruptLeavesNoScratchFileAndNoProgramBehind) {
             << "what it ran is still running";
         EXPECT_EQ(keyScratchLeft(), std::vector<std::string>{});
     }
+}
+
+TEST_F(KeyProgramTest, AVariantKeepsTheAttemptAndTheExamGoesOnWithIt) {
+    REQUIRE_TOOL("tcc");
+    REQUIRE_TOOL("gnuplot");
+    for (const char* name : {"q1.gp", "signals.c"}) {
+        std::filesystem::copy_file(std::string(EXAM_KIT_PATH) + "/" + name, name);
+    }
+    Outcome run = runProgram(EXAM_PROGRAM_PATH, {}, "12345\n1\nE");
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    storeExam(recordFromBytes(readFile("exam.dat")));
+    writeFile("signals.c", answerFile(key_));
+    const char* const kept[] = {"exam.dat", "signals.c", "MOCK_MIDTERM.txt", "q1plot.dat", "q1.png"};
+    std::map<std::string, std::string> attempt;
+    for (const char* name : kept) {
+        attempt[name] = readFile(name);
+    }
+
+    run = runKey({"variant", "37"});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    for (const char* name : kept) {
+        EXPECT_EQ(readFile(std::string("attempts/1/") + name), attempt[name]) << name;
+    }
+    EXPECT_NE(readFile("attempts/README.txt").find("\n1  variant 64 (y(t) = x(2t+1)), kept "),
+              std::string::npos);
+    EXPECT_EQ(readFile("signals.c"), attempt["signals.c"]);
+    EXPECT_FALSE(fileExists("MOCK_MIDTERM.txt")) << "the old text must not pass for the new exam's";
+
+    // Variant 37: s = -1, A = 3, p = 3, B = 1, k = -2.
+    run = runProgram(EXAM_PROGRAM_PATH, {}, "");
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(readFile("MOCK_MIDTERM.txt").find("\n\ty(t) = x(2t-2)\n"), std::string::npos);
+    EXPECT_EQ(readFile("q1plot.dat"), "-2 0\n-1 0\n0 3\n1 0\n3 0\n3 1\n4 1\n4 0\n8 0\n8 0\n8 0\n");
+    EXPECT_EQ(readFile("q1.png").substr(0, 4), "\x89PNG");
+    EXPECT_NE(readFile("q1.png"), attempt["q1.png"]);
+
+    storeExam(recordFromBytes(readFile("exam.dat")));
+    run = grade();
+    EXPECT_EQ(run.status, 1) << "the first exam's answers" << run.out;
+    writeFile("signals.c", answerFile(key_));
+    run = grade();
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("\n4 of 4 right.\n"), std::string::npos) << run.out;
 }

@@ -3,12 +3,19 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <iterator>
+#include <string>
+#include <utility>
 #include <vector>
 
+#include "exam/exam.h"
 #include "key/key_test_support.h"
 #include "key/scratch.h"
+#include "key/variant.h"
 #include "test_support.h"
 
 namespace {
@@ -61,6 +68,13 @@ TEST(KeyCommandLine, WrongArgumentsSayWhatAndExitWith2) {
         {{"grade", "--time-limit", "2s"}, "not '2s'"},
         {{"grade", "--time-limit="}, "not ''"},
         {{"answers", "--time-limit", "3"}, "--time-limit is for grade only"},
+        {{"variant"}, "variant needs a number from 1 to 200, random or id"},
+        {{"variant", "0"}, "not '0'\nUsage: mock-midterm-key variant N|random|id"},
+        {{"variant", "201"}, "not '201'\nUsage: mock-midterm-key variant N|random|id"},
+        {{"variant", "x"}, "not 'x'\nUsage: mock-midterm-key variant N|random|id"},
+        {{"variant", "3", "4"}, "unexpected argument '4'"},
+        {{"answers", "--variant", "random"}, "--variant takes a number from 1 to 200, not 'random'"},
+        {{"grade", "--variant=3"}, "--variant is for answers only"},
     };
     TempFolder folder;
     for (const Case& c : cases) {
@@ -176,4 +190,48 @@ TEST(KeyAnswers, PrintsTheKeyAndRunsGnuplotOnItsOwnScratchFiles) {
         EXPECT_EQ(readFile(name), name);
     }
     EXPECT_EQ(readFile("exam.dat"), bytesOf(freshRecord()));
+}
+
+TEST(KeyVariant, EveryVariantResumesInTheExamAndHasAKey) {
+    TempFolder folder;
+    EXPECT_EQ(variantOfRecord(freshRecord()), 64) << "the exam everyone gets first";
+    EXPECT_EQ(variantOfRecord(examRecord(0, 3, 3, -1, 0)), 0) << "k = 0 is no variant";
+    for (int n = 1; n <= variantCount; ++n) {
+        SCOPED_TRACE("variant " + std::to_string(n));
+        ExamRecord record = freshRecord();
+        ASSERT_EQ(applyVariant(n, &record), 0);
+        ASSERT_EQ(variantOfRecord(record), n) << "two variants with the same questions";
+        record.state = WriteText;  // as variant leaves it
+        writeFile("exam.dat", bytesOf(record));
+        resetScript();
+        testing::internal::CaptureStdout();
+        const int status = runExamWith(scriptedServices());
+        testing::internal::GetCapturedStdout();
+        EXPECT_EQ(status, 0);
+        char transform[32];
+        std::snprintf(transform, sizeof transform, "\ty(t) = x(2t%+d)\n", record.varQT);
+        EXPECT_TRUE(contains(readTextFile("MOCK_MIDTERM.txt"), transform));
+        ExamRecord resumed{};
+        AnswerKey key{};
+        testing::internal::CaptureStderr();
+        const int loaded = loadAnswerKey(&resumed, &key);
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(loaded, 0) << err;
+        EXPECT_EQ(variantOfRecord(resumed), n);
+        const Outcome run = runKey({"answers", "--variant", std::to_string(n).c_str()});
+        EXPECT_EQ(run.status, 0) << run.err;
+        EXPECT_TRUE(contains(run.out, "variant " + std::to_string(n) + " of 200\n")) << run.out;
+    }
+    EXPECT_FALSE(fileExists("key.png")) << "a key by variant draws nothing";
+
+    using IdCase = std::pair<std::int32_t, int>;
+    for (const auto& [id, variant] :
+         std::initializer_list<IdCase>{{1, 78}, {123, 72}, {200, 1}, {2147483647, 20}, {-1, 124}}) {
+        EXPECT_EQ(variantOfId(id), variant) << id;
+    }
+    bool taken[variantCount];
+    std::fill(std::begin(taken), std::end(taken), true);
+    EXPECT_EQ(pickUntakenVariant(taken, 7), 0);
+    taken[136] = false;
+    EXPECT_EQ(pickUntakenVariant(taken, 7), 137);
 }

@@ -15,6 +15,9 @@ of them with saves slowed by the spy so that kills often land inside a save. Aft
     "exam.dat.tmp", and the text files it leaves agree with the record.
 Bounded by MOCK_MIDTERM_KILLS (default 500) and MOCK_MIDTERM_KILL_SECONDS
 (default 100); prints a summary for docs/reliability.md.
+
+Then "mock-midterm-key variant 37" is killed likewise (MOCK_MIDTERM_VARIANT_KILLS,
+default 120); the checks are in variant_kill_run.
 """
 
 import collections
@@ -34,6 +37,7 @@ SEED = 20260317
 KILLS = int(os.environ.get("MOCK_MIDTERM_KILLS", "500"))
 SECONDS = float(os.environ.get("MOCK_MIDTERM_KILL_SECONDS", "100"))
 WORKERS = int(os.environ.get("MOCK_MIDTERM_KILL_WORKERS", "8"))
+VARIANT_KILLS = int(os.environ.get("MOCK_MIDTERM_VARIANT_KILLS", "120"))
 SLOW_SAVE_MS = "15"
 FIRST_START = -1  # scenario key: no stored exam
 
@@ -128,10 +132,8 @@ def text_agrees(folder, final):
         elif ("y(t) = x(%dt%+d)" % (final.qk, final.qt)) not in t:
             problems.append("MOCK_MIDTERM.txt holds another question 2")
     plot = folder.read("q1plot.dat")
-    if plot is not None:
-        wanted = "".join("%d %d\n" % p for p in zip(final.q1_t, final.q1_x)).encode()
-        if plot != wanted:
-            problems.append("q1plot.dat does not match question 1")
+    if plot is not None and plot != plot_lines(final):
+        problems.append("q1plot.dat does not match question 1")
     return problems
 
 
@@ -185,6 +187,103 @@ def kill_run(root, scenario, number, delay, slowed):
         outcome["problems"].append("exam.dat.tmp is left after the restart")
     outcome["problems"].extend(text_agrees(folder, final))
     return outcome
+
+
+def plot_lines(record):
+    return "".join("%d %d\n" % p for p in zip(record.q1_t, record.q1_x)).encode()
+
+
+def run_key(root, folder, arguments, env=None):
+    result = subprocess.run([os.path.join(root, "mock-midterm-key")] + arguments, cwd=folder.path,
+                            stdin=subprocess.DEVNULL, capture_output=True, timeout=30,
+                            env=harness.environment(root, env))
+    return result.returncode, result.stderr.decode(errors="replace")
+
+
+def variant_kill_run(root, number, delay, slowed, attempt, new):
+    """exam.dat is old or new, whole; each attempts/<n> is the whole attempt, and attempts/1
+    exists once the new exam is in place; the next command repairs q1plot.dat; variant
+    37 then succeeds and every attempt has its line in attempts/README.txt."""
+    folder = harness.ExamFolder(root, "variant-%d" % number)
+    for name, data in attempt.items():
+        folder.write(name, data)
+    folder.write("q1.gp", b"")
+    process = subprocess.Popen([os.path.join(root, "mock-midterm-key"), "variant", "37"], cwd=folder.path,
+                               stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                               stderr=subprocess.DEVNULL, start_new_session=True,
+                               env=harness.environment(root, spy_env(delay=SLOW_SAVE_MS) if slowed else None))
+    time.sleep(delay)
+    try:
+        os.killpg(process.pid, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+    process.wait()
+    problems = []
+    killed = folder.read("exam.dat")
+    found = "old" if killed == attempt["exam.dat"] else "new" if killed == new else "neither"
+    if found == "neither":
+        problems.append("exam.dat is neither the old exam nor the new one")
+    attempts = folder.file("attempts")
+    kept = sorted(n for n in os.listdir(attempts) if n.isdigit()) if os.path.isdir(attempts) else []
+    for n in kept:
+        names = sorted(os.listdir(os.path.join(attempts, n)))
+        if names != sorted(attempt) or any(folder.read(os.path.join("attempts", n, name)) != data
+                                           for name, data in attempt.items()):
+            problems.append("attempts/%s is not the whole attempt: %s" % (n, names))
+    if found == "new" and "1" not in kept:
+        problems.append("the new exam is in place but the attempt is not kept")
+    stale_plot = folder.read("q1plot.dat") != plot_lines(harness.Record(killed)) if found != "neither" else False
+
+    status, err = run_key(root, folder, ["answers"])
+    if status not in (0, 2) or folder.read("q1plot.dat") != plot_lines(harness.Record(folder.read("exam.dat"))):
+        problems.append("answers after the kill (exam.dat %s) left q1plot.dat wrong, status %d: %s"
+                        % (found, status, err))
+    elif stale_plot and "q1plot.dat does not match" not in err:
+        problems.append("answers rewrote q1plot.dat without saying so")
+    status, err = run_key(root, folder, ["variant", "37"])
+    leftovers = [n for n in os.listdir(attempts) if n.startswith(".")] if os.path.isdir(attempts) else []
+    if status != 0 or folder.read("exam.dat") != new or leftovers:
+        problems.append("variant 37 after the kill ended with %d, leaving %s: %s" % (status, leftovers, err))
+    readme = (folder.read(os.path.join("attempts", "README.txt")) or b"").decode()
+    unnoted = [n for n in os.listdir(attempts) if n.isdigit() and
+               not any(line.startswith(n + "  ") for line in readme.splitlines())]
+    if unnoted:
+        problems.append("attempts/README.txt has no line for %s" % unnoted)
+    return {"found": found, "stale plot": stale_plot, "problems": problems}
+
+
+def variant_crash(root, finished):
+    """Kills mock-midterm-key variant at random instants; returns 0 or 1."""
+    if not harness.KEY_PROGRAM:
+        raise SystemExit("set MOCK_MIDTERM_KEY to the built mock-midterm-key")
+    attempt = {"exam.dat": finished, "signals.c": b"double x(double t) { return 0; }\n",
+               "MOCK_MIDTERM.txt": b"Mock Midterm Exam\n", "q1plot.dat": plot_lines(harness.Record(finished)),
+               "q1.png": b"\x89PNG a plot", "123.pdf": b"%PDF a typeset exam"}
+    durations = {}
+    new = None
+    for slowed in (False, True):
+        folder = harness.ExamFolder(root, "variant-reference-%d" % slowed)
+        for name, data in attempt.items():
+            folder.write(name, data)
+        started = time.monotonic()
+        status, err = run_key(root, folder, ["variant", "37"], spy_env(delay=SLOW_SAVE_MS) if slowed else None)
+        durations[slowed] = time.monotonic() - started
+        if status != 0:
+            raise AssertionError("variant reference run ended with %d: %s" % (status, err))
+        new = folder.read("exam.dat")
+    rng = random.Random(SEED + 1)
+    plan = [(number, rng.uniform(0.0, durations[number % 2 == 1] * 1.05), number % 2 == 1)
+            for number in range(VARIANT_KILLS)]
+    with concurrent.futures.ThreadPoolExecutor(max_workers=WORKERS) as pool:
+        outcomes = list(pool.map(lambda item: variant_kill_run(root, *item, attempt, new), plan))
+    problems = [p for o in outcomes for p in o["problems"]]
+    found = collections.Counter(o["found"] for o in outcomes)
+    print("variant crash test: %d kills (runs of %.3f s, %.3f s slowed); exam.dat found %s; %d stale "
+          "q1plot.dat rewritten; attempts lost: %d" % (len(outcomes), durations[False], durations[True],
+          dict(found), sum(o["stale plot"] for o in outcomes), len(problems)))
+    for p in problems[:20]:
+        print("FAIL variant: " + p)
+    return 1 if problems else 0
 
 
 def main():
@@ -255,7 +354,7 @@ def crash(root):
     if len(outcomes) < min(KILLS, 100):
         print("FAIL only %d kills within %.0f s" % (len(outcomes), SECONDS))
         return 1
-    return 1 if problems else 0
+    return variant_crash(root, final) or (1 if problems else 0)
 
 
 if __name__ == "__main__":

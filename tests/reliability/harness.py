@@ -10,6 +10,7 @@ import tempfile
 
 PROGRAM = os.environ.get("MOCK_MIDTERM", "")
 SAVE_SPY = os.environ.get("MOCK_MIDTERM_SAVE_SPY", "")
+KEY_PROGRAM = os.environ.get("MOCK_MIDTERM_KEY", "")
 
 RECORD_SIZE = 144
 # state, idNum, grpNum, reserved1, q1Shift, q1T[11], q1X[11], varQT, varQK,
@@ -91,6 +92,8 @@ def make_root():
     program = os.path.join(root, "mock-midterm")
     shutil.copy(PROGRAM, program)
     os.chmod(program, 0o755)
+    if KEY_PROGRAM:
+        shutil.copy(KEY_PROGRAM, os.path.join(root, "mock-midterm-key"))
     return root
 
 
