@@ -45,6 +45,8 @@ std::string readFile(const std::string& name);
 std::string readTextFile(const std::string& name);
 void writeFile(const std::string& name, const std::string& content);
 bool fileExists(const std::string& name);
+// The names in the working folder, sorted: a save must leave no temp file.
+std::vector<std::string> namesHere();
 
 // A record whose every byte differs from its neighbours, reserved ones too.
 ExamRecord patternedRecord();
