@@ -31,7 +31,12 @@ int scriptedKeyWaiting() {
     return s.inputPosition < s.input.size() ? 1 : -1;
 }
 
-void scriptedPause(int) { currentScript.savedAtPause.push_back(readFile("exam.dat")); }
+void scriptedPause(int) {
+    currentScript.savedAtPause.push_back(readFile("exam.dat"));
+    if (currentScript.atPause != nullptr) {
+        currentScript.atPause();
+    }
+}
 
 int scriptedRunCommand(const char* commandLine) {
     currentScript.commands.emplace_back(commandLine);

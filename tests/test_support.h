@@ -18,6 +18,7 @@ struct Script {
     std::vector<std::string> commands;
     int commandStatus = 0;
     std::vector<std::string> savedAtPause;  // "exam.dat" as each turn left it
+    void (*atPause)() = nullptr;  // run at each pause, after savedAtPause is taken
 };
 
 // The script the services below play; reset by resetScript().
