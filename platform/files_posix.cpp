@@ -79,6 +79,16 @@ std::FILE* createTempBeside(const char* target, std::string* tempPath) {
     return stream;
 }
 
+namespace {
+int lockedFolder = -1;  // the descriptor that holds the lock, open until the end
+
+bool sameFolder(int one, int other) {
+    struct stat a {};
+    struct stat b {};
+    return fstat(one, &a) == 0 && fstat(other, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+}  // namespace
+
 int lockExamFolder() {
     // The folder itself is locked, so no lock file appears beside the exam.
     // The descriptor stays open for the life of the program; the system
@@ -87,10 +97,16 @@ int lockExamFolder() {
     if (folder < 0) {
         return -1;
     }
+    // flock is per open file: asked again, this program would lock itself out.
+    if (lockedFolder >= 0 && sameFolder(folder, lockedFolder)) {
+        close(folder);
+        return 0;
+    }
     if (flock(folder, LOCK_EX | LOCK_NB) != 0) {
         const int held = errno == EWOULDBLOCK;
         close(folder);
         return held ? 1 : -1;
     }
+    lockedFolder = folder;
     return 0;
 }

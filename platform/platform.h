@@ -86,7 +86,8 @@ int removeStaleTemps(const char* target);
 
 // Takes the exam folder's lock (the working folder), held until the program
 // ends and dropped by the system even when the program is killed, so one
-// copy at a time saves there. No file is made for it.
+// copy at a time saves there. No file is made for it. Asked again for the
+// same folder, the program that holds it gets 0.
 // Returns 0 when taken, 1 when another running copy holds it, -1 when this
 // folder has no such lock (a file system without locks, say): go on then.
 int lockExamFolder();

@@ -52,6 +52,12 @@ std::string savedRecord(std::int32_t state) {
     record.state = state;
     return bytesOf(record);
 }
+
+DWORD WINAPI lockFromAnotherThread(void* result) {
+    // A mutex is owned by a thread: another thread stands for another copy.
+    *static_cast<int*>(result) = lockExamFolder();
+    return 0;
+}
 }  // namespace
 
 // The whole life of one standard input, in order: the end of input cannot be
@@ -180,6 +186,31 @@ TEST(WindowsFiles, ReplaceGivesUpOnAFileHeldForGood) {
     EXPECT_LT(waited, std::chrono::seconds(5)) << "but not for ever";
     EXPECT_EQ(readFile("target"), "old");
     EXPECT_EQ(readFile("source"), "new");
+}
+
+TEST(WindowsFiles, ReplaceGivesUpAtOnceOnAReadOnlyTarget) {
+    TempFolder folder;
+    writeFile("target", "old");
+    writeFile("source", "new");
+    ASSERT_NE(SetFileAttributesW(L"target", FILE_ATTRIBUTE_READONLY), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(replaceFile("source", "target"), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    SetFileAttributesW(L"target", FILE_ATTRIBUTE_NORMAL);
+    EXPECT_EQ(readFile("target"), "old");
+}
+
+TEST(WindowsFiles, OneCopyAtATimeHoldsTheExamFolder) {
+    TempFolder folder;
+    ASSERT_EQ(lockExamFolder(), 0);
+    int other = -9;
+    const HANDLE thread = CreateThread(nullptr, 0, lockFromAnotherThread, &other, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_EQ(other, 1);
+    TempFolder elsewhere;
+    EXPECT_EQ(lockExamFolder(), 0) << "another folder is another exam";
 }
 
 TEST(WindowsWorkspace, SaveOverAHeldWorkspaceKeepsItAndLeavesNoTemporaryFile) {
