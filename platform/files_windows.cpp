@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cwctype>
 #include <string>
 
 #include "platform/platform.h"
@@ -126,10 +127,10 @@ bool folderHash(std::uint64_t* hash) {
         path.erase(0, 4);  // the final path's prefix, which the full path lacks
     }
     // Windows names are the same in any case and with either slash.
-    CharLowerBuffW(path.data(), static_cast<DWORD>(path.size()));
     *hash = 0xCBF29CE484222325ull;  // FNV-1a
     for (const wchar_t c : path) {
-        *hash = (*hash ^ static_cast<std::uint64_t>(c == L'/' ? L'\\' : c)) * 0x100000001B3ull;
+        const wchar_t same = c == L'/' ? L'\\' : static_cast<wchar_t>(std::towlower(c));
+        *hash = (*hash ^ static_cast<std::uint64_t>(same)) * 0x100000001B3ull;
     }
     return true;
 }
