@@ -82,6 +82,10 @@ void showMenu(ExamState* next, const ExamServices& services) {
 }  // namespace
 
 int runExam() {
+    if (claimWorkspace() == 1) {
+        std::fprintf(stderr, "mock-midterm: another copy of the exam is running in this folder.\n");
+        return 1;
+    }
     startConsole();
     return runExamWith(platformServices());
 }

@@ -9,8 +9,10 @@
 
 // Runs the exam on the real console and returns the process exit status:
 // 0 after a normal end, -1 when the student could not be identified, 1 when
-// the workspace exists but cannot be read.
+// the workspace exists but cannot be read or another copy of the exam runs
+// in the folder.
 int runExam();
 
-// The same, with the given services; tests pass scripted ones.
+// The same, with the given services, and without the folder's lock; tests
+// pass scripted ones.
 int runExamWith(const ExamServices& services);

@@ -1,9 +1,13 @@
 #include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -38,4 +42,71 @@ int syncFolder(const char* path) {
     const int result = fsync(descriptor);
     close(descriptor);
     return result;
+}
+
+std::FILE* createTempBeside(const char* target, std::string* tempPath) {
+    std::string name = std::string(target) + ".XXXXXX";
+    std::vector<char> buffer(name.begin(), name.end());
+    buffer.push_back('\0');
+    // O_EXCL: a link, a named pipe or a file someone put there is never
+    // opened; O_CLOEXEC: the programs the exam runs do not get it.
+    const int descriptor = mkostemp(buffer.data(), O_CLOEXEC);
+    if (descriptor < 0) {
+        return nullptr;
+    }
+    name.assign(buffer.data());
+    struct stat old {};
+    mode_t mode = 0;
+    if (stat(target, &old) == 0) {
+        mode = old.st_mode & 0777;  // a read-only exam.dat stays read-only
+    } else {
+        const mode_t mask = umask(0);
+        umask(mask);
+        mode = 0666 & ~mask;  // what fopen would have made
+    }
+    std::FILE* stream = nullptr;
+    if (fchmod(descriptor, mode) == 0) {
+        stream = fdopen(descriptor, "wb");
+    }
+    if (stream == nullptr) {
+        const int failure = errno;
+        close(descriptor);
+        unlink(name.c_str());
+        errno = failure;
+        return nullptr;
+    }
+    *tempPath = name;
+    return stream;
+}
+
+namespace {
+int lockedFolder = -1;  // the descriptor that holds the lock, open until the end
+
+bool sameFolder(int one, int other) {
+    struct stat a {};
+    struct stat b {};
+    return fstat(one, &a) == 0 && fstat(other, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+}  // namespace
+
+int lockExamFolder() {
+    // The folder itself is locked, so no lock file appears beside the exam.
+    // The descriptor stays open for the life of the program; the system
+    // drops the lock when it ends, however it ends.
+    const int folder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) {
+        return -1;
+    }
+    // flock is per open file: asked again, this program would lock itself out.
+    if (lockedFolder >= 0 && sameFolder(folder, lockedFolder)) {
+        close(folder);
+        return 0;
+    }
+    if (flock(folder, LOCK_EX | LOCK_NB) != 0) {
+        const int held = errno == EWOULDBLOCK;
+        close(folder);
+        return held ? 1 : -1;
+    }
+    lockedFolder = folder;
+    return 0;
 }

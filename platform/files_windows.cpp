@@ -2,16 +2,20 @@
 // MoveFileExW, names passed as wide strings.
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cwctype>
 #include <string>
 
 #include "platform/platform.h"
 
 namespace {
 constexpr int replaceAttempts = 10;
+constexpr int tempNameAttempts = 100;
 constexpr DWORD replaceDelayMilliseconds = 25;
 
 int errnoFromWindows(DWORD error) {
@@ -69,6 +73,67 @@ bool isFolder(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
+
+bool isReadOnly(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+// splitmix64: spreads the clock, the process and the attempt over the
+// suffix. Unguessable it need not be: CREATE_NEW never opens a name taken.
+std::uint64_t mix(std::uint64_t value) {
+    value += 0x9E3779B97F4A7C15ull;
+    value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9ull;
+    value = (value ^ (value >> 27)) * 0x94D049BB133111EBull;
+    return value ^ (value >> 31);
+}
+
+std::string randomSuffix(int attempt) {
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    LARGE_INTEGER counter{};
+    QueryPerformanceCounter(&counter);
+    std::uint64_t bits = mix(static_cast<std::uint64_t>(counter.QuadPart) ^
+                             (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32) ^
+                             static_cast<std::uint64_t>(attempt));
+    std::string suffix;
+    for (int i = 0; i < 6; ++i) {
+        suffix += letters[bits % 62];
+        bits /= 62;
+    }
+    return suffix;
+}
+
+// A hash of the working folder's full path, as the system spells it, for
+// the lock's name. Returns false when the path cannot be had.
+bool folderHash(std::uint64_t* hash) {
+    std::wstring path(32768, L'\0');
+    DWORD length = 0;
+    const HANDLE folder = CreateFileW(L".", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder != INVALID_HANDLE_VALUE) {
+        // The final path sees through substituted drives and junctions.
+        length = GetFinalPathNameByHandleW(folder, path.data(), static_cast<DWORD>(path.size()),
+                                           FILE_NAME_NORMALIZED);
+        CloseHandle(folder);
+    }
+    if (length == 0 || length >= path.size()) {
+        length = GetFullPathNameW(L".", static_cast<DWORD>(path.size()), path.data(), nullptr);
+    }
+    if (length == 0 || length >= path.size()) {
+        return false;
+    }
+    path.resize(length);
+    if (path.rfind(L"\\\\?\\", 0) == 0) {
+        path.erase(0, 4);  // the final path's prefix, which the full path lacks
+    }
+    // Windows names are the same in any case and with either slash.
+    *hash = 0xCBF29CE484222325ull;  // FNV-1a
+    for (const wchar_t c : path) {
+        const wchar_t same = c == L'/' ? L'\\' : static_cast<wchar_t>(std::towlower(c));
+        *hash = (*hash ^ static_cast<std::uint64_t>(same)) * 0x100000001B3ull;
+    }
+    return true;
+}
 }  // namespace
 
 int flushToDisk(std::FILE* file) {
@@ -123,8 +188,9 @@ int replaceFile(const char* source, const char* target) {
             return 0;
         }
         const DWORD error = GetLastError();
-        // A folder in the way refuses access, and it always will.
-        if (attempt == replaceAttempts || !mustRetry(error) || isFolder(wideTarget)) {
+        // A folder or a read-only file in the way refuses access, and it always will.
+        if (attempt == replaceAttempts || !mustRetry(error) || isFolder(wideTarget) ||
+            isReadOnly(wideTarget)) {
             errno = errnoFromWindows(error);
             return -1;
         }
@@ -134,3 +200,71 @@ int replaceFile(const char* source, const char* target) {
 
 // MOVEFILE_WRITE_THROUGH has made the rename durable already.
 int syncFolder(const char*) { return 0; }
+
+std::FILE* createTempBeside(const char* target, std::string* tempPath) {
+    std::wstring wideTarget;
+    if (!widen(target, &wideTarget)) {
+        errno = EINVAL;
+        return nullptr;
+    }
+    for (int attempt = 1; attempt <= tempNameAttempts; ++attempt) {
+        const std::string suffix = randomSuffix(attempt);
+        const std::wstring wideName = wideTarget + L"." + std::wstring(suffix.begin(), suffix.end());
+        // CREATE_NEW never opens what is already there, a link included.
+        const HANDLE file = CreateFileW(wideName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                        nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS || isFolder(wideName)) {
+                continue;
+            }
+            errno = errnoFromWindows(error);
+            return nullptr;
+        }
+        const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+        if (descriptor < 0) {
+            CloseHandle(file);
+            DeleteFileW(wideName.c_str());
+            errno = EIO;
+            return nullptr;
+        }
+        std::FILE* stream = _fdopen(descriptor, "wb");
+        if (stream == nullptr) {
+            const int failure = errno;
+            _close(descriptor);
+            DeleteFileW(wideName.c_str());
+            errno = failure;
+            return nullptr;
+        }
+        *tempPath = std::string(target) + "." + suffix;
+        return stream;
+    }
+    errno = EEXIST;
+    return nullptr;
+}
+
+int lockExamFolder() {
+    // A named mutex, so that no lock file appears beside the exam; Windows
+    // lets go of it when the program ends, however it ends. "Local\" is the
+    // student's own session. A folder shared over the network is not
+    // guarded against a copy on another computer.
+    std::uint64_t hash = 0;
+    if (!folderHash(&hash)) {
+        return -1;
+    }
+    wchar_t name[64];
+    swprintf(name, sizeof name / sizeof name[0], L"Local\\mock-midterm-%016llx",
+             static_cast<unsigned long long>(hash));
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+    if (mutex == nullptr) {
+        return -1;
+    }
+    // Owning it, not merely opening it, is what counts: a copy that was
+    // killed leaves it abandoned, and the next one takes it.
+    const DWORD waited = WaitForSingleObject(mutex, 0);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
+        return 0;  // the handle stays open for the life of the program
+    }
+    CloseHandle(mutex);
+    return waited == WAIT_TIMEOUT ? 1 : -1;
+}

@@ -100,15 +100,36 @@ int replaceFile(const char* source, const char* target);
 // with errno set; Windows has nothing to do and returns 0.
 int syncFolder(const char* path);
 
+// Creates a new, empty file beside `target` for a save to be renamed over
+// it: named `target` + "." + six letters or digits chosen at random (as
+// mkstemp names one), created exclusively, so nothing already at a name (a
+// file, a link, a named pipe) is ever opened; names taken are passed over.
+// It gets the permissions of `target` as it is, or the usual ones for a new
+// file when there is none. Names it in *tempPath.
+// Returns the stream (binary, write only), or null with errno set.
+std::FILE* createTempBeside(const char* target, std::string* tempPath);
+
+// Removes the temp files of createTempBeside's naming left beside `target`
+// by a save that was killed: regular files only, anything else at such a
+// name is left alone. Only the one copy that holds the folder's lock may run
+// it, or it could take another copy's temp away in mid-save.
+// Returns the number removed, or -1 when the folder could not be listed.
+int removeStaleTemps(const char* target);
+
+// Takes the exam folder's lock (the working folder), held until the program
+// ends and dropped by the system even when the program is killed, so one
+// copy at a time saves there. No file is made for it. Asked again for the
+// same folder, the program that holds it gets 0.
+// Returns 0 when taken, 1 when another running copy holds it, -1 when this
+// folder has no such lock (a file system without locks, say): go on then.
+int lockExamFolder();
+
 // The file operations of a save, in one table (as SQLite's system calls
 // are) so that a test can make any one fail and see their order. Tests copy
 // platformFileOps() and replace entries, so entries can be added (a folder
 // lock, say) without touching them. Each returns 0, or -1 with errno set.
 struct FileOps {
-    // Creates a temp file beside `target` to be renamed over it, and names it
-    // in *tempPath; a link at that name is removed, never written through.
-    // Returns the stream (binary, write only), or null with errno set.
-    std::FILE* (*createTemp)(const char* target, std::string* tempPath);
+    std::FILE* (*createTemp)(const char* target, std::string* tempPath);  // createTempBeside
     int (*write)(std::FILE* file, const void* bytes, std::size_t size);  // all or -1
     int (*sync)(std::FILE* file);   // flushToDisk
     int (*close)(std::FILE* file);  // the stream is gone even on failure

@@ -13,6 +13,14 @@ void reportUnreadable(const char* reason) {
 }
 }  // namespace
 
+int claimWorkspace() {
+    const int locked = lockExamFolder();
+    if (locked == 0) {
+        removeStaleTemps(workspaceFileName);
+    }
+    return locked;
+}
+
 int probeWorkspace() {
     std::error_code error;
     const auto linkStatus = std::filesystem::symlink_status(workspaceFileName, error);

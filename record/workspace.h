@@ -7,6 +7,14 @@
 
 constexpr const char* workspaceFileName = "exam.dat";
 
+// Makes this copy of the program the one that saves the exam in the working
+// folder, for as long as it runs (lockExamFolder): two copies saving one
+// exam would each replace the other's saves. Holding it, removes the temp
+// files a killed save left. Returns 0 when this copy holds the folder, 1 when
+// another running copy does (nothing has been touched), -1 when the folder
+// cannot be locked: go on unguarded then, stray temp files left alone.
+int claimWorkspace();
+
 // Looks for the workspace at start-up.
 // Returns 1 when it exists and is readable, 0 when there was none (an empty one is created, if the folder lets
 // us), -1 when it exists but cannot be read: the reason is printed on stderr

@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -30,7 +31,12 @@ int scriptedKeyWaiting() {
     return s.inputPosition < s.input.size() ? 1 : -1;
 }
 
-void scriptedPause(int) { currentScript.savedAtPause.push_back(readFile("exam.dat")); }
+void scriptedPause(int) {
+    currentScript.savedAtPause.push_back(readFile("exam.dat"));
+    if (currentScript.atPause != nullptr) {
+        currentScript.atPause();
+    }
+}
 
 int scriptedRunCommand(const char* commandLine) {
     currentScript.commands.emplace_back(commandLine);
@@ -110,6 +116,15 @@ void writeFile(const std::string& name, const std::string& content) {
 bool fileExists(const std::string& name) {
     std::error_code ignored;
     return std::filesystem::exists(std::filesystem::symlink_status(name, ignored));
+}
+
+std::vector<std::string> namesHere() {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
 }
 
 ExamRecord patternedRecord() {

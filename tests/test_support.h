@@ -18,6 +18,7 @@ struct Script {
     std::vector<std::string> commands;
     int commandStatus = 0;
     std::vector<std::string> savedAtPause;  // "exam.dat" as each turn left it
+    void (*atPause)() = nullptr;  // run at each pause, after savedAtPause is taken
 };
 
 // The script the services below play; reset by resetScript().
@@ -45,6 +46,8 @@ std::string readFile(const std::string& name);
 std::string readTextFile(const std::string& name);
 void writeFile(const std::string& name, const std::string& content);
 bool fileExists(const std::string& name);
+// The names in the working folder, sorted: a save must leave no temp file.
+std::vector<std::string> namesHere();
 
 // A record whose every byte differs from its neighbours, reserved ones too.
 ExamRecord patternedRecord();

@@ -34,7 +34,7 @@ class Dialogue(unittest.TestCase):
         self.assertEqual((record["state"], record["idNum"], record["grpNum"], record["varQT"],
                           record["varQK"]), (9, 123, 3, 1, 2))
         self.assertEqual(self.folder.calls(), [GNUPLOT_CALL])
-        self.assertFalse(os.path.exists(self.folder.file("exam.dat.tmp")))
+        self.assertEqual([n for n in os.listdir(self.folder.path) if n.startswith("exam.dat.")], [])
 
         # A second start resumes at the menu with the same exam.
         before = self.folder.read("exam.dat", "rb")

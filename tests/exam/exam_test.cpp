@@ -254,7 +254,14 @@ TEST(ExamRun, UnreadableWorkspaceStopsWithoutTouchingIt) {
 
 TEST(ExamRun, AFailingSaveIsReportedOnceAndTheExamGoesOn) {
     TempFolder folder;
-    std::filesystem::create_directory("exam.dat.tmp");  // every save fails
+    // A folder takes the workspace's place after the first save: every
+    // later save fails.
+    script().atPause = [] {
+        if (!std::filesystem::is_directory("exam.dat")) {
+            std::filesystem::remove("exam.dat");
+            std::filesystem::create_directories("exam.dat/inside");
+        }
+    };
     testing::internal::CaptureStderr();
     const ExamOutcome run = runScripted("123\n3\nE");
     const std::string err = testing::internal::GetCapturedStderr();

@@ -1,7 +1,10 @@
 // The file services the workspace save is built on, as every OS must give them.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 #include "test_support.h"
@@ -47,4 +50,30 @@ TEST(PlatformFiles, FailedReplaceLeavesBothNamesAsTheyWere) {
     EXPECT_EQ(replaceFile("source", "busy"), -1);
     EXPECT_EQ(readFile("source"), "new");
     EXPECT_TRUE(std::filesystem::is_directory("busy/inside"));
+}
+
+TEST(PlatformFiles, StaleTempsAreTheSaveTempsOnly) {
+    // Whatever name createTempBeside makes, removeStaleTemps must know it
+    // for its own, and it must leave everything else alone.
+    TempFolder folder;
+    std::string first;
+    std::string second;
+    std::FILE* stream = createTempBeside("exam.dat", &first);
+    ASSERT_NE(stream, nullptr);
+    std::fclose(stream);
+    stream = createTempBeside("exam.dat", &second);
+    ASSERT_NE(stream, nullptr);
+    std::fclose(stream);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(readFile(first), "");
+    writeFile("exam.dat.k3Q9zP", "torn");
+    const std::vector<std::string> kept{"exam.dat", "exam.dat.Ab-2Cd", "exam.dat.Ab12Cd7", "exam.dat.Qq12Ww",
+                                        "exam.dat.tmp", "xexam.dat.Ab12Cd"};
+    for (const std::string& name : kept) {
+        writeFile(name, "keep");
+    }
+    std::filesystem::remove("exam.dat.Qq12Ww");
+    std::filesystem::create_directory("exam.dat.Qq12Ww");
+    EXPECT_EQ(removeStaleTemps("exam.dat"), 3);
+    EXPECT_EQ(namesHere(), kept);
 }

@@ -52,6 +52,12 @@ std::string savedRecord(std::int32_t state) {
     record.state = state;
     return bytesOf(record);
 }
+
+DWORD WINAPI lockFromAnotherThread(void* result) {
+    // A mutex is owned by a thread: another thread stands for another copy.
+    *static_cast<int*>(result) = lockExamFolder();
+    return 0;
+}
 }  // namespace
 
 // The whole life of one standard input, in order: the end of input cannot be
@@ -182,6 +188,19 @@ TEST(WindowsFiles, ReplaceGivesUpOnAFileHeldForGood) {
     EXPECT_EQ(readFile("source"), "new");
 }
 
+TEST(WindowsFiles, OneCopyAtATimeHoldsTheExamFolder) {
+    TempFolder folder;
+    ASSERT_EQ(lockExamFolder(), 0);
+    int other = -9;
+    const HANDLE thread = CreateThread(nullptr, 0, lockFromAnotherThread, &other, 0, nullptr);
+    ASSERT_NE(thread, nullptr);
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_EQ(other, 1);
+    TempFolder elsewhere;
+    EXPECT_EQ(lockExamFolder(), 0) << "another folder is another exam";
+}
+
 TEST(WindowsWorkspace, SaveOverAHeldWorkspaceKeepsItAndLeavesNoTemporaryFile) {
     TempFolder folder;
     const std::string old = savedRecord(MakeQuestion2);
@@ -191,7 +210,7 @@ TEST(WindowsWorkspace, SaveOverAHeldWorkspaceKeepsItAndLeavesNoTemporaryFile) {
     EXPECT_EQ(saveWorkspace(recordFromBytes(savedRecord(Menu))), -1);
     CloseHandle(held);
     EXPECT_EQ(readFile("exam.dat"), old);
-    EXPECT_FALSE(fileExists("exam.dat.tmp"));
+    EXPECT_EQ(namesHere(), std::vector<std::string>{"exam.dat"});
 
     // Once it is let go, the next save goes through.
     EXPECT_EQ(saveWorkspace(recordFromBytes(savedRecord(Menu))), 0);

@@ -1,6 +1,8 @@
 // Workspace failures that need POSIX to provoke.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -20,14 +22,57 @@ TEST(WorkspacePosix, ProbeRefusesADanglingLink) {
     EXPECT_FALSE(fileExists("missing-target"));
 }
 
-TEST(WorkspacePosix, SaveNeverWritesThroughALinkAtTheTempName) {
-    TempFolder folder;
-    writeFile("signals.c", "double x(double t) { return t; }\n");
-    std::filesystem::create_symlink("signals.c", "exam.dat.tmp");
+TEST(WorkspacePosix, SaveNeverOpensWhatIsAtTheOldTempName) {
+    // Each of these, opened for writing, would take the record: a link or a
+    // second name of the answers, or a named pipe (read here, so that a
+    // save that opens it does not wait for ever).
+    const std::string answers = "double x(double t) { return t; }\n";
+    const struct {
+        const char* kind;
+        void (*make)();
+    } cases[] = {
+        {"link", [] { std::filesystem::create_symlink("signals.c", "exam.dat.tmp"); }},
+        {"hard link", [] { std::filesystem::create_hard_link("signals.c", "exam.dat.tmp"); }},
+        {"named pipe", [] { ASSERT_EQ(mkfifo("exam.dat.tmp", 0600), 0); }},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        writeFile("signals.c", answers);
+        c.make();
+        const auto kind = std::filesystem::symlink_status("exam.dat.tmp").type();
+        const int reader = kind == std::filesystem::file_type::fifo
+                               ? open("exam.dat.tmp", O_RDONLY | O_NONBLOCK)
+                               : -1;
+        ASSERT_EQ(saveWorkspace(patternedRecord()), 0) << c.kind;
+        char byte = 0;
+        EXPECT_LE(read(reader, &byte, 1), 0) << c.kind << ": the record went into it";
+        close(reader);
+        EXPECT_EQ(readFile("signals.c"), answers) << c.kind;
+        EXPECT_EQ(std::filesystem::symlink_status("exam.dat.tmp").type(), kind) << c.kind;
+        EXPECT_EQ(std::filesystem::symlink_status("exam.dat").type(), std::filesystem::file_type::regular);
+        EXPECT_EQ(readFile("exam.dat"), bytesOf(patternedRecord())) << c.kind;
+        EXPECT_EQ(namesHere(), (std::vector<std::string>{"exam.dat", "exam.dat.tmp", "signals.c"}));
+    }
+}
+
+TEST(WorkspacePosix, SaveKeepsThePermissionsOfTheWorkspace) {
+    const mode_t mask = umask(022);
+    for (const mode_t mode : {0444, 0640, 0600}) {
+        TempFolder folder;
+        writeFile("exam.dat", "");
+        ASSERT_EQ(chmod("exam.dat", mode), 0);
+        ASSERT_EQ(saveWorkspace(patternedRecord()), 0);
+        struct stat saved {};
+        ASSERT_EQ(stat("exam.dat", &saved), 0);
+        EXPECT_EQ(saved.st_mode & 07777, mode);
+        EXPECT_EQ(readFile("exam.dat"), bytesOf(patternedRecord()));
+    }
+    TempFolder folder;  // none yet: as any new file
     ASSERT_EQ(saveWorkspace(patternedRecord()), 0);
-    EXPECT_EQ(readFile("signals.c"), "double x(double t) { return t; }\n");
-    EXPECT_FALSE(std::filesystem::is_symlink("exam.dat"));
-    EXPECT_EQ(readFile("exam.dat"), bytesOf(patternedRecord()));
+    struct stat saved {};
+    ASSERT_EQ(stat("exam.dat", &saved), 0);
+    EXPECT_EQ(saved.st_mode & 07777, 0644u);
+    umask(mask);
 }
 
 TEST(WorkspacePosix, ShortWriteKeepsTheOldWorkspace) {
@@ -52,5 +97,5 @@ TEST(WorkspacePosix, ShortWriteKeepsTheOldWorkspace) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the save reported success";
     EXPECT_EQ(readFile("exam.dat"), old);
-    EXPECT_FALSE(fileExists("exam.dat.tmp"));
+    EXPECT_EQ(namesHere(), std::vector<std::string>{"exam.dat"});
 }

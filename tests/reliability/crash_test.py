@@ -5,16 +5,19 @@ each state from Identify to Exiting. For each, an uninterrupted run under the
 save spy gives every record the program saves. Then, with a fixed seed, runs
 are killed (SIGKILL to the program and any tool it started) at a random
 instant (one in five within the first 15 ms, around the first save); half
-of them with saves slowed by the spy so that kills often land inside a save. After every kill:
+of them with saves slowed by the spy so that kills often land inside a save.
+Further runs start two copies in the folder at once, as a student clicking
+twice does, and kill both. After every kill:
   - "exam.dat" is absent or empty (only before a first start's first save),
     or exactly 144 bytes equal to the stored record or to one that a turn of
     the uninterrupted run saved;
   - a restart, answering what the program asks, ends with status 0 at the
     Exiting state with the student and question 1 of the uninterrupted run,
-    keeps every question the killed record already held, leaves no
-    "exam.dat.tmp", and the text files it leaves agree with the record.
-Bounded by MOCK_MIDTERM_KILLS (default 500) and MOCK_MIDTERM_KILL_SECONDS
-(default 100); prints a summary for docs/reliability.md.
+    keeps every question the killed record already held, leaves no temp
+    file of a save, and the text files it leaves agree with the record.
+Bounded by MOCK_MIDTERM_KILLS (default 500), MOCK_MIDTERM_PAIR_KILLS (two
+copies, default 200) and MOCK_MIDTERM_KILL_SECONDS (default 150); prints a
+summary for docs/reliability.md.
 
 Then "mock-midterm-key variant 37" is killed likewise (MOCK_MIDTERM_VARIANT_KILLS,
 default 120); the checks are in variant_kill_run.
@@ -35,7 +38,8 @@ import harness  # noqa: E402
 
 SEED = 20260317
 KILLS = int(os.environ.get("MOCK_MIDTERM_KILLS", "500"))
-SECONDS = float(os.environ.get("MOCK_MIDTERM_KILL_SECONDS", "100"))
+PAIR_KILLS = int(os.environ.get("MOCK_MIDTERM_PAIR_KILLS", "200"))
+SECONDS = float(os.environ.get("MOCK_MIDTERM_KILL_SECONDS", "150"))
 WORKERS = int(os.environ.get("MOCK_MIDTERM_KILL_WORKERS", "8"))
 VARIANT_KILLS = int(os.environ.get("MOCK_MIDTERM_VARIANT_KILLS", "120"))
 SLOW_SAVE_MS = "15"
@@ -137,25 +141,30 @@ def text_agrees(folder, final):
     return problems
 
 
-def kill_run(root, scenario, number, delay, slowed):
+def kill_run(root, scenario, number, delay, slowed, copies=1):
     folder = harness.ExamFolder(root, "kill-%d" % number)
     scenario.prepare(folder)
     env = spy_env(delay=SLOW_SAVE_MS) if slowed else None
-    with open(os.path.join(root, "input-%d" % number), "wb+") as answers:
+    input_path = os.path.join(root, "input-%d" % number)
+    with open(input_path, "wb") as answers:
         answers.write(scenario.input)
-        answers.seek(0)
-        process = subprocess.Popen([harness.program_in(root)], cwd=folder.path, stdin=answers,
-                                   stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                                   env=harness.environment(root, env), start_new_session=True)
-        time.sleep(delay)
+    processes = []
+    for _ in range(copies):
+        with open(input_path, "rb") as answers:  # each copy reads the whole input
+            processes.append(subprocess.Popen([harness.program_in(root)], cwd=folder.path, stdin=answers,
+                                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                                              env=harness.environment(root, env), start_new_session=True))
+    time.sleep(delay)
+    for process in processes:
         try:
             os.killpg(process.pid, signal.SIGKILL)
         except ProcessLookupError:
             pass
-        status = process.wait()
-    outcome = {"scenario": scenario.name, "finished": status == 0, "problems": []}
+    statuses = [process.wait() for process in processes]
+    outcome = {"scenario": scenario.name, "finished": 0 in statuses, "problems": [],
+               "copies": copies, "refused": statuses.count(1)}
     killed = folder.read("exam.dat")
-    outcome["temp left"] = folder.read("exam.dat.tmp") is not None
+    outcome["temp left"] = bool(harness.save_temps(folder))
     if killed is None:
         outcome["found"] = "absent"
     elif killed == b"":
@@ -183,8 +192,8 @@ def kill_run(root, scenario, number, delay, slowed):
         reference_final = harness.Record(scenario.saves[-1])
         for lost in kept_fields(harness.Record(killed), final, reference_final):
             outcome["problems"].append("restart lost the %s (killed at %.3f s)" % (lost, delay))
-    if folder.read("exam.dat.tmp") is not None:
-        outcome["problems"].append("exam.dat.tmp is left after the restart")
+    if harness.save_temps(folder):
+        outcome["problems"].append("a save's temp file is left after the restart")
     outcome["problems"].extend(text_agrees(folder, final))
     return outcome
 
@@ -320,6 +329,12 @@ def crash(root):
         early = rng.random() < 0.2
         delay = rng.uniform(0.0, 0.015 if early else scenario.duration * 1.05)
         plan.append((scenario, number, delay, number % 2 == 1))
+    for number in range(KILLS, KILLS + PAIR_KILLS):
+        scenario = scenarios[number % len(scenarios)]
+        early = rng.random() < 0.2
+        delay = rng.uniform(0.0, 0.015 if early else scenario.duration * 1.05)
+        plan.append((scenario, number, delay, number % 2 == 1, 2))
+    rng.shuffle(plan)  # a deadline reached cuts both kinds alike
 
     deadline = time.monotonic() + SECONDS
     outcomes = []
@@ -339,10 +354,13 @@ def crash(root):
     problems = [p for o in outcomes for p in ("%s: %s" % (o["scenario"], q) for q in o["problems"])]
     found = collections.Counter(o["found"] for o in outcomes)
     per_scenario = collections.Counter(o["scenario"] for o in outcomes)
+    pairs = [o for o in outcomes if o["copies"] == 2]
     print("crash test: seed %d, %d kills (%d planned), %d runs finished before their kill, "
-          "%d left exam.dat.tmp, %d with slowed saves"
-          % (SEED, len(outcomes), KILLS, sum(o["finished"] for o in outcomes),
+          "%d left a save's temp file, %d with slowed saves"
+          % (SEED, len(outcomes), KILLS + PAIR_KILLS, sum(o["finished"] for o in outcomes),
              sum(o["temp left"] for o in outcomes), (len(outcomes) + 1) // 2))
+    print("  two copies at once: %d kills, %d second copies refused before their kill"
+          % (len(pairs), sum(o["refused"] for o in pairs)))
     for s in scenarios:
         print("  %-24s %3d kills, %d saves in an uninterrupted run of %.2f s"
               % (s.name, per_scenario[s.name], len(s.saves), s.duration))
@@ -351,7 +369,7 @@ def crash(root):
     print("  exams lost: %d" % len(problems))
     for p in problems[:20]:
         print("FAIL " + p)
-    if len(outcomes) < min(KILLS, 100):
+    if len(outcomes) < min(KILLS + PAIR_KILLS, 100):
         print("FAIL only %d kills within %.0f s" % (len(outcomes), SECONDS))
         return 1
     return variant_crash(root, final) or (1 if problems else 0)

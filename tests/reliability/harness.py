@@ -3,6 +3,7 @@ folders with stand-in course tools, the record layout, and runs as another
 user when the test runs as root (root ignores file permissions)."""
 
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -49,6 +50,15 @@ class Record:
 def record_bytes(data, state):
     """The record `data` with its state replaced."""
     return struct.pack("<i", state) + data[4:]
+
+
+# The save's temp files: "exam.dat." and six letters or digits, made exclusively.
+TEMP_NAME = re.compile(r"exam\.dat\.[A-Za-z0-9]{6}$")
+
+
+def save_temps(folder):
+    """Names in the folder that a save's temp file has."""
+    return sorted(n for n in os.listdir(folder.path) if TEMP_NAME.match(n))
 
 
 def check_program():

@@ -81,7 +81,7 @@ class TestCase(unittest.TestCase):
         self.assertEqual(len(data), harness.RECORD_SIZE)
         self.assertEqual(data[4:112], FINISHED[4:112], "student or question 1 changed")
         self.assertEqual(harness.Record(data).state, state)
-        self.assertIsNone(folder.read("exam.dat.tmp"))
+        self.assertEqual(harness.save_temps(folder), [])
 
     def assertToldOnce(self, err, message):
         self.assertEqual(err.count(message), 1, err)
@@ -186,35 +186,65 @@ class BadWorkspaceContent(TestCase):
                 self.assertEqual(out, "Exam workspace exists. Restoring to previously saved state.\n")
                 self.assertEqual(folder.read("exam.dat"), stored)
 
-    def test_leftover_temp_file_is_replaced(self):
-        folder = new_folder(stored_state=4)
-        folder.write("exam.dat.tmp", b"torn")
-        status, _, err = harness.run(ROOT, folder, b"E")
-        self.assertEqual((status, err), (0, ""))
-        self.assertFinishedAs(folder)
-
-    def test_temp_name_is_a_link_to_the_answers(self):
-        folder = new_folder(stored_state=8)
+    def test_whatever_is_at_a_temp_name_is_never_written(self):
+        # (how it is made, its name, whether it is left there); a hard link
+        # and a named pipe at the old name are in the workspace unit tests.
         answers = b"double x(double t) { return t; }\n"
-        folder.write("signals.c", answers)
-        os.symlink("signals.c", folder.file("exam.dat.tmp"))
-        status, _, err = harness.run(ROOT, folder, b"E")
-        self.assertEqual((status, err), (0, ""))
-        self.assertEqual(folder.read("signals.c"), answers)
-        self.assertFalse(os.path.islink(folder.file("exam.dat")))
-        self.assertFinishedAs(folder)
+        stale = "exam.dat.k3Q9zP"  # a name of the save's own scheme
+        cases = {
+            "a temp a kill left": (lambda f: f.write(stale, b"torn"), stale, False),
+            "a hard link to the answers at a temp name":
+                (lambda f: os.link(f.file("signals.c"), f.file(stale)), stale, False),
+            "a link to the answers at the old temp name":
+                (lambda f: os.symlink("signals.c", f.file("exam.dat.tmp")), "exam.dat.tmp", True),
+            "a folder at the old temp name":
+                (lambda f: (os.mkdir(f.file("exam.dat.tmp")), f.write("exam.dat.tmp/x", b"")),
+                 "exam.dat.tmp", True),
+        }
+        for name, (make, at, kept) in cases.items():
+            with self.subTest(name):
+                folder = new_folder(stored_state=4)
+                folder.write("signals.c", answers)
+                make(folder)
+                before = listing(folder).get(at)
+                status, out, err = harness.run(ROOT, folder, b"E", timeout=10)
+                self.assertEqual((status, err), (0, ""))
+                self.assertIn("MOCK_MIDTERM.txt has been generated", out)
+                self.assertEqual(folder.read("signals.c"), answers)
+                self.assertEqual(listing(folder).get(at), before if kept else None)
+                self.assertFinishedAs(folder)
 
-    def test_temp_name_taken_by_a_folder(self):
-        # Every save fails; the exam goes on and the stored one stays.
-        folder = new_folder(stored_state=6)
-        os.mkdir(folder.file("exam.dat.tmp"))
-        folder.write("exam.dat.tmp/x", b"")
-        before = folder.read("exam.dat")
-        status, out, err = harness.run(ROOT, folder, b"E")
-        self.assertEqual(status, 0)
-        self.assertIn("MOCK_MIDTERM.txt has been generated", out)
-        self.assertToldOnce(err, "cannot save exam.dat: Is a directory")
-        self.assertEqual(folder.read("exam.dat"), before)
+
+class TwoCopies(TestCase):
+    """A second copy started in the folder while one runs is refused before
+    it touches anything, and the running one saves on undisturbed."""
+
+    def test_second_copy_is_refused(self):
+        # Both wait at a stored key wait, saving every turn; saves slowed by
+        # the spy, as on a slow disk, are where two savers would collide.
+        folder = new_folder(stored_state=2)
+        env = {"LD_PRELOAD": harness.SAVE_SPY, "ASAN_OPTIONS": "verify_asan_link_order=0",
+               "MOCK_MIDTERM_SAVE_DELAY_MS": "5"} \
+            if harness.SAVE_SPY else None
+        copies = [subprocess.Popen([harness.program_in(ROOT)], cwd=folder.path, stdin=subprocess.PIPE,
+                                   stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                   env=harness.environment(ROOT, env)) for _ in range(2)]
+        sizes = set()
+        reads = 0
+        deadline = time.monotonic() + 1.5
+        while time.monotonic() < deadline:
+            try:
+                sizes.add(os.stat(folder.file("exam.dat")).st_size)
+                reads += 1
+            except FileNotFoundError:
+                sizes.add(None)
+        results = [c.communicate(b"\rE", timeout=10) for c in copies]
+        statuses = sorted(c.returncode for c in copies)
+        self.assertEqual(statuses, [0, 1], results)
+        refused = [r for c, r in zip(copies, results) if c.returncode == 1][0]
+        self.assertEqual(refused, (b"", b"mock-midterm: another copy of the exam is running in this folder.\n"))
+        self.assertEqual(sizes, {harness.RECORD_SIZE}, "exam.dat seen otherwise in %d reads" % reads)
+        self.assertFinishedAs(folder)
 
 
 class DiskFull(TestCase):
@@ -259,7 +289,7 @@ class DiskFull(TestCase):
         self.assertIn("cannot write q1plot.dat: No space left on device", err)
         with open(result + ".exam", "rb") as f:
             self.assertEqual(f.read(), stored)
-        self.assertNotIn("exam.dat.tmp", read(".names").split())
+        self.assertEqual([n for n in read(".names").split() if harness.TEMP_NAME.match(n)], [])
 
     def run_limited(self, folder, ignore_signal):
         def limit():
@@ -276,7 +306,7 @@ class DiskFull(TestCase):
         self.assertTrue(out.endswith("exiting.\n"), out)
         self.assertToldOnce(err, "cannot save exam.dat: File too large")
         self.assertEqual(folder.read("exam.dat"), before)
-        self.assertIsNone(folder.read("exam.dat.tmp"))
+        self.assertEqual(harness.save_temps(folder), [])
 
     def test_killed_by_the_size_limit_in_mid_save(self):
         # SIGXFSZ's default action ends the program inside its first save.
