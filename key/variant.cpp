@@ -113,7 +113,8 @@ std::string variantName(const ExamRecord& record) {
 // Finds the kept attempts by number, each with the name of its exam, and
 // marks the variants they took. Removes what a stopped run left while
 // gathering one.
-void surveyAttempts(std::map<int, std::string>* kept, bool (&taken)[variantCount]) {
+std::map<int, std::string> surveyAttempts(bool (&taken)[variantCount]) {
+    std::map<int, std::string> kept;
     std::error_code error;
     for (const fs::directory_entry& entry : fs::directory_iterator(attemptsFolderName, error)) {
         const std::string name = entry.path().filename().string();
@@ -135,11 +136,12 @@ void surveyAttempts(std::map<int, std::string>* kept, bool (&taken)[variantCount
             if (variant > 0) {
                 taken[variant - 1] = true;
             }
-            (*kept)[number] = variantName(record);
+            kept[number] = variantName(record);
         } else {
-            (*kept)[number] = "an exam whose exam.dat is missing";
+            kept[number] = "an exam whose exam.dat is missing";
         }
     }
+    return kept;
 }
 
 std::string timeNow() {
@@ -321,9 +323,8 @@ int startVariant(int variant, const ExamServices& services) {
             " is not a folder that can be made here. Nothing was changed.");
         return 1;
     }
-    std::map<int, std::string> kept;
     bool taken[variantCount] = {};
-    surveyAttempts(&kept, taken);
+    const std::map<int, std::string> kept = surveyAttempts(taken);
     if (variant == ownVariant) {
         variant = variantOfId(record.idNum);
     } else if (variant == randomVariant) {

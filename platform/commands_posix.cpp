@@ -297,7 +297,9 @@ int runProgram(const std::string& program, const Words& arguments, int seconds, 
     }
     if (spawned != 0) {
         reclaimConsole();
-        if (isolated && (spawned == EACCES || spawned == EPERM)) {
+        // A file that is there but will not start: a drive mounted noexec
+        // (some systems, valgrind among them, say so with another errno).
+        if (isolated && (spawned == EACCES || spawned == EPERM || access(program.c_str(), F_OK) == 0)) {
             return commandNotRunnable;
         }
         std::fprintf(stderr, "%s: cannot be started\n", arguments[0].c_str());

@@ -103,7 +103,7 @@ int lockExamFolder() {
         return 0;
     }
     if (flock(folder, LOCK_EX | LOCK_NB) != 0) {
-        const int held = errno == EWOULDBLOCK;
+        const bool held = errno == EWOULDBLOCK;
         close(folder);
         return held ? 1 : -1;
     }

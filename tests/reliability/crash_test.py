@@ -141,6 +141,25 @@ def text_agrees(folder, final):
     return problems
 
 
+def kill_group(group):
+    try:
+        os.killpg(group, signal.SIGKILL)
+    except ProcessLookupError:
+        pass
+
+
+def wait_group_gone(group):
+    """A program the exam was starting when it was killed still holds the
+    exam's folder lock until the system has ended it too."""
+    deadline = time.monotonic() + 5
+    while time.monotonic() < deadline:
+        try:
+            os.killpg(group, 0)
+        except ProcessLookupError:
+            return
+        time.sleep(0.002)
+
+
 def kill_run(root, scenario, number, delay, slowed, copies=1):
     folder = harness.ExamFolder(root, "kill-%d" % number)
     scenario.prepare(folder)
@@ -156,11 +175,10 @@ def kill_run(root, scenario, number, delay, slowed, copies=1):
                                               env=harness.environment(root, env), start_new_session=True))
     time.sleep(delay)
     for process in processes:
-        try:
-            os.killpg(process.pid, signal.SIGKILL)
-        except ProcessLookupError:
-            pass
+        kill_group(process.pid)
     statuses = [process.wait() for process in processes]
+    for process in processes:
+        wait_group_gone(process.pid)
     outcome = {"scenario": scenario.name, "finished": 0 in statuses, "problems": [],
                "copies": copies, "refused": statuses.count(1)}
     killed = folder.read("exam.dat")
@@ -222,11 +240,9 @@ def variant_kill_run(root, number, delay, slowed, attempt, new):
                                stderr=subprocess.DEVNULL, start_new_session=True,
                                env=harness.environment(root, spy_env(delay=SLOW_SAVE_MS) if slowed else None))
     time.sleep(delay)
-    try:
-        os.killpg(process.pid, signal.SIGKILL)
-    except ProcessLookupError:
-        pass
+    kill_group(process.pid)
     process.wait()
+    wait_group_gone(process.pid)
     problems = []
     killed = folder.read("exam.dat")
     found = "old" if killed == attempt["exam.dat"] else "new" if killed == new else "neither"
