@@ -263,6 +263,12 @@ int waitForGroup(pid_t child, int seconds, int* status) {
 // function cannot outlive the grading. A grandchild that leaves the group
 // on purpose (setsid) escapes; nothing a student writes by mistake does.
 int runProgram(const std::string& program, const Words& arguments, int seconds, bool isolated) {
+    // There but not startable: a file without execute permission, or any
+    // file on a drive mounted noexec, which access() reports as the kernel
+    // would. Asked first, as not every system says so through posix_spawn.
+    if (isolated && access(program.c_str(), X_OK) != 0) {
+        return commandNotRunnable;
+    }
     std::vector<char*> argv;
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
@@ -297,9 +303,7 @@ int runProgram(const std::string& program, const Words& arguments, int seconds, 
     }
     if (spawned != 0) {
         reclaimConsole();
-        // A file that is there but will not start: a drive mounted noexec
-        // (some systems, valgrind among them, say so with another errno).
-        if (isolated && (spawned == EACCES || spawned == EPERM || access(program.c_str(), F_OK) == 0)) {
+        if (isolated && (spawned == EACCES || spawned == EPERM)) {
             return commandNotRunnable;
         }
         std::fprintf(stderr, "%s: cannot be started\n", arguments[0].c_str());
