@@ -262,8 +262,18 @@ int runKeyProgram(int argc, const char* const* argv) {
         }
         return printVariantKey(variant);
     }
-    // A variant stopped before it drew its plot left the old one.
-    repairPlotData(platformServices());
+    // The exam, or another variant, running here owns exam.dat, q1plot.dat
+    // and q1.png until it ends; grading and the key only read them.
+    const bool examRunning = claimWorkspace() == 1;
+    if (command == "variant" && examRunning) {
+        sayNoKey("mock-midterm (or another variant) is running in this folder: end it, then "
+                 "try again. Nothing was changed.");
+        return 1;
+    }
+    if (!examRunning) {
+        // A variant stopped before it drew its plot left the old one.
+        repairPlotData(platformServices());
+    }
     if (command == "variant") {
         return startVariant(variant, platformServices());
     }
