@@ -41,55 +41,6 @@ std::string reasonOf(int error) {
     return error != 0 ? std::strerror(error) : "failed";
 }
 
-// Returns 0 with the file's bytes, or -1 with errno set.
-int readWhole(const std::string& path, bool text, std::string* bytes) {
-    std::FILE* file = std::fopen(path.c_str(), text ? "r" : "rb");
-    if (file == nullptr) {
-        return -1;
-    }
-    bytes->clear();
-    char buffer[8192];
-    std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes->append(buffer, count);
-    }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        errno = EIO;
-        return -1;
-    }
-    return 0;
-}
-
-// Writes beside the target, pushes it to the disk and renames it into place,
-// which also syncs the folder: after a crash the file is whole or absent.
-// Returns 0, or -1 with errno set and nothing left behind.
-int writeDurably(const std::string& path, const std::string& bytes, bool text) {
-    const std::string part = path + ".part";
-    std::FILE* file = std::fopen(part.c_str(), text ? "w" : "wb");
-    if (file == nullptr) {
-        return -1;
-    }
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
-                   flushToDisk(file) == 0;
-    int failure = errno;
-    if (std::fclose(file) != 0 && written) {
-        written = false;
-        failure = errno;
-    }
-    if (written && replaceFile(part.c_str(), path.c_str()) != 0) {
-        written = false;
-        failure = errno;
-    }
-    if (!written) {
-        std::remove(part.c_str());
-        errno = failure;
-        return -1;
-    }
-    return 0;
-}
-
 // The number of a kept attempt's folder, or 0 for any other name.
 int attemptNumber(const std::string& name) {
     int number = 0;
@@ -128,7 +79,7 @@ void surveyAttempts(std::map<int, std::string>* kept, bool (&taken)[variantCount
         }
         std::string bytes;
         ExamRecord record{};
-        if (readWhole((entry.path() / workspaceFileName).string(), false, &bytes) == 0 &&
+        if (readWholeFile((entry.path() / workspaceFileName).string().c_str(), &bytes) == 0 &&
             bytes.size() >= examRecordSize) {
             std::memcpy(&record, bytes.data(), examRecordSize);
             const int variant = variantOfRecord(record);
@@ -176,12 +127,13 @@ int keepAttempt(const ExamRecord& record, const std::map<int, std::string>& earl
         copy += "/";
         copy += name;
         std::string bytes;
-        if (readWhole(name, false, &bytes) != 0 || writeDurably(copy, bytes, false) != 0) {
-            const int failure = errno;
+        const int read = readWholeFile(name.c_str(), &bytes);
+        if (read != 0 || replaceFileWith(copy.c_str(), bytes.data(), bytes.size(), platformFileOps()) != 0) {
+            const std::string reason = read == notRegularFile ? "it is not a regular file" : reasonOf(errno);
             fs::remove_all(gathering, error);
             std::string message = "cannot keep your attempt: ";
             message += name;
-            message += ": " + reasonOf(failure) + ". Nothing was changed.";
+            message += ": " + reason + ". Nothing was changed.";
             say(message);
             return -1;
         }
@@ -194,7 +146,7 @@ int keepAttempt(const ExamRecord& record, const std::map<int, std::string>& earl
         return -1;
     }
     std::string readme;
-    if (readWhole(attemptsReadmeName, true, &readme) != 0) {
+    if (readWholeFile(attemptsReadmeName, &readme, true) != 0) {
         readme = "Earlier attempts in this exam folder, kept by mock-midterm-key variant.\n"
                  "Each numbered folder holds the attempt's exam.dat, signals.c,\n"
                  "MOCK_MIDTERM.txt, q1plot.dat, q1.png and PDF as they were.\n\n";
@@ -207,7 +159,7 @@ int keepAttempt(const ExamRecord& record, const std::map<int, std::string>& earl
     }
     readme += std::to_string(number) + "  " + variantName(record) + ", kept " + timeNow() +
               "; then variant " + std::to_string(nextVariant) + "\n";
-    if (writeDurably(attemptsReadmeName, readme, true) != 0) {
+    if (replaceFileWith(attemptsReadmeName, readme.data(), readme.size(), platformFileOps(), true) != 0) {
         // The copy is whole and stays; only the exam must not change unnoted.
         say(std::string("cannot write ") + attemptsReadmeName + ": " + reasonOf(errno) +
             ". The exam was not changed; a copy of it is in " + folder + ".");
@@ -321,6 +273,8 @@ int startVariant(int variant, const ExamServices& services) {
             " is not a folder that can be made here. Nothing was changed.");
         return 1;
     }
+    // A temp of the README is a killed run's: the folder's lock keeps out any other.
+    removeStaleTemps(attemptsReadmeName);
     std::map<int, std::string> kept;
     bool taken[variantCount] = {};
     surveyAttempts(&kept, taken);
@@ -381,7 +335,7 @@ int repairPlotData(const ExamServices& services) {
     ExamRecord record{};
     std::string found;
     if (loadWorkspace(&record) != 0 || !questionsAreMade(record) ||
-        readWhole(plotDataFileName, true, &found) != 0) {
+        readWholeFile(plotDataFileName, &found, true) != 0) {
         return 0;
     }
     std::string expected;
