@@ -1,5 +1,7 @@
 #include "key/check_plot.h"
 
+#include "generate/text_file.h"
+#include "key/key_plot.h"
 #include "key/scratch.h"
 
 #include <algorithm>
@@ -57,22 +59,6 @@ Window windowOf(const std::vector<GradePoint>& points, const CheckPanel& panel) 
     return window;
 }
 
-void writeKeySet(std::FILE* out, const Signal& signal, const Window& window) {
-    for (const Piece& piece : signal.pieces) {
-        const double from = std::max(piece.from, window.lo);
-        const double to = std::min(piece.to, window.hi);
-        if (!(from < to)) {
-            continue;
-        }
-        const int steps = piece.c2 != 0 ? 64 : 1;
-        for (int i = 0; i <= steps; ++i) {
-            const double t = from + (to - from) * i / steps;
-            std::fprintf(out, "%.17g %.17g\n", t, pieceValue(piece, t));
-        }
-    }
-    std::fprintf(out, "\n\n");
-}
-
 // The student's values as a line, broken where there is no number.
 void writeStudentSet(std::FILE* out, const std::vector<GradePoint>& points, const CheckPanel& panel) {
     bool any = false;
@@ -119,22 +105,23 @@ std::string quoted(const std::string& text) {
 int writeCheckPlot(const std::vector<GradePoint>& points, const std::vector<CheckPanel>& panels,
                    const char* scriptName, const char* dataName, const char* pngName) {
     std::vector<Window> windows;
-    std::FILE* data = std::fopen(dataName, "w");
+    std::FILE* data = openTextFile(dataName, nullptr);
     if (data == nullptr) {
         return -1;
     }
     for (const CheckPanel& panel : panels) {
         windows.push_back(windowOf(points, panel));
-        writeKeySet(data, *panel.key, windows.back());
+        double smallest = 0;  // the window has its own
+        double largest = 0;
+        writeSignalSamples(data, *panel.key, windows.back().lo, windows.back().hi, &smallest, &largest);
         writeStudentSet(data, points, panel);
         writeWrongSet(data, points, panel);
     }
-    const bool dataFailed = std::ferror(data) != 0;
-    if (std::fclose(data) != 0 || dataFailed) {
+    if (closeTextFile(data, dataName, nullptr) != 0) {
         return -1;
     }
 
-    std::FILE* script = std::fopen(scriptName, "w");
+    std::FILE* script = openTextFile(scriptName, nullptr);
     if (script == nullptr) {
         return -1;
     }
@@ -180,8 +167,7 @@ int writeCheckPlot(const std::vector<GradePoint>& points, const std::vector<Chec
                      panel.wrongPoints.empty() ? "notitle" : "title \"wrong\"");
     }
     std::fprintf(script, "unset multiplot\nset output\n");
-    const bool scriptFailed = std::ferror(script) != 0;
-    return std::fclose(script) == 0 && !scriptFailed ? 0 : -1;
+    return closeTextFile(script, scriptName, nullptr);
 }
 
 int drawCheckPlot(const std::vector<GradePoint>& points, const std::vector<CheckPanel>& panels,

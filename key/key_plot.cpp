@@ -9,10 +9,15 @@
 namespace {
 constexpr const char* keyProgramName = "mock-midterm-key";
 
-// Points of the signal from lo to hi, in order; a jump gives two points at
-// one time, which gnuplot draws as the vertical edge q1.png has.
-void writeSamples(std::FILE* out, const Signal& signal, double lo, double hi, double* smallest,
-                  double* largest) {
+struct Panel {
+    std::string title;
+    double lo, hi;
+    double smallest = 0, largest = 0;
+};
+}  // namespace
+
+void writeSignalSamples(std::FILE* out, const Signal& signal, double lo, double hi,
+                        double* smallest, double* largest) {
     for (const Piece& piece : signal.pieces) {
         const double from = std::max(piece.from, lo);
         const double to = std::min(piece.to, hi);
@@ -31,13 +36,6 @@ void writeSamples(std::FILE* out, const Signal& signal, double lo, double hi, do
     std::fprintf(out, "\n\n");  // ends one gnuplot data set
 }
 
-struct Panel {
-    std::string title;
-    double lo, hi;
-    double smallest = 0, largest = 0;
-};
-}  // namespace
-
 int writeKeyPlot(const AnswerKey& key, const char* scriptName, const char* dataName,
                  const char* pngName) {
     Panel panels[] = {
@@ -54,7 +52,7 @@ int writeKeyPlot(const AnswerKey& key, const char* scriptName, const char* dataN
         return -1;
     }
     for (int i = 0; i < 3; ++i) {
-        writeSamples(data, *signals[i], panels[i].lo, panels[i].hi, &panels[i].smallest,
+        writeSignalSamples(data, *signals[i], panels[i].lo, panels[i].hi, &panels[i].smallest,
                      &panels[i].largest);
     }
     if (closeTextFile(data, dataName, keyProgramName) != 0) {
