@@ -7,8 +7,6 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 namespace {
 
@@ -174,17 +172,9 @@ int drawCheckPlot(const std::vector<GradePoint>& points, const std::vector<Check
                   const ExamServices& services) {
     // An old picture left in place would look like this grading's.
     std::remove(checkPlotName);
-    int status = -1;
-    // gnuplot takes "/" on Windows too, and reads "\\" in its strings as an escape.
     if (writeCheckPlot(points, panels, scratchPath(plotScriptName).c_str(),
-                       scratchPath(plotDataName).c_str(), checkPlotName) == 0) {
-        const std::string command =
-            std::string(gnuplotProgram) + " " + scratchCommandPath(plotScriptName);
-        status = services.runCommandWithTimeLimit(command.c_str(), plotTimeLimitSeconds);
+                       scratchPath(plotDataName).c_str(), checkPlotName) != 0) {
+        return -1;
     }
-    std::error_code error;
-    if (status == 0 && !std::filesystem::exists(checkPlotName, error)) {
-        status = -1;
-    }
-    return status;
+    return drawScratchPlot(services, checkPlotName);
 }

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "generate/text_file.h"
+#include "key/key_text.h"
 
 namespace {
 constexpr const char* keyProgramName = "mock-midterm-key";
@@ -40,9 +41,7 @@ int writeKeyPlot(const AnswerKey& key, const char* scriptName, const char* dataN
                  const char* pngName) {
     Panel panels[] = {
         {"x(t)", key.xStart - 0.5, key.xEnd + 0.5},
-        {"y(t) = x(" + std::to_string(key.scale) + "t" + (key.shift < 0 ? "" : "+") +
-             std::to_string(key.shift) + ")",
-         key.yStart - 0.5, key.yEnd + 0.5},
+        {formatTransform(key.scale, key.shift), key.yStart - 0.5, key.yEnd + 0.5},
         {"r(t), the running integral of x(t)", key.xStart - 0.5, key.xEnd + 0.5},
     };
     const Signal* signals[] = {&key.x, &key.y, &key.r};

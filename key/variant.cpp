@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -17,12 +17,12 @@
 #include "generate/mock_midterm.h"
 #include "generate/questions.h"
 #include "key/key_program.h"
+#include "key/key_text.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-constexpr const char* programName = "mock-midterm-key";
 constexpr const char* plotName = "q1.png";
 // A kept attempt is gathered here first, so attempts/<n> is either whole or absent.
 constexpr std::string_view keepingPrefix = ".keeping-";
@@ -33,30 +33,13 @@ constexpr int peaks[] = {2, 3};
 constexpr int heights[] = {-1, 1};
 constexpr int timeShifts[] = {-3, -2, -1, 1, 2};
 
-void say(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", programName, message.c_str());
-}
-
 std::string reasonOf(int error) {
     return error != 0 ? std::strerror(error) : "failed";
 }
 
-// The number of a kept attempt's folder, or 0 for any other name.
-int attemptNumber(const std::string& name) {
-    int number = 0;
-    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), number);
-    return error == std::errc{} && end == name.data() + name.size() && number > 0 ? number : 0;
-}
-
-std::string transformText(const ExamRecord& record) {
-    char text[40];
-    std::snprintf(text, sizeof text, "y(t) = x(%dt%+d)", record.varQK, record.varQT);
-    return text;
-}
-
 std::string variantName(const ExamRecord& record) {
     const int variant = variantOfRecord(record);
-    const std::string transform = " (" + transformText(record) + ")";
+    const std::string transform = " (" + formatTransform(record.varQK, record.varQT) + ")";
     return variant > 0 ? "variant " + std::to_string(variant) + transform
                        : "an exam that is none of the 200 variants" + transform;
 }
@@ -73,8 +56,8 @@ void surveyAttempts(std::map<int, std::string>* kept, bool (&taken)[variantCount
             fs::remove_all(entry.path(), ignored);
             continue;
         }
-        const int number = attemptNumber(name);
-        if (number == 0) {
+        int number = 0;  // a kept attempt's folder is named by its number
+        if (parseWholeNumber(name, 1, INT_MAX, &number) != 0) {
             continue;
         }
         std::string bytes;
@@ -113,7 +96,7 @@ int keepAttempt(const ExamRecord& record, const std::map<int, std::string>& earl
         std::string(attemptsFolderName) + "/" + std::string(keepingPrefix) + std::to_string(number);
     std::error_code error;
     if (!fs::create_directory(gathering, error)) {
-        say("cannot keep your attempt: cannot make " + gathering + ": " + error.message() +
+        sayProblem("cannot keep your attempt: cannot make " + gathering + ": " + error.message() +
             ". Nothing was changed.");
         return -1;
     }
@@ -134,14 +117,14 @@ int keepAttempt(const ExamRecord& record, const std::map<int, std::string>& earl
             std::string message = "cannot keep your attempt: ";
             message += name;
             message += ": " + reason + ". Nothing was changed.";
-            say(message);
+            sayProblem(message);
             return -1;
         }
     }
     if (replaceFile(gathering.c_str(), folder.c_str()) != 0) {
         const int failure = errno;
         fs::remove_all(gathering, error);
-        say("cannot keep your attempt in " + folder + ": " + reasonOf(failure) +
+        sayProblem("cannot keep your attempt in " + folder + ": " + reasonOf(failure) +
             ". Nothing was changed.");
         return -1;
     }
@@ -161,7 +144,7 @@ int keepAttempt(const ExamRecord& record, const std::map<int, std::string>& earl
               "; then variant " + std::to_string(nextVariant) + "\n";
     if (replaceFileWith(attemptsReadmeName, readme.data(), readme.size(), platformFileOps(), true) != 0) {
         // The copy is whole and stays; only the exam must not change unnoted.
-        say(std::string("cannot write ") + attemptsReadmeName + ": " + reasonOf(errno) +
+        sayProblem(std::string("cannot write ") + attemptsReadmeName + ": " + reasonOf(errno) +
             ". The exam was not changed; a copy of it is in " + folder + ".");
         return -1;
     }
@@ -179,14 +162,7 @@ int parseVariant(const char* text, int* variant) {
         *variant = ownVariant;
         return 0;
     }
-    int number = 0;
-    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), number);
-    if (error != std::errc{} || end != word.data() + word.size() || number < 1 ||
-        number > variantCount) {
-        return -1;
-    }
-    *variant = number;
-    return 0;
+    return parseWholeNumber(word, 1, variantCount, variant);
 }
 
 int applyVariant(int variant, ExamRecord* record) {
@@ -263,13 +239,13 @@ int startVariant(int variant, const ExamServices& services) {
         return 1;
     }
     if (record.idNum < 1) {
-        say("the exam in exam.dat has no student yet: run mock-midterm and give your ID first.");
+        sayProblem("the exam in exam.dat has no student yet: run mock-midterm and give your ID first.");
         return 1;
     }
     std::error_code error;
     fs::create_directory(attemptsFolderName, error);
     if (!fs::is_directory(attemptsFolderName, error)) {
-        say(std::string("cannot keep your attempt: ") + attemptsFolderName +
+        sayProblem(std::string("cannot keep your attempt: ") + attemptsFolderName +
             " is not a folder that can be made here. Nothing was changed.");
         return 1;
     }
@@ -288,7 +264,7 @@ int startVariant(int variant, const ExamServices& services) {
         const auto now = std::chrono::system_clock::now().time_since_epoch().count();
         variant = pickUntakenVariant(taken, static_cast<std::uint64_t>(now));
         if (variant == 0) {
-            say("all 200 variants have been taken in this folder: name one, such as "
+            sayProblem("all 200 variants have been taken in this folder: name one, such as "
                 "'variant 1'. Nothing was changed.");
             return 1;
         }
@@ -302,7 +278,7 @@ int startVariant(int variant, const ExamServices& services) {
     applyVariant(variant, &next);
     next.state = WriteText;  // the exam's next start writes the new text
     if (saveWorkspace(next) != 0) {
-        say(std::string("cannot save exam.dat: ") + reasonOf(errno) +
+        sayProblem(std::string("cannot save exam.dat: ") + reasonOf(errno) +
             ". The exam was not changed; a copy of it is in attempts/" + std::to_string(number) +
             ".");
         return 1;
@@ -315,12 +291,12 @@ int startVariant(int variant, const ExamServices& services) {
 
     std::printf("Your attempt at %s is kept in attempts/%d.\n", variantName(record).c_str(), number);
     std::printf("This folder now holds variant %d of %d: %s.\n", variant, variantCount,
-                transformText(next).c_str());
+                formatTransform(next.varQK, next.varQT).c_str());
     std::printf("Start mock-midterm to get its MOCK_MIDTERM.txt; q1.png shows its x(t).\n"
                 "signals.c is as you left it.\n");
     if (!fs::exists(plotName, error)) {
         std::fflush(stdout);
-        say(std::string(plotName) + " was not drawn: is gnuplot installed? q1plot.dat holds "
+        sayProblem(std::string(plotName) + " was not drawn: is gnuplot installed? q1plot.dat holds "
                                     "the signal's corners.");
     }
     return 0;
@@ -347,7 +323,7 @@ int repairPlotData(const ExamServices& services) {
     if (found == expected) {
         return 0;
     }
-    say(std::string(plotDataFileName) + " does not match the exam in exam.dat: writing it and " +
+    sayProblem(std::string(plotDataFileName) + " does not match the exam in exam.dat: writing it and " +
         plotName + " again.");
     std::remove(plotName);
     plotQuestion1(record, services);
