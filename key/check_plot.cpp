@@ -1,12 +1,12 @@
 #include "key/check_plot.h"
 
+#include "generate/text_file.h"
+#include "key/key_plot.h"
 #include "key/scratch.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 namespace {
 
@@ -57,22 +57,6 @@ Window windowOf(const std::vector<GradePoint>& points, const CheckPanel& panel) 
     return window;
 }
 
-void writeKeySet(std::FILE* out, const Signal& signal, const Window& window) {
-    for (const Piece& piece : signal.pieces) {
-        const double from = std::max(piece.from, window.lo);
-        const double to = std::min(piece.to, window.hi);
-        if (!(from < to)) {
-            continue;
-        }
-        const int steps = piece.c2 != 0 ? 64 : 1;
-        for (int i = 0; i <= steps; ++i) {
-            const double t = from + (to - from) * i / steps;
-            std::fprintf(out, "%.17g %.17g\n", t, pieceValue(piece, t));
-        }
-    }
-    std::fprintf(out, "\n\n");
-}
-
 // The student's values as a line, broken where there is no number.
 void writeStudentSet(std::FILE* out, const std::vector<GradePoint>& points, const CheckPanel& panel) {
     bool any = false;
@@ -119,22 +103,23 @@ std::string quoted(const std::string& text) {
 int writeCheckPlot(const std::vector<GradePoint>& points, const std::vector<CheckPanel>& panels,
                    const char* scriptName, const char* dataName, const char* pngName) {
     std::vector<Window> windows;
-    std::FILE* data = std::fopen(dataName, "w");
+    std::FILE* data = openTextFile(dataName, nullptr);
     if (data == nullptr) {
         return -1;
     }
     for (const CheckPanel& panel : panels) {
         windows.push_back(windowOf(points, panel));
-        writeKeySet(data, *panel.key, windows.back());
+        double smallest = 0;  // the window has its own
+        double largest = 0;
+        writeSignalSamples(data, *panel.key, windows.back().lo, windows.back().hi, &smallest, &largest);
         writeStudentSet(data, points, panel);
         writeWrongSet(data, points, panel);
     }
-    const bool dataFailed = std::ferror(data) != 0;
-    if (std::fclose(data) != 0 || dataFailed) {
+    if (closeTextFile(data, dataName, nullptr) != 0) {
         return -1;
     }
 
-    std::FILE* script = std::fopen(scriptName, "w");
+    std::FILE* script = openTextFile(scriptName, nullptr);
     if (script == nullptr) {
         return -1;
     }
@@ -180,25 +165,16 @@ int writeCheckPlot(const std::vector<GradePoint>& points, const std::vector<Chec
                      panel.wrongPoints.empty() ? "notitle" : "title \"wrong\"");
     }
     std::fprintf(script, "unset multiplot\nset output\n");
-    const bool scriptFailed = std::ferror(script) != 0;
-    return std::fclose(script) == 0 && !scriptFailed ? 0 : -1;
+    return closeTextFile(script, scriptName, nullptr);
 }
 
 int drawCheckPlot(const std::vector<GradePoint>& points, const std::vector<CheckPanel>& panels,
                   const ExamServices& services) {
     // An old picture left in place would look like this grading's.
     std::remove(checkPlotName);
-    int status = -1;
-    // gnuplot takes "/" on Windows too, and reads "\\" in its strings as an escape.
     if (writeCheckPlot(points, panels, scratchPath(plotScriptName).c_str(),
-                       scratchPath(plotDataName).c_str(), checkPlotName) == 0) {
-        const std::string command =
-            std::string(gnuplotProgram) + " " + scratchCommandPath(plotScriptName);
-        status = services.runCommandWithTimeLimit(command.c_str(), plotTimeLimitSeconds);
+                       scratchPath(plotDataName).c_str(), checkPlotName) != 0) {
+        return -1;
     }
-    std::error_code error;
-    if (status == 0 && !std::filesystem::exists(checkPlotName, error)) {
-        status = -1;
-    }
-    return status;
+    return drawScratchPlot(services, checkPlotName);
 }

@@ -35,24 +35,6 @@ std::string hexLiteral(double value) {
     return (value < 0 ? "-0x" : "0x") + digits;
 }
 
-// Returns 0 with the file's bytes, -1 when it cannot be opened or is no
-// regular file.
-int readWholeFile(const char* name, std::string* content) {
-    std::FILE* file = nullptr;
-    if (openRegularFile(name, &file) != 0) {
-        return -1;
-    }
-    content->clear();
-    char buffer[4096];
-    std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        content->append(buffer, count);
-    }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    return failed ? -1 : 0;
-}
-
 void sayCannotGrade(const std::string& reason) {
     std::fflush(stdout);
     std::fprintf(stderr, "mock-midterm-key: cannot grade: %s\n", reason.c_str());

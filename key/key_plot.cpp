@@ -5,14 +5,20 @@
 #include <string>
 
 #include "generate/text_file.h"
+#include "key/key_text.h"
 
 namespace {
 constexpr const char* keyProgramName = "mock-midterm-key";
 
-// Points of the signal from lo to hi, in order; a jump gives two points at
-// one time, which gnuplot draws as the vertical edge q1.png has.
-void writeSamples(std::FILE* out, const Signal& signal, double lo, double hi, double* smallest,
-                  double* largest) {
+struct Panel {
+    std::string title;
+    double lo, hi;
+    double smallest = 0, largest = 0;
+};
+}  // namespace
+
+void writeSignalSamples(std::FILE* out, const Signal& signal, double lo, double hi,
+                        double* smallest, double* largest) {
     for (const Piece& piece : signal.pieces) {
         const double from = std::max(piece.from, lo);
         const double to = std::min(piece.to, hi);
@@ -31,20 +37,11 @@ void writeSamples(std::FILE* out, const Signal& signal, double lo, double hi, do
     std::fprintf(out, "\n\n");  // ends one gnuplot data set
 }
 
-struct Panel {
-    std::string title;
-    double lo, hi;
-    double smallest = 0, largest = 0;
-};
-}  // namespace
-
 int writeKeyPlot(const AnswerKey& key, const char* scriptName, const char* dataName,
                  const char* pngName) {
     Panel panels[] = {
         {"x(t)", key.xStart - 0.5, key.xEnd + 0.5},
-        {"y(t) = x(" + std::to_string(key.scale) + "t" + (key.shift < 0 ? "" : "+") +
-             std::to_string(key.shift) + ")",
-         key.yStart - 0.5, key.yEnd + 0.5},
+        {formatTransform(key.scale, key.shift), key.yStart - 0.5, key.yEnd + 0.5},
         {"r(t), the running integral of x(t)", key.xStart - 0.5, key.xEnd + 0.5},
     };
     const Signal* signals[] = {&key.x, &key.y, &key.r};
@@ -54,7 +51,7 @@ int writeKeyPlot(const AnswerKey& key, const char* scriptName, const char* dataN
         return -1;
     }
     for (int i = 0; i < 3; ++i) {
-        writeSamples(data, *signals[i], panels[i].lo, panels[i].hi, &panels[i].smallest,
+        writeSignalSamples(data, *signals[i], panels[i].lo, panels[i].hi, &panels[i].smallest,
                      &panels[i].largest);
     }
     if (closeTextFile(data, dataName, keyProgramName) != 0) {

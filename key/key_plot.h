@@ -1,7 +1,15 @@
 // The answer key drawn: x, y and r as gnuplot draws them into key.png.
 #pragma once
 
+#include <cstdio>
+
 #include "key/answer_key.h"
+
+// Writes the signal's points from lo to hi, in order, as one gnuplot data
+// set; a jump gives two points at one time, which gnuplot draws as the
+// vertical edge q1.png has. Widens [*smallest, *largest] to their values.
+void writeSignalSamples(std::FILE* out, const Signal& signal, double lo, double hi,
+                        double* smallest, double* largest);
 
 // Writes the gnuplot script and its data that draw x, y and r into the PNG
 // file `pngName`, in the style of the kit's q1.gp.

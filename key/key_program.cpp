@@ -59,22 +59,6 @@ int usageError(const std::string& message) {
     return usageStatus;
 }
 
-void sayNoKey(const std::string& reason) {
-    std::fprintf(stderr, "%s: %s\n", programName, reason.c_str());
-}
-
-// Returns 0 with the seconds, -1 when the text is no whole number in range.
-int parseTimeLimit(std::string_view text, int* seconds) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size() || value < 1 ||
-        value > longestTimeLimit) {
-        return -1;
-    }
-    *seconds = value;
-    return 0;
-}
-
 int gradeCommand(int timeLimitSeconds) {
     ExamRecord record{};
     AnswerKey key{};
@@ -90,38 +74,53 @@ int gradeCommand(int timeLimitSeconds) {
 }
 }  // namespace
 
+void sayProblem(const std::string& message) {
+    std::fprintf(stderr, "%s: %s\n", programName, message.c_str());
+}
+
+int parseWholeNumber(std::string_view text, int smallest, int largest, int* number) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc{} || end != text.data() + text.size() || value < smallest ||
+        value > largest) {
+        return -1;
+    }
+    *number = value;
+    return 0;
+}
+
 int loadAnswerKey(ExamRecord* record, AnswerKey* key) {
     std::error_code error;
     const auto status = std::filesystem::status(workspaceFileName, error);
     if (status.type() == std::filesystem::file_type::not_found) {
-        sayNoKey("there is no exam.dat here. Run this in your exam folder, once mock-midterm "
+        sayProblem("there is no exam.dat here. Run this in your exam folder, once mock-midterm "
                  "has made your questions.");
         return -1;
     }
     if (status.type() != std::filesystem::file_type::regular) {
-        sayNoKey("cannot read exam.dat: it is not a regular file.");
+        sayProblem("cannot read exam.dat: it is not a regular file.");
         return -1;
     }
     errno = 0;
     if (loadWorkspace(record) != 0) {
         const auto size = std::filesystem::file_size(workspaceFileName, error);
         if (!error && size < examRecordSize) {
-            sayNoKey("exam.dat holds no exam: it has " + std::to_string(size) +
+            sayProblem("exam.dat holds no exam: it has " + std::to_string(size) +
                      " bytes, an exam has " + std::to_string(examRecordSize) + ".");
         } else {
-            sayNoKey(std::string("cannot read exam.dat: ") +
+            sayProblem(std::string("cannot read exam.dat: ") +
                      (errno != 0 ? std::strerror(errno) : "read failed") + ".");
         }
         return -1;
     }
     const RecordCheck check = checkExamRecord(*record);
     if (check == noQuestionsYet) {
-        sayNoKey("the exam in exam.dat has no questions yet: run mock-midterm until it has "
+        sayProblem("the exam in exam.dat has no questions yet: run mock-midterm until it has "
                  "written MOCK_MIDTERM.txt.");
         return -1;
     }
     if (check != possibleExam || makeAnswerKey(*record, key) != 0) {
-        sayNoKey("exam.dat does not hold an exam made by mock-midterm");
+        sayProblem("exam.dat does not hold an exam made by mock-midterm");
         return notAnExam;
     }
     return 0;
@@ -142,17 +141,13 @@ int printAnswerKey(const ExamServices& services) {
         std::fprintf(stderr, "%s: cannot make a scratch folder here: %s.\n", programName,
                      std::strerror(errno));
     } else {
-        // gnuplot takes "/" on Windows too, and reads "\\" in its strings as an escape.
         if (writeKeyPlot(key, scratchPath(plotScriptName).c_str(), scratchPath(plotDataName).c_str(),
                          keyPlotName) == 0) {
-            const std::string command =
-                std::string(gnuplotProgram) + " " + scratchCommandPath(plotScriptName);
-            status = services.runCommandWithTimeLimit(command.c_str(), plotTimeLimitSeconds);
+            status = drawScratchPlot(services, keyPlotName);
         }
         removeScratch();
     }
-    std::error_code error;
-    if (status != 0 || !std::filesystem::exists(keyPlotName, error)) {
+    if (status != 0) {
         std::fflush(stdout);
         if (status == commandTimedOut) {
             std::fprintf(stderr, "%s: %s was not drawn: gnuplot did not finish within %d s.\n",
@@ -172,7 +167,7 @@ int printVariantKey(int variant) {
     record.state = Menu;
     AnswerKey key{};
     if (applyVariant(variant, &record) != 0 || makeAnswerKey(record, &key) != 0) {
-        sayNoKey("variant " + std::to_string(variant) + " has no key.");
+        sayProblem("variant " + std::to_string(variant) + " has no key.");
         return 1;
     }
     printAnswers(stdout, record, key);
@@ -196,7 +191,7 @@ int runKeyProgram(int argc, const char* const* argv) {
             return 0;
         }
         if (argument == "--time-limit" || argument.substr(0, 13) == "--time-limit=") {
-            std::string_view value;
+            std::string value;
             if (argument.size() > 12) {
                 value = argument.substr(13);
             } else if (i + 1 < argc) {
@@ -204,9 +199,9 @@ int runKeyProgram(int argc, const char* const* argv) {
             } else {
                 return usageError("--time-limit needs a number of seconds");
             }
-            if (parseTimeLimit(value, &timeLimitSeconds) != 0) {
+            if (parseWholeNumber(value, 1, longestTimeLimit, &timeLimitSeconds) != 0) {
                 return usageError("--time-limit takes a whole number of seconds from 1 to 60, not '" +
-                                  std::string(value) + "'");
+                                  value + "'");
             }
             timeLimitGiven = true;
             continue;
@@ -220,7 +215,7 @@ int runKeyProgram(int argc, const char* const* argv) {
             } else {
                 return usageError("--variant needs a number from 1 to 200");
             }
-            if (parseVariant(value.c_str(), &variant) != 0 || variant < 1) {
+            if (parseWholeNumber(value, 1, variantCount, &variant) != 0) {
                 return usageError("--variant takes a number from 1 to 200, not '" + value + "'");
             }
             variantGiven = true;
@@ -262,8 +257,18 @@ int runKeyProgram(int argc, const char* const* argv) {
         }
         return printVariantKey(variant);
     }
-    // A variant stopped before it drew its plot left the old one.
-    repairPlotData(platformServices());
+    // The exam, or another variant, running here owns exam.dat, q1plot.dat
+    // and q1.png until it ends; grading and the key only read them.
+    const bool examRunning = claimWorkspace() == 1;
+    if (command == "variant" && examRunning) {
+        sayProblem("mock-midterm (or another variant) is running in this folder: end it, then "
+                 "try again. Nothing was changed.");
+        return 1;
+    }
+    if (!examRunning) {
+        // A variant stopped before it drew its plot left the old one.
+        repairPlotData(platformServices());
+    }
     if (command == "variant") {
         return startVariant(variant, platformServices());
     }

@@ -3,6 +3,9 @@
 // key_plot.h), and here its command line.
 #pragma once
 
+#include <string>
+#include <string_view>
+
 #include "key/answer_key.h"
 #include "key/grade.h"
 #include "record/record.h"
@@ -24,6 +27,13 @@ int loadAnswerKey(ExamRecord* record, AnswerKey* key);
 // 1 when there is no key (see loadAnswerKey), 2 when the key was printed but
 // "key.png" was not drawn.
 int printAnswerKey(const ExamServices& services);
+
+// Says on stderr, after the program's name, why it stops.
+void sayProblem(const std::string& message);
+
+// Reads a whole number from `smallest` to `largest`, nothing before or after it.
+// Returns 0 with it in *number, -1 otherwise.
+int parseWholeNumber(std::string_view text, int smallest, int largest, int* number);
 
 // Runs the program with its arguments and returns its exit status.
 int runKeyProgram(int argc, const char* const* argv);

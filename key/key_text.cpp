@@ -129,6 +129,12 @@ std::string formatStepSum(const std::vector<StepTerm>& terms) {
     return formatSum(parts);
 }
 
+std::string formatTransform(int scale, int shift) {
+    char text[40];
+    std::snprintf(text, sizeof text, "y(t) = x(%dt%+d)", scale, shift);
+    return text;
+}
+
 void printAnswers(std::FILE* out, const ExamRecord& record, const AnswerKey& key) {
     if (record.idNum == 0) {
         // A key asked for by its variant belongs to no student.
@@ -140,7 +146,7 @@ void printAnswers(std::FILE* out, const ExamRecord& record, const AnswerKey& key
     }
     std::fprintf(out, "QUESTION 1: x(t)\n");
     printPieces(out, "x(t)", key.x, true);
-    std::fprintf(out, "\nQUESTION 2: y(t) = x(%dt%+d)\n", key.scale, key.shift);
+    std::fprintf(out, "\nQUESTION 2: %s\n", formatTransform(key.scale, key.shift).c_str());
     printPieces(out, "y(t)", key.y, true);
     std::fprintf(out, "\nQUESTION 3: y(t) with steps u(t) and ramps t*u(t)\n");
     std::fprintf(out, "  z(t) = %s\n", formatStepSum(key.z).c_str());

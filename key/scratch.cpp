@@ -1,6 +1,8 @@
 #include "key/scratch.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/platform.h"
 
@@ -45,4 +47,12 @@ void removeScratch() {
     if (removeEmptyFolder(folder) == 0) {
         folderMade = false;
     }
+}
+
+int drawScratchPlot(const ExamServices& services, const char* pngName) {
+    // gnuplot takes "/" on Windows too, and reads "\\" in its strings as an escape.
+    const std::string command = std::string(gnuplotProgram) + " " + scratchCommandPath(plotScriptName);
+    const int status = services.runCommandWithTimeLimit(command.c_str(), plotTimeLimitSeconds);
+    std::error_code error;
+    return status == 0 && !std::filesystem::exists(pngName, error) ? -1 : status;
 }

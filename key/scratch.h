@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/services.h"
+
 // The folder of a grading or of a plot: the prefix and six characters.
 constexpr const char* harnessFolderPrefix = ".key-harness.";
 constexpr const char* plotFolderPrefix = ".key-plot.";
@@ -35,3 +37,8 @@ std::string scratchCommandPath(const char* name);
 // Removes the folder and the files above in it. Harmless when there is
 // none, and safe inside a signal handler.
 void removeScratch();
+
+// Runs gnuplot on the folder's plot script within plotTimeLimitSeconds,
+// through the services' runCommandWithTimeLimit. Returns 0 when it drew
+// `pngName`, -1 when it ran but drew nothing, otherwise gnuplot's status.
+int drawScratchPlot(const ExamServices& services, const char* pngName);

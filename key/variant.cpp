@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <chrono>
+#include <climits>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
@@ -17,12 +17,12 @@
 #include "generate/mock_midterm.h"
 #include "generate/questions.h"
 #include "key/key_program.h"
+#include "key/key_text.h"
 #include "platform/platform.h"
 
 namespace fs = std::filesystem;
 
 namespace {
-constexpr const char* programName = "mock-midterm-key";
 constexpr const char* plotName = "q1.png";
 // A kept attempt is gathered here first, so attempts/<n> is either whole or absent.
 constexpr std::string_view keepingPrefix = ".keeping-";
@@ -33,79 +33,13 @@ constexpr int peaks[] = {2, 3};
 constexpr int heights[] = {-1, 1};
 constexpr int timeShifts[] = {-3, -2, -1, 1, 2};
 
-void say(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", programName, message.c_str());
-}
-
 std::string reasonOf(int error) {
     return error != 0 ? std::strerror(error) : "failed";
 }
 
-// Returns 0 with the file's bytes, or -1 with errno set.
-int readWhole(const std::string& path, bool text, std::string* bytes) {
-    std::FILE* file = std::fopen(path.c_str(), text ? "r" : "rb");
-    if (file == nullptr) {
-        return -1;
-    }
-    bytes->clear();
-    char buffer[8192];
-    std::size_t count = 0;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
-        bytes->append(buffer, count);
-    }
-    const bool failed = std::ferror(file) != 0;
-    std::fclose(file);
-    if (failed) {
-        errno = EIO;
-        return -1;
-    }
-    return 0;
-}
-
-// Writes beside the target, pushes it to the disk and renames it into place,
-// which also syncs the folder: after a crash the file is whole or absent.
-// Returns 0, or -1 with errno set and nothing left behind.
-int writeDurably(const std::string& path, const std::string& bytes, bool text) {
-    const std::string part = path + ".part";
-    std::FILE* file = std::fopen(part.c_str(), text ? "w" : "wb");
-    if (file == nullptr) {
-        return -1;
-    }
-    bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() &&
-                   flushToDisk(file) == 0;
-    int failure = errno;
-    if (std::fclose(file) != 0 && written) {
-        written = false;
-        failure = errno;
-    }
-    if (written && replaceFile(part.c_str(), path.c_str()) != 0) {
-        written = false;
-        failure = errno;
-    }
-    if (!written) {
-        std::remove(part.c_str());
-        errno = failure;
-        return -1;
-    }
-    return 0;
-}
-
-// The number of a kept attempt's folder, or 0 for any other name.
-int attemptNumber(const std::string& name) {
-    int number = 0;
-    const auto [end, error] = std::from_chars(name.data(), name.data() + name.size(), number);
-    return error == std::errc{} && end == name.data() + name.size() && number > 0 ? number : 0;
-}
-
-std::string transformText(const ExamRecord& record) {
-    char text[40];
-    std::snprintf(text, sizeof text, "y(t) = x(%dt%+d)", record.varQK, record.varQT);
-    return text;
-}
-
 std::string variantName(const ExamRecord& record) {
     const int variant = variantOfRecord(record);
-    const std::string transform = " (" + transformText(record) + ")";
+    const std::string transform = " (" + formatTransform(record.varQK, record.varQT) + ")";
     return variant > 0 ? "variant " + std::to_string(variant) + transform
                        : "an exam that is none of the 200 variants" + transform;
 }
@@ -123,13 +57,13 @@ std::map<int, std::string> surveyAttempts(bool (&taken)[variantCount]) {
             fs::remove_all(entry.path(), ignored);
             continue;
         }
-        const int number = attemptNumber(name);
-        if (number == 0) {
+        int number = 0;  // a kept attempt's folder is named by its number
+        if (parseWholeNumber(name, 1, INT_MAX, &number) != 0) {
             continue;
         }
         std::string bytes;
         ExamRecord record{};
-        if (readWhole((entry.path() / workspaceFileName).string(), false, &bytes) == 0 &&
+        if (readWholeFile((entry.path() / workspaceFileName).string().c_str(), &bytes) == 0 &&
             bytes.size() >= examRecordSize) {
             std::memcpy(&record, bytes.data(), examRecordSize);
             const int variant = variantOfRecord(record);
@@ -164,7 +98,7 @@ int keepAttempt(const ExamRecord& record, const std::map<int, std::string>& earl
         std::string(attemptsFolderName) + "/" + std::string(keepingPrefix) + std::to_string(number);
     std::error_code error;
     if (!fs::create_directory(gathering, error)) {
-        say("cannot keep your attempt: cannot make " + gathering + ": " + error.message() +
+        sayProblem("cannot keep your attempt: cannot make " + gathering + ": " + error.message() +
             ". Nothing was changed.");
         return -1;
     }
@@ -178,25 +112,26 @@ int keepAttempt(const ExamRecord& record, const std::map<int, std::string>& earl
         copy += "/";
         copy += name;
         std::string bytes;
-        if (readWhole(name, false, &bytes) != 0 || writeDurably(copy, bytes, false) != 0) {
-            const int failure = errno;
+        const int read = readWholeFile(name.c_str(), &bytes);
+        if (read != 0 || replaceFileWith(copy.c_str(), bytes.data(), bytes.size(), platformFileOps()) != 0) {
+            const std::string reason = read == notRegularFile ? "it is not a regular file" : reasonOf(errno);
             fs::remove_all(gathering, error);
             std::string message = "cannot keep your attempt: ";
             message += name;
-            message += ": " + reasonOf(failure) + ". Nothing was changed.";
-            say(message);
+            message += ": " + reason + ". Nothing was changed.";
+            sayProblem(message);
             return -1;
         }
     }
     if (replaceFile(gathering.c_str(), folder.c_str()) != 0) {
         const int failure = errno;
         fs::remove_all(gathering, error);
-        say("cannot keep your attempt in " + folder + ": " + reasonOf(failure) +
+        sayProblem("cannot keep your attempt in " + folder + ": " + reasonOf(failure) +
             ". Nothing was changed.");
         return -1;
     }
     std::string readme;
-    if (readWhole(attemptsReadmeName, true, &readme) != 0) {
+    if (readWholeFile(attemptsReadmeName, &readme, true) != 0) {
         readme = "Earlier attempts in this exam folder, kept by mock-midterm-key variant.\n"
                  "Each numbered folder holds the attempt's exam.dat, signals.c,\n"
                  "MOCK_MIDTERM.txt, q1plot.dat, q1.png and PDF as they were.\n\n";
@@ -209,9 +144,9 @@ int keepAttempt(const ExamRecord& record, const std::map<int, std::string>& earl
     }
     readme += std::to_string(number) + "  " + variantName(record) + ", kept " + timeNow() +
               "; then variant " + std::to_string(nextVariant) + "\n";
-    if (writeDurably(attemptsReadmeName, readme, true) != 0) {
+    if (replaceFileWith(attemptsReadmeName, readme.data(), readme.size(), platformFileOps(), true) != 0) {
         // The copy is whole and stays; only the exam must not change unnoted.
-        say(std::string("cannot write ") + attemptsReadmeName + ": " + reasonOf(errno) +
+        sayProblem(std::string("cannot write ") + attemptsReadmeName + ": " + reasonOf(errno) +
             ". The exam was not changed; a copy of it is in " + folder + ".");
         return -1;
     }
@@ -229,14 +164,7 @@ int parseVariant(const char* text, int* variant) {
         *variant = ownVariant;
         return 0;
     }
-    int number = 0;
-    const auto [end, error] = std::from_chars(word.data(), word.data() + word.size(), number);
-    if (error != std::errc{} || end != word.data() + word.size() || number < 1 ||
-        number > variantCount) {
-        return -1;
-    }
-    *variant = number;
-    return 0;
+    return parseWholeNumber(word, 1, variantCount, variant);
 }
 
 int applyVariant(int variant, ExamRecord* record) {
@@ -313,16 +241,18 @@ int startVariant(int variant, const ExamServices& services) {
         return 1;
     }
     if (record.idNum < 1) {
-        say("the exam in exam.dat has no student yet: run mock-midterm and give your ID first.");
+        sayProblem("the exam in exam.dat has no student yet: run mock-midterm and give your ID first.");
         return 1;
     }
     std::error_code error;
     fs::create_directory(attemptsFolderName, error);
     if (!fs::is_directory(attemptsFolderName, error)) {
-        say(std::string("cannot keep your attempt: ") + attemptsFolderName +
+        sayProblem(std::string("cannot keep your attempt: ") + attemptsFolderName +
             " is not a folder that can be made here. Nothing was changed.");
         return 1;
     }
+    // A temp of the README is a killed run's: the folder's lock keeps out any other.
+    removeStaleTemps(attemptsReadmeName);
     bool taken[variantCount] = {};
     const std::map<int, std::string> kept = surveyAttempts(taken);
     if (variant == ownVariant) {
@@ -335,7 +265,7 @@ int startVariant(int variant, const ExamServices& services) {
         const auto now = std::chrono::system_clock::now().time_since_epoch().count();
         variant = pickUntakenVariant(taken, static_cast<std::uint64_t>(now));
         if (variant == 0) {
-            say("all 200 variants have been taken in this folder: name one, such as "
+            sayProblem("all 200 variants have been taken in this folder: name one, such as "
                 "'variant 1'. Nothing was changed.");
             return 1;
         }
@@ -349,7 +279,7 @@ int startVariant(int variant, const ExamServices& services) {
     applyVariant(variant, &next);
     next.state = WriteText;  // the exam's next start writes the new text
     if (saveWorkspace(next) != 0) {
-        say(std::string("cannot save exam.dat: ") + reasonOf(errno) +
+        sayProblem(std::string("cannot save exam.dat: ") + reasonOf(errno) +
             ". The exam was not changed; a copy of it is in attempts/" + std::to_string(number) +
             ".");
         return 1;
@@ -362,12 +292,12 @@ int startVariant(int variant, const ExamServices& services) {
 
     std::printf("Your attempt at %s is kept in attempts/%d.\n", variantName(record).c_str(), number);
     std::printf("This folder now holds variant %d of %d: %s.\n", variant, variantCount,
-                transformText(next).c_str());
+                formatTransform(next.varQK, next.varQT).c_str());
     std::printf("Start mock-midterm to get its MOCK_MIDTERM.txt; q1.png shows its x(t).\n"
                 "signals.c is as you left it.\n");
     if (!fs::exists(plotName, error)) {
         std::fflush(stdout);
-        say(std::string(plotName) + " was not drawn: is gnuplot installed? q1plot.dat holds "
+        sayProblem(std::string(plotName) + " was not drawn: is gnuplot installed? q1plot.dat holds "
                                     "the signal's corners.");
     }
     return 0;
@@ -382,7 +312,7 @@ int repairPlotData(const ExamServices& services) {
     ExamRecord record{};
     std::string found;
     if (loadWorkspace(&record) != 0 || !questionsAreMade(record) ||
-        readWhole(plotDataFileName, true, &found) != 0) {
+        readWholeFile(plotDataFileName, &found, true) != 0) {
         return 0;
     }
     std::string expected;
@@ -394,7 +324,7 @@ int repairPlotData(const ExamServices& services) {
     if (found == expected) {
         return 0;
     }
-    say(std::string(plotDataFileName) + " does not match the exam in exam.dat: writing it and " +
+    sayProblem(std::string(plotDataFileName) + " does not match the exam in exam.dat: writing it and " +
         plotName + " again.");
     std::remove(plotName);
     plotQuestion1(record, services);

@@ -1,5 +1,6 @@
 // The save's file operations on either OS, over files_posix.cpp or
 // files_windows.cpp, and what both share: the temp files' naming.
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -46,6 +47,61 @@ int removeStaleTemps(const char* target) {
         }
     }
     return error ? -1 : removed;
+}
+
+int readWholeFile(const char* path, std::string* content, bool text) {
+    std::FILE* file = nullptr;
+    const int opened = openRegularFile(path, &file);
+    if (opened != 0) {
+        return opened;
+    }
+    if (text) {
+        useTextLineEnds(file);
+    }
+    content->clear();
+    char buffer[8192];
+    std::size_t count = 0;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0) {
+        content->append(buffer, count);
+    }
+    const bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed) {
+        errno = EIO;
+        return -1;
+    }
+    return 0;
+}
+
+int replaceFileWith(const char* path, const void* bytes, std::size_t size, const FileOps& files,
+                    bool text) {
+    std::string tempPath;
+    std::FILE* temp = files.createTemp(path, &tempPath);
+    if (temp == nullptr) {
+        return -1;
+    }
+    if (text) {
+        useTextLineEnds(temp);
+    }
+    bool written = files.write(temp, bytes, size) == 0 && files.sync(temp) == 0;
+    int failure = errno;
+    if (files.close(temp) != 0 && written) {
+        written = false;
+        failure = errno;
+    }
+    if (written && files.rename(tempPath.c_str(), path) != 0) {
+        written = false;
+        failure = errno;
+    }
+    if (!written) {
+        files.remove(tempPath.c_str());
+        errno = failure;
+        return -1;
+    }
+    // The new file is in place either way; a folder that cannot be synced
+    // only leaves the rename to the system's next flush.
+    files.syncFolder(path);
+    return 0;
 }
 
 const FileOps& platformFileOps() {

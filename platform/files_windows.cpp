@@ -136,6 +136,11 @@ bool folderHash(std::uint64_t* hash) {
 }
 }  // namespace
 
+void useTextLineEnds(std::FILE* file) {
+    // The C runtime translates line ends below the stream, per descriptor.
+    _setmode(_fileno(file), _O_TEXT);
+}
+
 int flushToDisk(std::FILE* file) {
     if (std::fflush(file) != 0) {
         return -1;

@@ -80,6 +80,15 @@ constexpr int notRegularFile = -2;
 // Returns 0 with the stream in *file, notRegularFile, or -1 with errno set.
 int openRegularFile(const char* path, std::FILE** file);
 
+// Reads a regular file whole, as openRegularFile opens it; with `text`, line
+// ends as this platform's text files have them (CRLF on Windows) read as "\n".
+// Returns 0 with its bytes in *content, notRegularFile, or -1 with errno set.
+int readWholeFile(const char* path, std::string* content, bool text = false);
+
+// Makes a stream from openRegularFile or createTempBeside read and write line
+// ends as fopen's "r" and "w" do: CRLF on Windows, nothing to do on POSIX.
+void useTextLineEnds(std::FILE* file);
+
 // Pushes what was written to the file down to the disk.
 // Returns 0, or -1 with errno set.
 int flushToDisk(std::FILE* file);
@@ -139,3 +148,11 @@ struct FileOps {
 };
 // The table backed by this platform's files.
 const FileOps& platformFileOps();
+
+// Replaces the file at `path` with `size` bytes so that a crash at any instant
+// leaves the old file or the new one, whole: written into a temp beside it
+// (files.createTemp), synced, closed, renamed over it, its folder synced.
+// With `text`, in this platform's line ends (useTextLineEnds).
+// Returns 0, or -1 with errno set; the old file then stays and no temp is left.
+int replaceFileWith(const char* path, const void* bytes, std::size_t size, const FileOps& files,
+                    bool text = false);

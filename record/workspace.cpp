@@ -49,30 +49,7 @@ int probeWorkspace() {
 }
 
 int saveWorkspaceWith(const ExamRecord& record, const FileOps& files) {
-    std::string tempPath;
-    std::FILE* temp = files.createTemp(workspaceFileName, &tempPath);
-    if (temp == nullptr) {
-        return -1;
-    }
-    bool saved = files.write(temp, &record, examRecordSize) == 0 && files.sync(temp) == 0;
-    int failure = errno;
-    if (files.close(temp) != 0 && saved) {
-        saved = false;
-        failure = errno;
-    }
-    if (saved && files.rename(tempPath.c_str(), workspaceFileName) != 0) {
-        saved = false;
-        failure = errno;
-    }
-    if (!saved) {
-        files.remove(tempPath.c_str());
-        errno = failure;
-        return -1;
-    }
-    // The new record is in place either way; a folder that cannot be synced
-    // only leaves the rename to the system's next flush.
-    files.syncFolder(workspaceFileName);
-    return 0;
+    return replaceFileWith(workspaceFileName, &record, examRecordSize, files);
 }
 
 int saveWorkspace(const ExamRecord& record) { return saveWorkspaceWith(record, platformFileOps()); }

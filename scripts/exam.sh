@@ -27,6 +27,11 @@ while [ $# -gt 0 ]; do
   esac
 done
 folder=${1:-$repo/mock-exam}
+# Checked before the exam runs, so a typo does not cost a first start.
+case $variant in
+  ''|random|id|[1-9]|[1-9][0-9]|1[0-9][0-9]|200) ;;
+  *) echo "--variant takes N (1 to 200), random or id, not '$variant'" >&2; exit 2 ;;
+esac
 
 "$repo/scripts/install-deps.sh" exam
 cmake -S "$repo" --preset default >/dev/null
@@ -46,8 +51,11 @@ if [ ! -d "$folder" ]; then
 fi
 cd "$folder"
 if [ -n "$variant" ]; then
-  if [ ! -s exam.dat ]; then
-    echo "Variant $variant follows once the exam knows you: give your ID and group, then press E."
+  # Questions are made once Question 2's time scale, always 2, is in the
+  # record (bytes 116 to 119); an exam stopped before that goes on first.
+  scale=$(od -An -t d4 -j 116 -N 4 exam.dat 2>/dev/null | tr -d ' ' || true)
+  if [ "$scale" != 2 ]; then
+    echo "Variant $variant follows once the exam has made your questions: give your ID and group if asked, then press E."
     "$repo/build/mock-midterm"
   fi
   "$repo/build/key/mock-midterm-key" variant "$variant"

@@ -563,6 +563,9 @@ TEST_F(KeyProgramTest, AVariantKeepsTheAttemptAndTheExamGoesOnWithIt) {
         attempt[name] = readFile(name);
     }
 
+    // A hard link at a name a careless writer would use is never written through.
+    std::filesystem::create_directory("attempts");
+    ASSERT_EQ(link("signals.c", "attempts/README.txt.part"), 0);
     run = runKey({"variant", "37"});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     for (const char* name : kept) {

@@ -7,6 +7,7 @@ When run as root the program runs as user nobody where permissions matter,
 since root ignores them. Disk full uses a small tmpfs in a private mount
 namespace when the system allows one, and a file size limit always."""
 
+import fcntl
 import os
 import resource
 import shutil
@@ -245,6 +246,39 @@ class TwoCopies(TestCase):
         self.assertEqual(refused, (b"", b"mock-midterm: another copy of the exam is running in this folder.\n"))
         self.assertEqual(sizes, {harness.RECORD_SIZE}, "exam.dat seen otherwise in %d reads" % reads)
         self.assertFinishedAs(folder)
+
+    def test_the_key_leaves_a_running_exam_alone(self):
+        # variant is refused; other commands skip the repair of a stale q1plot.dat.
+        if not harness.KEY_PROGRAM:
+            self.skipTest("set MOCK_MIDTERM_KEY to the built key program")
+        folder = new_folder(stored_state=2)
+        folder.write("q1plot.dat", b"0 0\n")
+        exam = subprocess.Popen([harness.program_in(ROOT)], cwd=folder.path, stdin=subprocess.PIPE,
+                                stdout=subprocess.DEVNULL, env=harness.environment(ROOT))
+        descriptor = os.open(folder.path, os.O_RDONLY)
+        try:
+            while exam.poll() is None:  # until the exam holds the folder's lock
+                try:
+                    fcntl.flock(descriptor, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                    fcntl.flock(descriptor, fcntl.LOCK_UN)
+                    time.sleep(0.01)
+                except BlockingIOError:
+                    break
+        finally:
+            os.close(descriptor)
+        before = listing(folder)
+        cases = {"variant": (["variant", "37"], 1), "answers": (["answers"], 2)}
+        for name, (arguments, expected) in cases.items():
+            with self.subTest(name):
+                result = subprocess.run([os.path.join(ROOT, "mock-midterm-key")] + arguments,
+                                        cwd=folder.path, capture_output=True, timeout=30,
+                                        env=harness.environment(ROOT))
+                self.assertEqual(result.returncode, expected, result.stderr)
+                if name == "variant":
+                    self.assertIn(b"is running in this folder", result.stderr)
+                self.assertEqual(listing(folder), before)
+        exam.communicate(b"\rE", timeout=10)
+        self.assertEqual(exam.returncode, 0)
 
 
 class DiskFull(TestCase):
