@@ -50,20 +50,23 @@ std::string variantName(const ExamRecord& record) {
 std::map<int, std::string> surveyAttempts(bool (&taken)[variantCount]) {
     std::map<int, std::string> kept;
     std::error_code error;
-    for (const fs::directory_entry& entry : fs::directory_iterator(attemptsFolderName, error)) {
-        const std::string name = entry.path().filename().string();
+    // increment(error), not ++: a listing that fails ends the survey, it does not throw.
+    for (fs::directory_iterator entry(attemptsFolderName, error); entry != fs::directory_iterator();
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
         if (name.compare(0, keepingPrefix.size(), keepingPrefix) == 0) {
             std::error_code ignored;
-            fs::remove_all(entry.path(), ignored);
+            fs::remove_all(entry->path(), ignored);
             continue;
         }
         int number = 0;  // a kept attempt's folder is named by its number
-        if (parseWholeNumber(name, 1, INT_MAX, &number) != 0) {
+        // Below INT_MAX, so that the next attempt's number still fits.
+        if (parseWholeNumber(name, 1, INT_MAX - 1, &number) != 0) {
             continue;
         }
         std::string bytes;
         ExamRecord record{};
-        if (readWholeFile((entry.path() / workspaceFileName).string().c_str(), &bytes) == 0 &&
+        if (readWholeFile((entry->path() / workspaceFileName).string().c_str(), &bytes) == 0 &&
             bytes.size() >= examRecordSize) {
             std::memcpy(&record, bytes.data(), examRecordSize);
             const int variant = variantOfRecord(record);

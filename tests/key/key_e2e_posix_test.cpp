@@ -591,4 +591,10 @@ TEST_F(KeyProgramTest, AVariantKeepsTheAttemptAndTheExamGoesOnWithIt) {
     run = grade();
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("\n4 of 4 right.\n"), std::string::npos) << run.out;
+
+    // A folder numbered at the top of the range cannot overflow the next number.
+    std::filesystem::create_directory("attempts/2147483647");
+    run = runKey({"variant", "38"});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_TRUE(fileExists("attempts/2/exam.dat")) << run.out;
 }
