@@ -86,7 +86,8 @@ int runCommandWithTimeLimit(const char* commandLine, int seconds) {
         CloseHandle(job);
         return commandNotFound;
     }
-    AssignProcessToJobObject(job, process.hProcess);
+    // A job of our caller's may refuse it; then only the program itself can be stopped.
+    const bool inJob = AssignProcessToJobObject(job, process.hProcess) != 0;
     runningJob = job;
     runningProcess = process.hProcess;
     ResumeThread(process.hThread);
@@ -96,6 +97,9 @@ int runCommandWithTimeLimit(const char* commandLine, int seconds) {
     int result = -1;
     if (WaitForSingleObject(process.hProcess, limit) == WAIT_TIMEOUT) {
         TerminateJobObject(job, 1);
+        if (!inJob) {
+            TerminateProcess(process.hProcess, 1);  // or the wait below never ends
+        }
         WaitForSingleObject(process.hProcess, INFINITE);
         result = commandTimedOut;
     } else {
