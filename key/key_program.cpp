@@ -269,6 +269,11 @@ int runKeyProgram(int argc, const char* const* argv) {
         // A variant stopped before it drew its plot left the old one.
         repairPlotData(platformServices());
     }
+    if (command != "variant") {
+        // Grading and the key write nothing of the exam's: the student may
+        // start the exam meanwhile without being told another copy runs.
+        unlockExamFolder();
+    }
     if (command == "variant") {
         return startVariant(variant, platformServices());
     }

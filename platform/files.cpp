@@ -13,13 +13,19 @@ constexpr std::size_t tempSuffixLength = 6;
 
 using Name = std::filesystem::path::string_type;  // compared as the OS spells it: nothing to convert
 
-// `name` is `target` + "." + six letters or digits, as createTempBeside names its files.
+// `name` is `target` + tempNameMark + six letters or digits, as createTempBeside names its files.
 bool isTempName(const Name& name, const Name& target) {
-    if (name.size() != target.size() + 1 + tempSuffixLength || name.compare(0, target.size(), target) != 0 ||
-        name[target.size()] != '.') {
+    const std::string mark = tempNameMark;
+    const std::size_t start = target.size() + mark.size();
+    if (name.size() != start + tempSuffixLength || name.compare(0, target.size(), target) != 0) {
         return false;
     }
-    for (std::size_t i = target.size() + 1; i < name.size(); ++i) {
+    for (std::size_t i = 0; i < mark.size(); ++i) {
+        if (name[target.size() + i] != static_cast<Name::value_type>(mark[i])) {
+            return false;
+        }
+    }
+    for (std::size_t i = start; i < name.size(); ++i) {
         const auto c = name[i];
         if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) {
             return false;

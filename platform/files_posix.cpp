@@ -47,7 +47,7 @@ int syncFolder(const char* path) {
 }
 
 std::FILE* createTempBeside(const char* target, std::string* tempPath) {
-    std::string name = std::string(target) + ".XXXXXX";
+    std::string name = std::string(target) + tempNameMark + "XXXXXX";
     std::vector<char> buffer(name.begin(), name.end());
     buffer.push_back('\0');
     // O_EXCL: a link, a named pipe or a file someone put there is never
@@ -111,4 +111,11 @@ int lockExamFolder() {
     }
     lockedFolder = folder;
     return 0;
+}
+
+void unlockExamFolder() {
+    if (lockedFolder >= 0) {
+        close(lockedFolder);  // the lock goes with the folder's last descriptor
+        lockedFolder = -1;
+    }
 }

@@ -214,7 +214,8 @@ std::FILE* createTempBeside(const char* target, std::string* tempPath) {
     }
     for (int attempt = 1; attempt <= tempNameAttempts; ++attempt) {
         const std::string suffix = randomSuffix(attempt);
-        const std::wstring wideName = wideTarget + L"." + std::wstring(suffix.begin(), suffix.end());
+        const std::string tail = tempNameMark + suffix;
+        const std::wstring wideName = wideTarget + std::wstring(tail.begin(), tail.end());
         // CREATE_NEW never opens what is already there, a link included.
         const HANDLE file = CreateFileW(wideName.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                         nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -241,12 +242,16 @@ std::FILE* createTempBeside(const char* target, std::string* tempPath) {
             errno = failure;
             return nullptr;
         }
-        *tempPath = std::string(target) + "." + suffix;
+        *tempPath = std::string(target) + tempNameMark + suffix;
         return stream;
     }
     errno = EEXIST;
     return nullptr;
 }
+
+namespace {
+HANDLE lockedMutex = nullptr;  // the last lock taken, open until the end
+}  // namespace
 
 int lockExamFolder() {
     // A named mutex, so that no lock file appears beside the exam; Windows
@@ -268,8 +273,17 @@ int lockExamFolder() {
     // killed leaves it abandoned, and the next one takes it.
     const DWORD waited = WaitForSingleObject(mutex, 0);
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
-        return 0;  // the handle stays open for the life of the program
+        lockedMutex = mutex;  // the handle stays open for the life of the program
+        return 0;
     }
     CloseHandle(mutex);
     return waited == WAIT_TIMEOUT ? 1 : -1;
+}
+
+void unlockExamFolder() {
+    if (lockedMutex != nullptr) {
+        ReleaseMutex(lockedMutex);
+        CloseHandle(lockedMutex);
+        lockedMutex = nullptr;
+    }
 }

@@ -110,13 +110,18 @@ int replaceFile(const char* source, const char* target);
 int syncFolder(const char* path);
 
 // Creates a new, empty file beside `target` for a save to be renamed over
-// it: named `target` + "." + six letters or digits chosen at random (as
-// mkstemp names one), created exclusively, so nothing already at a name (a
+// it: named `target` + tempNameMark + six letters or digits chosen at
+// random (as mkstemp names one), created exclusively, so nothing already at a name (a
 // file, a link, a named pipe) is ever opened; names taken are passed over.
 // It gets the permissions of `target` as it is, or the usual ones for a new
 // file when there is none. Names it in *tempPath.
 // Returns the stream (binary, write only), or null with errno set.
 std::FILE* createTempBeside(const char* target, std::string* tempPath);
+
+// What stands between the target's name and the six characters of a temp's:
+// distinct enough that no file of the student's ("exam.dat.backup") is ever
+// taken for a stale temp.
+constexpr const char* tempNameMark = ".tmp-";
 
 // Removes the temp files of createTempBeside's naming left beside `target`
 // by a save that was killed: regular files only, anything else at such a
@@ -132,6 +137,10 @@ int removeStaleTemps(const char* target);
 // Returns 0 when taken, 1 when another running copy holds it, -1 when this
 // folder has no such lock (a file system without locks, say): go on then.
 int lockExamFolder();
+
+// Lets go of the lock lockExamFolder took last, for a program that goes on
+// without writing in the folder. Harmless when it holds none.
+void unlockExamFolder();
 
 // The file operations of a save, in one table (as SQLite's system calls
 // are) so that a test can make any one fail and see their order. Tests copy

@@ -66,14 +66,16 @@ TEST(PlatformFiles, StaleTempsAreTheSaveTempsOnly) {
     std::fclose(stream);
     EXPECT_NE(first, second);
     EXPECT_EQ(readFile(first), "");
-    writeFile("exam.dat.k3Q9zP", "torn");
-    const std::vector<std::string> kept{"exam.dat", "exam.dat.Ab-2Cd", "exam.dat.Ab12Cd7", "exam.dat.Qq12Ww",
-                                        "exam.dat.tmp", "xexam.dat.Ab12Cd"};
+    writeFile("exam.dat.tmp-k3Q9zP", "torn");
+    // A student's own copy has a name of six letters too.
+    const std::vector<std::string> kept{"exam.dat",          "exam.dat.backup",      "exam.dat.tmp",
+                                        "exam.dat.tmp-Ab-2Cd", "exam.dat.tmp-Ab12Cd7", "exam.dat.tmp-Qq12Ww",
+                                        "xexam.dat.tmp-Ab12Cd"};
     for (const std::string& name : kept) {
         writeFile(name, "keep");
     }
-    std::filesystem::remove("exam.dat.Qq12Ww");
-    std::filesystem::create_directory("exam.dat.Qq12Ww");
+    std::filesystem::remove("exam.dat.tmp-Qq12Ww");
+    std::filesystem::create_directory("exam.dat.tmp-Qq12Ww");
     EXPECT_EQ(removeStaleTemps("exam.dat"), 3);
     EXPECT_EQ(namesHere(), kept);
 }

@@ -199,6 +199,12 @@ TEST(WindowsFiles, OneCopyAtATimeHoldsTheExamFolder) {
     EXPECT_EQ(other, 1);
     TempFolder elsewhere;
     EXPECT_EQ(lockExamFolder(), 0) << "another folder is another exam";
+    unlockExamFolder();
+    const HANDLE next = CreateThread(nullptr, 0, lockFromAnotherThread, &other, 0, nullptr);
+    ASSERT_NE(next, nullptr);
+    WaitForSingleObject(next, INFINITE);
+    CloseHandle(next);
+    EXPECT_EQ(other, 0) << "once let go, the next copy takes it";
 }
 
 TEST(WindowsWorkspace, SaveOverAHeldWorkspaceKeepsItAndLeavesNoTemporaryFile) {

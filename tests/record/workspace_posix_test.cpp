@@ -1,6 +1,7 @@
 // Workspace failures that need POSIX to provoke.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -98,4 +99,14 @@ TEST(WorkspacePosix, ShortWriteKeepsTheOldWorkspace) {
     EXPECT_EQ(WEXITSTATUS(status), 0) << "the save reported success";
     EXPECT_EQ(readFile("exam.dat"), old);
     EXPECT_EQ(namesHere(), std::vector<std::string>{"exam.dat"});
+}
+
+TEST(WorkspacePosix, TheFolderLockIsHeldUntilLetGo) {
+    TempFolder folder;
+    ASSERT_EQ(lockExamFolder(), 0);
+    const int other = open(".", O_RDONLY | O_DIRECTORY);  // as another copy opens it
+    EXPECT_NE(flock(other, LOCK_EX | LOCK_NB), 0) << "another copy is kept out";
+    unlockExamFolder();
+    EXPECT_EQ(flock(other, LOCK_EX | LOCK_NB), 0) << "and comes in once it is let go";
+    close(other);
 }

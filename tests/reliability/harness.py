@@ -52,8 +52,8 @@ def record_bytes(data, state):
     return struct.pack("<i", state) + data[4:]
 
 
-# The save's temp files: "exam.dat." and six letters or digits, made exclusively.
-TEMP_NAME = re.compile(r"exam\.dat\.[A-Za-z0-9]{6}$")
+# The save's temp files: "exam.dat.tmp-" and six letters or digits, made exclusively.
+TEMP_NAME = re.compile(r"exam\.dat\.tmp-[A-Za-z0-9]{6}$")
 
 
 def save_temps(folder):

@@ -191,7 +191,7 @@ class BadWorkspaceContent(TestCase):
         # (how it is made, its name, whether it is left there); a hard link
         # and a named pipe at the old name are in the workspace unit tests.
         answers = b"double x(double t) { return t; }\n"
-        stale = "exam.dat.k3Q9zP"  # a name of the save's own scheme
+        stale = "exam.dat.tmp-k3Q9zP"  # a name of the save's own scheme
         cases = {
             "a temp a kill left": (lambda f: f.write(stale, b"torn"), stale, False),
             "a hard link to the answers at a temp name":
