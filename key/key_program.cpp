@@ -174,6 +174,28 @@ int printVariantKey(int variant) {
     return 0;
 }
 
+// Reads the value of the option `name`, given as "NAME=VALUE" or as
+// "NAME VALUE" (then *i moves past the value). Returns 0 with the value, 1
+// when the argument is another one, -1 when the value is missing.
+int optionValue(std::string_view argument, std::string_view name, int argc,
+                const char* const* argv, int* i, std::string* value) {
+    if (argument.substr(0, name.size()) != name) {
+        return 1;
+    }
+    if (argument.size() == name.size()) {
+        if (*i + 1 >= argc) {
+            return -1;
+        }
+        *value = argv[++*i];
+        return 0;
+    }
+    if (argument[name.size()] != '=') {
+        return 1;
+    }
+    *value = argument.substr(name.size() + 1);
+    return 0;
+}
+
 int runKeyProgram(int argc, const char* const* argv) {
     std::string_view command;
     int timeLimitSeconds = defaultTimeLimitSeconds;
@@ -190,15 +212,12 @@ int runKeyProgram(int argc, const char* const* argv) {
             std::printf("%s %s\n", programName, MOCK_MIDTERM_KEY_VERSION);
             return 0;
         }
-        if (argument == "--time-limit" || argument.substr(0, 13) == "--time-limit=") {
-            std::string value;
-            if (argument.size() > 12) {
-                value = argument.substr(13);
-            } else if (i + 1 < argc) {
-                value = argv[++i];
-            } else {
-                return usageError("--time-limit needs a number of seconds");
-            }
+        std::string value;
+        int found = optionValue(argument, "--time-limit", argc, argv, &i, &value);
+        if (found < 0) {
+            return usageError("--time-limit needs a number of seconds");
+        }
+        if (found == 0) {
             if (parseWholeNumber(value, 1, longestTimeLimit, &timeLimitSeconds) != 0) {
                 return usageError("--time-limit takes a whole number of seconds from 1 to 60, not '" +
                                   value + "'");
@@ -206,15 +225,11 @@ int runKeyProgram(int argc, const char* const* argv) {
             timeLimitGiven = true;
             continue;
         }
-        if (argument == "--variant" || argument.substr(0, 10) == "--variant=") {
-            std::string value;
-            if (argument.size() > 9) {
-                value = argument.substr(10);
-            } else if (i + 1 < argc) {
-                value = argv[++i];
-            } else {
-                return usageError("--variant needs a number from 1 to 200");
-            }
+        found = optionValue(argument, "--variant", argc, argv, &i, &value);
+        if (found < 0) {
+            return usageError("--variant needs a number from 1 to 200");
+        }
+        if (found == 0) {
             if (parseWholeNumber(value, 1, variantCount, &variant) != 0) {
                 return usageError("--variant takes a number from 1 to 200, not '" + value + "'");
             }
