@@ -10,7 +10,6 @@
 // once and unechoed. Line input and the programs the exam runs get the
 // terminal as it was; every way out of the program puts it back so.
 #include <poll.h>
-#include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -23,6 +22,7 @@
 
 #include "platform/input_buffer.h"
 #include "platform/platform.h"
+#include "platform/posix.h"
 
 namespace {
 // The terminal as it was before the program first changed it, and the key
@@ -39,8 +39,6 @@ bool keyModeBeforeLending = false;
 // has already become a line feed.
 ssize_t lineModeBytes = 0;
 
-struct sigaction previousActions[NSIG];
-
 // tcsetattr is async-signal-safe, so these two also serve the handlers.
 void setKeyMode() {
     if (keyModeActive == 0 && tcsetattr(STDIN_FILENO, TCSANOW, &keyTerminal) != -1) {
@@ -54,88 +52,10 @@ void setOriginalMode() {
     }
 }
 
-bool isFault(int signalNumber) {
-    return signalNumber == SIGSEGV || signalNumber == SIGBUS || signalNumber == SIGFPE ||
-           signalNumber == SIGILL;
-}
-
-// Restores the terminal, then lets the signal do what it would have done, so
-// the program still ends by it, with a core where the system makes one.
-void restoreTerminalAndEnd(int signalNumber, siginfo_t* info, void*) {
-    setOriginalMode();
-    sigaction(signalNumber, &previousActions[signalNumber], nullptr);
-    // A fault comes back by itself when the faulting instruction runs again.
-    if (!isFault(signalNumber) || info == nullptr || info->si_code <= 0) {
-        std::raise(signalNumber);
-    }
-}
-
-// The shell gets its terminal back while the program is stopped. Stopping
-// here, not after returning, also covers an orphaned process group, whose
-// stop the system discards: the key mode comes back either way.
-void stopWithTerminalRestored(int, siginfo_t*, void*) {
-    const int savedErrno = errno;
-    setOriginalMode();
-    struct sigaction byDefault {};
-    struct sigaction ours {};
-    byDefault.sa_handler = SIG_DFL;
-    sigaction(SIGTSTP, &byDefault, &ours);
-    sigset_t stop;
-    sigset_t before;
-    sigemptyset(&stop);
-    sigaddset(&stop, SIGTSTP);
-    sigprocmask(SIG_UNBLOCK, &stop, &before);
-    kill(getpid(), SIGTSTP);  // stops here until continued
-    sigprocmask(SIG_SETMASK, &before, nullptr);
-    sigaction(SIGTSTP, &ours, nullptr);
+// Key mode again after a stop, a SIGSTOP too (which no handler sees).
+void resumeKeyMode() {
     if (keyModeWanted != 0) {
         setKeyMode();
-    }
-    errno = savedErrno;
-}
-
-// Also after a SIGSTOP, which no handler sees.
-void continueInKeyMode(int, siginfo_t*, void*) {
-    const int savedErrno = errno;
-    if (keyModeWanted != 0) {
-        setKeyMode();
-    }
-    errno = savedErrno;
-}
-
-void installHandler(int signalNumber, void (*handler)(int, siginfo_t*, void*)) {
-    struct sigaction action {};
-    action.sa_sigaction = handler;
-    // SA_RESTART keeps a stop from failing a write; SA_ONSTACK lets a stack
-    // overflow reach a sanitizer's alternate stack through us.
-    action.sa_flags = SA_SIGINFO | SA_RESTART | SA_ONSTACK;
-    sigemptyset(&action.sa_mask);
-    // An ignored signal stays ignored (nohup), and one that cannot be caught
-    // or is the C library's own is refused by sigaction.
-    if (sigaction(signalNumber, nullptr, &previousActions[signalNumber]) == 0 &&
-        previousActions[signalNumber].sa_handler != SIG_IGN) {
-        sigaction(signalNumber, &action, nullptr);
-    }
-}
-
-// Every signal whose default action ends the program gets the restoring
-// handler; those that the default ignores or that stop and continue do not.
-void installRestoreHandlers() {
-    std::atexit(setOriginalMode);
-    for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
-        switch (signalNumber) {
-        case SIGKILL: case SIGSTOP: case SIGTTIN: case SIGTTOU:
-        case SIGCHLD: case SIGURG: case SIGWINCH:
-            break;
-        case SIGTSTP:
-            installHandler(signalNumber, stopWithTerminalRestored);
-            break;
-        case SIGCONT:
-            installHandler(signalNumber, continueInKeyMode);
-            break;
-        default:
-            installHandler(signalNumber, restoreTerminalAndEnd);
-        }
     }
 }
 
@@ -156,7 +76,8 @@ bool knowTerminal() {
     keyTerminal.c_cc[VMIN] = 1;
     keyTerminal.c_cc[VTIME] = 0;
     terminalKnown = true;
-    installRestoreHandlers();
+    std::atexit(setOriginalMode);
+    restoreTerminalOnSignals(setOriginalMode, resumeKeyMode);
     return true;
 }
 

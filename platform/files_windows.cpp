@@ -12,6 +12,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/random.h"
 
 namespace {
 constexpr int replaceAttempts = 10;
@@ -79,22 +80,15 @@ bool isReadOnly(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }
 
-// splitmix64: spreads the clock, the process and the attempt over the
-// suffix. Unguessable it need not be: CREATE_NEW never opens a name taken.
-std::uint64_t mix(std::uint64_t value) {
-    value += 0x9E3779B97F4A7C15ull;
-    value = (value ^ (value >> 30)) * 0xBF58476D1CE4E5B9ull;
-    value = (value ^ (value >> 27)) * 0x94D049BB133111EBull;
-    return value ^ (value >> 31);
-}
-
+// Six letters or digits from the clock, the process and the attempt.
+// Unguessable they need not be: CREATE_NEW never opens a name taken.
 std::string randomSuffix(int attempt) {
     static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     LARGE_INTEGER counter{};
     QueryPerformanceCounter(&counter);
-    std::uint64_t bits = mix(static_cast<std::uint64_t>(counter.QuadPart) ^
-                             (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32) ^
-                             static_cast<std::uint64_t>(attempt));
+    std::uint64_t bits = splitMix64(static_cast<std::uint64_t>(counter.QuadPart) ^
+                                    (static_cast<std::uint64_t>(GetCurrentProcessId()) << 32) ^
+                                    static_cast<std::uint64_t>(attempt));
     std::string suffix;
     for (int i = 0; i < 6; ++i) {
         suffix += letters[bits % 62];

@@ -1,7 +1,8 @@
-// platform/, the operating system: the console, commands and files (here),
-// the services table over them (services.h) and the random source (random.h).
-// Each OS has one file per service (console_posix.cpp and console_windows.cpp,
-// and so on for commands_ and files_); this header includes no OS header, so
+// platform/, the operating system: console, commands, files, scratch folders
+// (here), the services table over them (services.h), the random source
+// (random.h). Each OS has one file per service (console_posix.cpp and
+// console_windows.cpp, and so on for commands_, files_, scratch_; posix.h
+// names what the POSIX ones share); this header includes no OS header, so
 // the layers above never learn which OS they run on.
 #pragma once
 
@@ -28,17 +29,18 @@ int keyWaiting();
 // input. Line input and readKey draw from the same stream of input.
 int readLineByte();
 
-// For the POSIX command runner: a program the exam runs gets the terminal in
-// the mode it had before the exam changed it, and once it has ended the
-// exam's own mode (keys or lines) comes back. Windows needs neither.
+// For the command runner: a program the exam runs gets the terminal in the
+// mode it had before the exam changed it, and once it has ended the exam's
+// own mode (keys or lines) comes back. Windows needs neither: they do nothing.
 void lendConsole();
 void reclaimConsole();
 
 // Suspends the program for the given number of milliseconds.
 void pauseMilliseconds(int milliseconds);
 
-// Runs one command line in the working folder with the program's console and
-// returns its exit status: 0 for success, commandNotFound.
+// Runs one command line in the working folder with the program's console.
+// Returns its exit status (0 for success), commandNotFound when its program
+// is not there, or -1 when it could not be waited for.
 int runCommand(const char* commandLine);
 
 // What runCommandWithTimeLimit returns when the program is there but the
@@ -51,8 +53,9 @@ constexpr int commandNotRunnable = -3;
 // null device, so it never waits for the keyboard. When it ends, or is
 // stopped, whatever it started is ended with it. A program that crashes is
 // ended without any dialog waiting for the student.
-// Returns the exit status as runCommand does, commandTimedOut, or
-// commandNotRunnable.
+// Returns the exit status or commandNotFound as runCommand does,
+// commandTimedOut, commandNotRunnable, or -1 when it could not be run in
+// isolation (no job on Windows) or waited for.
 int runCommandWithTimeLimit(const char* commandLine, int seconds);
 
 // From now on Ctrl-C, SIGTERM and SIGHUP (closing the console on Windows)

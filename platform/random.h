@@ -10,3 +10,7 @@ void seedRandom(std::uint32_t seed);
 
 // Returns the next number of the sequence, 0 to 32767.
 int drawRandom();
+
+// splitmix64's step: spreads every bit of `value` over the result, so that a
+// clock reading or a counter makes a well-spread number. Not unguessable.
+std::uint64_t splitMix64(std::uint64_t value);

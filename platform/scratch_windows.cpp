@@ -3,10 +3,12 @@
 #include <io.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/random.h"
 
 int makeScratchFolder(const char* prefix, char* name, std::size_t size) {
     const std::size_t prefixLength = std::strlen(prefix);
@@ -17,13 +19,14 @@ int makeScratchFolder(const char* prefix, char* name, std::size_t size) {
     static const char letters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
     // CreateDirectory fails on a name that exists, so the folder is ours
     // alone; the names only need to differ between tries and copies.
-    unsigned long long mix = GetTickCount64() ^ (static_cast<unsigned long long>(GetCurrentProcessId()) << 20);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::memcpy(name, prefix, prefixLength);
         char* end = name + prefixLength;
+        std::uint64_t bits = splitMix64(GetTickCount64() ^ (std::uint64_t{GetCurrentProcessId()} << 20) ^
+                                        static_cast<std::uint64_t>(attempt));
         for (int i = 0; i < 6; ++i) {
-            mix = mix * 6364136223846793005ULL + 1442695040888963407ULL;
-            end[i] = letters[(mix >> 33) % (sizeof letters - 1)];
+            end[i] = letters[bits % (sizeof letters - 1)];
+            bits /= sizeof letters - 1;
         }
         end[6] = '\0';
         if (CreateDirectoryA(name, nullptr)) {

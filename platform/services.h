@@ -22,7 +22,8 @@ struct ExamServices {
     int (*runCommand)(const char* commandLine);  // exit status
     void (*seedRandom)(std::uint32_t seed);
     int (*drawRandom)();    // 0 or more
-    // Exit status, or commandTimedOut once it has run `seconds`.
+    // Exit status, commandTimedOut once it has run `seconds`,
+    // commandNotRunnable, or -1 (as platform.h says).
     int (*runCommandWithTimeLimit)(const char* commandLine, int seconds);
 };
 

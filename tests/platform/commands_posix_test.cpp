@@ -1,5 +1,5 @@
-// The POSIX command interpreter, with stand-in programs that record how they
-// were called.
+// The POSIX command interpreter: what a line means, and stand-in programs
+// that record how they were called.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "platform/platform.h"
+#include "platform/posix.h"
 #include "test_support.h"
 
 namespace {
@@ -54,10 +55,29 @@ TEST_F(CommandsTest, CompilerStatusComesBack) {
     EXPECT_EQ(runCommand("tcc.exe -c signals.c"), 0);
 }
 
-TEST_F(CommandsTest, PdflatexGetsItsOptionsFirstAndInBatchMode) {
-    standIn("../bin/pdflatex");
-    EXPECT_EQ(runCommand("pdflatex create.tex -jobname=123 -quiet -silent"), 0);
-    EXPECT_EQ(calls(), "pdflatex -jobname=123 -interaction=batchmode create.tex\n");
+// What a line means here, worked out without running anything.
+TEST(CommandLine, LinesBecomeTheWordsThePosixProgramsNeed) {
+    const struct {
+        const char* line;
+        const char* program;  // as findProgram found it
+        CommandWords arguments;
+    } cases[] = {
+        {"..\\gnuplot\\bin\\gnuplot.exe q1.gp\n", "../gnuplot/bin/gnuplot.exe",
+         {"../gnuplot/bin/gnuplot.exe", "q1.gp"}},
+        {" tcc.exe\t-c  signals.c\r\n", "/usr/bin/tcc", {"tcc.exe", "-c", "signals.c"}},
+        {"tcc.exe -o a.exe a.c signals.c", "/usr/bin/tcc",
+         {"tcc.exe", "-o", "a.exe", "a.c", "signals.c", "-lm"}},
+        {"tcc -E signals.c", "/opt/tcc.exe", {"tcc", "-E", "signals.c"}},
+        {"tcc -run a.c", "/usr/bin/tcc", {"tcc", "-run", "a.c"}},
+        {"pdflatex create.tex -jobname=123 -quiet -silent", "/usr/bin/pdflatex",
+         {"pdflatex", "-jobname=123", "-interaction=batchmode", "create.tex"}},
+        {"mytcc a.c", "/usr/bin/mytcc", {"mytcc", "a.c"}},
+        {" \t\n", "", {}},
+    };
+    for (const auto& c : cases) {
+        const CommandWords words = splitCommandLine(c.line);
+        EXPECT_EQ(words.empty() ? words : programArguments(words, c.program), c.arguments) << c.line;
+    }
 }
 
 TEST_F(CommandsTest, MissingProgramGives127) {

@@ -1,0 +1,32 @@
+// What the POSIX files of platform/ share: the meaning of the exam's command
+// lines (command_line_posix.cpp), the spawning (commands_posix.cpp) and the
+// one owner of the signal handlers (signals_posix.cpp).
+#pragma once
+
+#include <signal.h>
+
+#include <string>
+#include <vector>
+
+using CommandWords = std::vector<std::string>;
+
+// The line's words, split at blanks, with Windows' "\" in paths made "/".
+CommandWords splitCommandLine(const char* commandLine);
+
+// The arguments to start `program` (found for the line's first word) with:
+// pdflatex gets its options first and in batch mode, a tcc line that links
+// gets the math library. Spawns nothing and reads no file.
+CommandWords programArguments(const CommandWords& words, const std::string& program);
+
+// Runs the program with the arguments, isolated or not, and returns what
+// runCommand and runCommandWithTimeLimit return.
+int runProgram(const std::string& program, const CommandWords& arguments, int seconds, bool isolated);
+
+// The process group of the isolated program running now, 0 when none: the
+// interrupt handler ends it. Set while all signals are blocked.
+extern volatile sig_atomic_t runningGroup;
+
+// From now on every signal that would end the program, and a stop (Ctrl-Z),
+// first calls `restore`, which puts the terminal back; a continue calls
+// `resume`. Both run inside a signal handler.
+void restoreTerminalOnSignals(void (*restore)(), void (*resume)());

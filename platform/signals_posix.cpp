@@ -1,0 +1,127 @@
+// The signal handlers on POSIX, all installed here, one per signal: the
+// action it replaced is put back before the signal ends the program, so the
+// program still ends by it, with a core where the system makes one.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <iterator>
+
+#include "platform/platform.h"
+#include "platform/posix.h"
+
+volatile sig_atomic_t runningGroup = 0;
+
+namespace {
+struct sigaction foundActions[NSIG];
+bool handled[NSIG];
+void (*terminalRestore)() = nullptr;
+void (*terminalResume)() = nullptr;
+void (*interruptCleanup)() = nullptr;
+
+bool isFault(int signalNumber) {
+    return signalNumber == SIGSEGV || signalNumber == SIGBUS || signalNumber == SIGFPE ||
+           signalNumber == SIGILL;
+}
+
+// The signals on which cleanUpOnInterrupt's cleanup runs.
+constexpr int interruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void endProgram(int signalNumber, siginfo_t* info, void*) {
+    if (std::find(std::begin(interruptSignals), std::end(interruptSignals), signalNumber) !=
+        std::end(interruptSignals)) {
+        if (runningGroup > 0) {
+            kill(-static_cast<pid_t>(runningGroup), SIGKILL);
+        }
+        if (interruptCleanup != nullptr) {
+            interruptCleanup();
+        }
+    }
+    if (terminalRestore != nullptr) {
+        terminalRestore();
+    }
+    // Delivered again once the handler returns; a fault comes back by itself
+    // when the faulting instruction runs again.
+    sigaction(signalNumber, &foundActions[signalNumber], nullptr);
+    if (!isFault(signalNumber) || info == nullptr || info->si_code <= 0) {
+        raise(signalNumber);
+    }
+}
+
+// The shell gets its terminal back while the program is stopped. Stopping
+// here, not after returning, also covers an orphaned process group, whose
+// stop the system discards: the key mode comes back either way.
+void stopWithTerminalRestored(int, siginfo_t*, void*) {
+    const int savedErrno = errno;
+    terminalRestore();
+    struct sigaction byDefault {};
+    struct sigaction ours {};
+    byDefault.sa_handler = SIG_DFL;
+    sigaction(SIGTSTP, &byDefault, &ours);
+    sigset_t stop;
+    sigset_t before;
+    sigemptyset(&stop);
+    sigaddset(&stop, SIGTSTP);
+    sigprocmask(SIG_UNBLOCK, &stop, &before);
+    kill(getpid(), SIGTSTP);  // stops here until continued
+    sigprocmask(SIG_SETMASK, &before, nullptr);
+    sigaction(SIGTSTP, &ours, nullptr);
+    terminalResume();
+    errno = savedErrno;
+}
+
+// Also after a SIGSTOP, which no handler sees.
+void continueInKeyMode(int, siginfo_t*, void*) {
+    const int savedErrno = errno;
+    terminalResume();
+    errno = savedErrno;
+}
+
+void handle(int signalNumber, void (*handler)(int, siginfo_t*, void*)) {
+    if (handled[signalNumber]) {
+        return;
+    }
+    struct sigaction action {};
+    action.sa_sigaction = handler;
+    // SA_RESTART keeps a stop from failing a write; SA_ONSTACK lets a stack
+    // overflow reach a sanitizer's alternate stack through us.
+    action.sa_flags = SA_SIGINFO | SA_RESTART | SA_ONSTACK;
+    sigemptyset(&action.sa_mask);
+    // An ignored signal stays ignored (nohup, a background job), and one that
+    // cannot be caught or is the C library's own is refused by sigaction.
+    if (sigaction(signalNumber, nullptr, &foundActions[signalNumber]) == 0 &&
+        foundActions[signalNumber].sa_handler != SIG_IGN &&
+        sigaction(signalNumber, &action, nullptr) == 0) {
+        handled[signalNumber] = true;
+    }
+}
+}  // namespace
+
+void restoreTerminalOnSignals(void (*restore)(), void (*resume)()) {
+    terminalRestore = restore;
+    terminalResume = resume;
+    // Every signal whose default action ends the program; those that the
+    // default ignores or that stop and continue have their own handlers or none.
+    for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+        switch (signalNumber) {
+        case SIGKILL: case SIGSTOP: case SIGTTIN: case SIGTTOU:
+        case SIGCHLD: case SIGURG: case SIGWINCH:
+            break;
+        case SIGTSTP:
+            handle(signalNumber, stopWithTerminalRestored);
+            break;
+        case SIGCONT:
+            handle(signalNumber, continueInKeyMode);
+            break;
+        default:
+            handle(signalNumber, endProgram);
+        }
+    }
+}
+
+void cleanUpOnInterrupt(void (*cleanup)()) {
+    interruptCleanup = cleanup;
+    for (const int signalNumber : interruptSignals) {
+        handle(signalNumber, endProgram);
+    }
+}
