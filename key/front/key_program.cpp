@@ -1,0 +1,217 @@
+#include "key/front/key_program.h"
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "key/front/commands.h"
+#include "key/model/exam_variants.h"
+#include "key/model/key_text.h"
+#include "key/variants/variant.h"
+#include "platform/platform.h"
+#include "platform/services.h"
+#include "record/workspace.h"
+
+#ifndef MOCK_MIDTERM_KEY_VERSION
+#define MOCK_MIDTERM_KEY_VERSION "unknown"
+#endif
+
+namespace {
+constexpr int usageStatus = 2;
+constexpr int longestTimeLimit = 60;
+// What readArgument returns when the program goes on with the next argument.
+constexpr int goOn = -1;
+
+constexpr const char* usageText =
+    "Usage: mock-midterm-key COMMAND [OPTION]...\n"
+    "Checks a practice attempt of the mock midterm, in the exam folder it is run in.\n"
+    "\n"
+    "Commands:\n"
+    "  grade     compile signals.c and say, question by question, whether its\n"
+    "            x, y, z and r are right, and draw them over the key in check.png\n"
+    "  answers   print the answer key of this exam and draw x, y and r in key.png\n"
+    "  variant N|random|id\n"
+    "            keep this attempt in attempts/ and make this folder's exam\n"
+    "            variant N (1 to 200), one not taken here yet, or the one that\n"
+    "            follows from the student's ID; mock-midterm then goes on with it\n"
+    "\n"
+    "Options:\n"
+    "  --time-limit SECONDS  how long the compile and each answer function may\n"
+    "                        run when grading, 1 to 60 (default 5)\n"
+    "  --variant N           with answers: the key of variant N (1 to 200), without\n"
+    "                        an exam folder\n"
+    "  -h, --help            show this help and exit\n"
+    "  --version             show the version and exit\n"
+    "\n"
+    "Exit status of grade: 0 all right, 1 some wrong or no exam mock-midterm made,\n"
+    "2 could not grade.\n"
+    "Exit status of answers: 0 done, 1 no exam with questions here, 2 key.png not drawn.\n"
+    "Exit status of variant: 0 done, 1 nothing changed (the reason is given).\n"
+    "A wrong command line gives 2.\n";
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", keyProgramName, message.c_str(),
+                 keyProgramName);
+    return usageStatus;
+}
+
+struct CommandLine {
+    std::string_view command;
+    int timeLimitSeconds = defaultTimeLimitSeconds;
+    bool timeLimitGiven = false;
+    int variant = 0;
+    bool variantGiven = false;
+};
+
+// Reads the value of the option `name`, given as "NAME=VALUE" or as
+// "NAME VALUE" (then *i moves past the value). Returns 0 with the value, 1
+// when the argument is another one, -1 when the value is missing.
+int optionValue(std::string_view argument, std::string_view name, int argc,
+                const char* const* argv, int* i, std::string* value) {
+    if (argument.substr(0, name.size()) != name) {
+        return 1;
+    }
+    if (argument.size() == name.size()) {
+        if (*i + 1 >= argc) {
+            return -1;
+        }
+        *value = argv[++*i];
+        return 0;
+    }
+    if (argument[name.size()] != '=') {
+        return 1;
+    }
+    *value = argument.substr(name.size() + 1);
+    return 0;
+}
+
+// Reads --time-limit or --variant at argv[*i]. Returns goOn when it was
+// one of them, 1 when it was neither, or the exit status of a wrong value.
+int readOption(std::string_view argument, int argc, const char* const* argv, int* i,
+               CommandLine* line) {
+    std::string value;
+    int found = optionValue(argument, "--time-limit", argc, argv, i, &value);
+    if (found < 0) {
+        return usageError("--time-limit needs a number of seconds");
+    }
+    if (found == 0) {
+        if (parseWholeNumber(value, 1, longestTimeLimit, &line->timeLimitSeconds) != 0) {
+            return usageError("--time-limit takes a whole number of seconds from 1 to 60, not '" +
+                              value + "'");
+        }
+        line->timeLimitGiven = true;
+        return goOn;
+    }
+    found = optionValue(argument, "--variant", argc, argv, i, &value);
+    if (found < 0) {
+        return usageError("--variant needs a number from 1 to 200");
+    }
+    if (found == 0) {
+        if (parseWholeNumber(value, 1, variantCount, &line->variant) != 0) {
+            return usageError("--variant takes a number from 1 to 200, not '" + value + "'");
+        }
+        line->variantGiven = true;
+        return goOn;
+    }
+    return 1;
+}
+
+// Reads argv[*i], moving *i past an option's value. Returns goOn, or the
+// exit status to end with (help and version are done then).
+int readArgument(int argc, const char* const* argv, int* i, CommandLine* line) {
+    const std::string_view argument = argv[*i];
+    if (argument == "-h" || argument == "--help") {
+        std::fputs(usageText, stdout);
+        return 0;
+    }
+    if (argument == "--version") {
+        std::printf("%s %s\n", keyProgramName, MOCK_MIDTERM_KEY_VERSION);
+        return 0;
+    }
+    const int option = readOption(argument, argc, argv, i, line);
+    if (option != 1) {
+        return option;
+    }
+    if (argument.size() > 1 && argument[0] == '-') {
+        return usageError("unknown option '" + std::string(argument) + "'");
+    }
+    if (line->command == "variant" && !line->variantGiven) {
+        if (parseVariant(argv[*i], &line->variant) != 0) {
+            return usageError("variant takes a number from 1 to 200, random or id, not '" +
+                              std::string(argument) +
+                              "'\nUsage: mock-midterm-key variant N|random|id");
+        }
+        line->variantGiven = true;
+        return goOn;
+    }
+    if (!line->command.empty()) {
+        return usageError("unexpected argument '" + std::string(argument) + "'");
+    }
+    if (argument != "grade" && argument != "answers" && argument != "variant") {
+        return usageError("unknown command '" + std::string(argument) + "'");
+    }
+    line->command = argument;
+    return goOn;
+}
+
+// Whether the options go with the command. Returns goOn, or the exit status.
+int checkCombination(const CommandLine& line) {
+    if (line.command.empty()) {
+        return usageError("no command given: grade, answers or variant");
+    }
+    if (line.timeLimitGiven && line.command != "grade") {
+        return usageError("--time-limit is for grade only");
+    }
+    if (line.command == "variant" && !line.variantGiven) {
+        return usageError("variant needs a number from 1 to 200, random or id");
+    }
+    if (line.command != "variant" && line.variantGiven && line.command != "answers") {
+        return usageError("--variant is for answers only");
+    }
+    return goOn;
+}
+
+// Runs a command that works on the exam folder.
+int runInFolder(const CommandLine& line) {
+    // The exam, or another variant, running here owns exam.dat, q1plot.dat
+    // and q1.png until it ends; grading and the key only read them.
+    const bool examRunning = claimWorkspace() == 1;
+    if (line.command == "variant" && examRunning) {
+        sayProblem("mock-midterm (or another variant) is running in this folder: end it, then "
+                   "try again. Nothing was changed.");
+        return 1;
+    }
+    if (!examRunning) {
+        // A variant stopped before it drew its plot left the old one.
+        repairPlotData(platformServices());
+    }
+    if (line.command == "variant") {
+        return startVariant(line.variant, platformServices());
+    }
+    // Grading and the key write nothing of the exam's: the student may
+    // start the exam meanwhile without being told another copy runs.
+    unlockExamFolder();
+    if (line.command == "answers") {
+        return printAnswerKey(platformServices());
+    }
+    return gradeCommand(platformServices(), line.timeLimitSeconds);
+}
+}  // namespace
+
+int runKeyProgram(int argc, const char* const* argv) {
+    CommandLine line;
+    for (int i = 1; i < argc; ++i) {
+        const int status = readArgument(argc, argv, &i, &line);
+        if (status != goOn) {
+            return status;
+        }
+    }
+    const int status = checkCombination(line);
+    if (status != goOn) {
+        return status;
+    }
+    if (line.command == "answers" && line.variantGiven) {
+        return printVariantKey(line.variant);
+    }
+    return runInFolder(line);
+}

@@ -1,0 +1,146 @@
+#include "key/grading/grade.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include "check/check.h"
+#include "generate/text_file.h"
+#include "key/grading/harness.h"
+#include "key/grading/mistakes.h"
+#include "key/grading/results.h"
+#include "key/grading/scratch.h"
+#include "key/grading/verdict.h"
+#include "key/model/key_text.h"
+#include "platform/platform.h"
+
+namespace {
+struct Question {
+    const char* label;
+    const char* function;
+    const Signal* expected;
+};
+
+void sayCannotGrade(const std::string& reason) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "%s: cannot grade: %s\n", keyProgramName, reason.c_str());
+}
+
+const char* const notRunnableHere =
+    "this folder does not let programs run (a drive mounted noexec?), so the grading "
+    "program cannot run here. Copy the exam folder to your home folder and grade it there.";
+
+// Whether signals.c is there to compile. Returns 0, or -1 after saying why not.
+int checkSource() {
+    if (!isReadableSource("signals.c")) {
+        sayCannotGrade("there is no readable signals.c here.");
+        return -1;
+    }
+    if (startsWithByteOrderMark("signals.c")) {
+        std::string message = byteOrderMarkMessage("signals.c");
+        message.pop_back();  // its line end; sayCannotGrade writes one
+        sayCannotGrade(message);
+        return -1;
+    }
+    return 0;
+}
+
+// Makes the scratch folder and compiles the test program with signals.c in
+// it. Returns 0, or -1 after saying why not, the folder gone.
+int compileHarness(const std::vector<GradePoint>& points, const ExamServices& services,
+                   int timeLimitSeconds) {
+    if (makeScratch(harnessFolderPrefix) != 0) {
+        sayCannotGrade(std::string("cannot make a scratch folder here: ") + std::strerror(errno) + ".");
+        return -1;
+    }
+    if (writeTextFile(scratchPath(harnessSourceName).c_str(), harnessSource(points), nullptr) != 0) {
+        sayCannotGrade(std::string("cannot write ") + harnessSourceName + " in the scratch folder.");
+        removeScratch();
+        return -1;
+    }
+    std::printf("Compiling signals.c with the grading program...\n");
+    const std::string compileCommand = "tcc.exe -o " + scratchCommandPath(harnessProgramName) +
+                                       " " + scratchCommandPath(harnessSourceName) + " signals.c";
+    const int compiled = services.runCommandWithTimeLimit(compileCommand.c_str(), timeLimitSeconds);
+    if (compiled == 0) {
+        return 0;
+    }
+    removeScratch();
+    if (compiled == commandNotFound || compiled == commandNotRunnable) {
+        sayCannotGrade("the C compiler tcc was not found.");
+    } else if (compiled == commandTimedOut) {
+        sayCannotGrade("the compiler did not finish within " + std::to_string(timeLimitSeconds) +
+                       " s (does signals.c include a file that never ends?).");
+    } else {
+        sayCannotGrade("signals.c does not compile; the compiler's messages are above. It "
+                       "must define x, y, z and r, and no main.");
+    }
+    return -1;
+}
+
+// Runs one function, prints its lines and fills *graded. Returns 1 when it
+// is right, 0 when not, -1 after saying why it could not run (the scratch
+// folder then gone).
+int gradeQuestion(const AnswerKey& key, const Question& question,
+                  const std::vector<GradePoint>& points, const ExamServices& services,
+                  int timeLimitSeconds, GradedQuestion* graded) {
+    const std::string resultsFile = scratchPath(harnessResultsName);
+    std::remove(resultsFile.c_str());
+    const std::string command = scratchCommandPath(harnessProgramName) + " " + question.function +
+                                " " + scratchCommandPath(harnessResultsName);
+    const int status = services.runCommandWithTimeLimit(command.c_str(), timeLimitSeconds);
+    std::string results;
+    if (status == commandNotRunnable || readWholeFile(resultsFile.c_str(), &results) != 0) {
+        removeScratch();
+        sayCannotGrade(status == commandNotRunnable
+                           ? notRunnableHere
+                           : "the grading program did not run (status " + std::to_string(status) + ").");
+        return -1;
+    }
+    const StudentRun run = readRun(results, points.size(), status);
+    const Verdict verdict = judgeRun(*question.expected, points, run, timeLimitSeconds);
+    std::printf("%s: %s\n", question.label, verdict.text.c_str());
+    const std::string mistake =
+        verdict.right != 0 ? "" : nameMistake(key, question.function[0], points, run.values);
+    if (!mistake.empty()) {
+        std::printf("%*s%s\n", static_cast<int>(std::strlen(question.label)) + 2, "",
+                    mistake.c_str());
+    }
+    const bool onY = question.expected == &key.y;
+    *graded = {std::string(question.label) + ": " + verdict.text + (mistake.empty() ? "" : "\n" + mistake),
+               question.expected, (onY ? key.yStart : key.xStart) - 0.5,
+               (onY ? key.yEnd : key.xEnd) + 0.5, run.values, verdict.wrongPoints, run.complete};
+    return verdict.right;
+}
+}  // namespace
+
+int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLimitSeconds,
+                 GradedAttempt* graded) {
+    graded->points = gradingPoints(key);
+    graded->questions.clear();
+    if (checkSource() != 0 || compileHarness(graded->points, services, timeLimitSeconds) != 0) {
+        return 2;
+    }
+    const Question questions[] = {
+        {"QUESTION 1  x(t)", "x", &key.x},
+        {"QUESTION 2  y(t)", "y", &key.y},
+        {"QUESTION 3  z(t)", "z", &key.y},
+        {"QUESTION 4  r(t)", "r", &key.r},
+    };
+    int rightCount = 0;
+    std::printf("\n");
+    for (const Question& question : questions) {
+        GradedQuestion done{};
+        const int right =
+            gradeQuestion(key, question, graded->points, services, timeLimitSeconds, &done);
+        if (right < 0) {
+            return 2;
+        }
+        rightCount += right;
+        graded->questions.push_back(std::move(done));
+    }
+    removeScratch();
+    std::printf("\n%d of 4 right.\n", rightCount);
+    std::fflush(stdout);
+    return rightCount == 4 ? 0 : 1;
+}

@@ -1,0 +1,23 @@
+// What one run of the test program wrote, read back.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+// The student's value may differ from the key's by this much.
+constexpr double gradeTolerance = 1e-9;
+
+// What one run of the test program wrote.
+struct StudentRun {
+    std::vector<double> values;  // one per point reached in order; NaN where no number was written
+    bool complete = false;       // every point has a value and "end" followed
+    int status = 0;              // as runCommandWithTimeLimit returned it
+};
+
+// Reads the results file of a run over `pointCount` points.
+StudentRun readRun(const std::string& results, std::size_t pointCount, int status);
+
+// Whether a value is right where the key is `before` just before and
+// `after` just after: at a jump either one-sided value is.
+bool isRightValue(double value, double before, double after);

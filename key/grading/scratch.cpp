@@ -1,0 +1,48 @@
+#include "key/grading/scratch.h"
+
+#include <cstdio>
+
+#include "platform/platform.h"
+
+namespace {
+constexpr std::size_t longestPath = 64;
+const char* const scratchNames[] = {harnessSourceName, harnessProgramName, harnessResultsName,
+                                    plotScriptName, plotDataName};
+constexpr std::size_t scratchCount = sizeof scratchNames / sizeof scratchNames[0];
+
+// Made before they are needed: the signal handler may not allocate.
+char folder[longestPath];
+char paths[scratchCount][2 * longestPath];
+volatile bool folderMade = false;
+}  // namespace
+
+int makeScratch(const char* prefix) {
+    removeScratch();
+    if (makeScratchFolder(prefix, folder, sizeof folder) != 0) {
+        return -1;
+    }
+    for (std::size_t i = 0; i < scratchCount; ++i) {
+        std::snprintf(paths[i], sizeof paths[i], "%s/%s", folder, scratchNames[i]);
+    }
+    folderMade = true;
+    cleanUpOnInterrupt(removeScratch);
+    return 0;
+}
+
+std::string scratchPath(const char* name) { return std::string(folder) + "/" + name; }
+
+std::string scratchCommandPath(const char* name) {
+    return std::string(".\\") + folder + "\\" + name;
+}
+
+void removeScratch() {
+    if (!folderMade) {
+        return;
+    }
+    for (const char* path : paths) {
+        std::remove(path);
+    }
+    if (removeEmptyFolder(folder) == 0) {
+        folderMade = false;
+    }
+}

@@ -1,0 +1,35 @@
+// The key's scratch files. They all live in one folder made new for each
+// run, so that no link or pipe placed in the exam folder is ever written
+// through or read, and two runs at once never share a file. The folder goes
+// on every way out: the end of the command, an error, Ctrl-C, SIGTERM, SIGHUP.
+#pragma once
+
+#include <string>
+
+#include "platform/services.h"
+
+// The folder of a grading or of a plot: the prefix and six characters.
+constexpr const char* harnessFolderPrefix = ".key-harness.";
+constexpr const char* plotFolderPrefix = ".key-plot.";
+
+// The files in it.
+constexpr const char* harnessSourceName = "harness.c";
+constexpr const char* harnessProgramName = "harness.exe";
+constexpr const char* harnessResultsName = "results.txt";
+constexpr const char* plotScriptName = "plot.gp";
+constexpr const char* plotDataName = "plot.dat";
+
+// Makes the folder in the working folder; from then on an interrupt ends the
+// program the key runs and removes the folder.
+// Returns 0, or -1 with errno set (no folder is made).
+int makeScratch(const char* prefix);
+
+// "<folder>/<name>", for the files the key opens itself.
+std::string scratchPath(const char* name);
+
+// ".\<folder>\<name>", for command lines, which are written for Windows.
+std::string scratchCommandPath(const char* name);
+
+// Removes the folder and the files above in it. Harmless when there is
+// none, and safe inside a signal handler.
+void removeScratch();

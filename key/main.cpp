@@ -1,3 +1,0 @@
-#include "key/key_program.h"
-
-int main(int argc, char** argv) { return runKeyProgram(argc, argv); }

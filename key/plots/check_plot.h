@@ -1,0 +1,26 @@
+// check.png: the student's functions drawn over the key, one panel per
+// question, so a wrong answer shows where it leaves the key.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "key/grading/grade.h"
+#include "key/grading/points.h"
+#include "platform/services.h"
+
+constexpr const char* checkPlotName = "check.png";
+
+// Writes the gnuplot script and its data that draw one panel per question
+// into `pngName`, the wrong points marked in red.
+// Returns 0, or -1 when a file could not be written.
+int writeCheckPlot(const std::vector<GradePoint>& points, const std::vector<GradedQuestion>& panels,
+                   const char* scriptName, const char* dataName, const char* pngName);
+
+// Draws check.png with gnuplot, run through the services'
+// runCommandWithTimeLimit, from a script and data in a scratch folder of its
+// own, and says on stdout whether it did. Returns 0 when check.png was
+// drawn, otherwise the gnuplot status (127 when it was not found), or -1
+// when the script could not be written.
+int drawCheckPlot(const GradedAttempt& graded, const ExamServices& services);

@@ -1,0 +1,162 @@
+#include "key/variants/attempts.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <string_view>
+#include <system_error>
+
+#include "generate/mock_midterm.h"
+#include "generate/questions.h"
+#include "key/model/key_text.h"
+#include "platform/platform.h"
+#include "record/workspace.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+// A kept attempt is gathered here first, so attempts/<n> is either whole or absent.
+constexpr std::string_view keepingPrefix = ".keeping-";
+
+std::string timeNow() {
+    const std::time_t now = std::time(nullptr);
+    char text[32] = "an unknown time";
+    if (const std::tm* local = std::localtime(&now)) {
+        std::strftime(text, sizeof text, "%Y-%m-%d %H:%M", local);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string reasonOf(int error) {
+    return error != 0 ? std::strerror(error) : "failed";
+}
+
+
+std::string variantName(const ExamRecord& record) {
+    const int variant = variantOfRecord(record);
+    const std::string transform = " (" + formatTransform(record.varQK, record.varQT) + ")";
+    return variant > 0 ? "variant " + std::to_string(variant) + transform
+                       : "an exam that is none of the 200 variants" + transform;
+}
+
+
+std::map<int, std::string> surveyAttempts(bool (&taken)[variantCount]) {
+    std::map<int, std::string> kept;
+    std::error_code error;
+    // increment(error), not ++: a listing that fails ends the survey, it does not throw.
+    for (fs::directory_iterator entry(attemptsFolderName, error); entry != fs::directory_iterator();
+         entry.increment(error)) {
+        const std::string name = entry->path().filename().string();
+        if (name.compare(0, keepingPrefix.size(), keepingPrefix) == 0) {
+            std::error_code ignored;
+            fs::remove_all(entry->path(), ignored);
+            continue;
+        }
+        int number = 0;  // a kept attempt's folder is named by its number
+        // Below INT_MAX, so that the next attempt's number still fits.
+        if (parseWholeNumber(name, 1, INT_MAX - 1, &number) != 0) {
+            continue;
+        }
+        std::string bytes;
+        ExamRecord record{};
+        if (readWholeFile((entry->path() / workspaceFileName).string().c_str(), &bytes) == 0 &&
+            bytes.size() >= examRecordSize) {
+            std::memcpy(&record, bytes.data(), examRecordSize);
+            const int variant = variantOfRecord(record);
+            if (variant > 0) {
+                taken[variant - 1] = true;
+            }
+            kept[number] = variantName(record);
+        } else {
+            kept[number] = "an exam whose exam.dat is missing";
+        }
+    }
+    return kept;
+}
+
+
+namespace {
+// Copies the attempt's files into the folder `gathering`. Returns 0, or -1
+// after saying why, the folder gone.
+int copyAttemptFiles(const ExamRecord& record, const std::string& gathering) {
+    std::error_code error;
+    const std::string names[] = {workspaceFileName, "signals.c",   mockMidtermFileName,
+                                 plotDataFileName,  questionPlotName, std::to_string(record.idNum) + ".pdf"};
+    for (const std::string& name : names) {
+        if (fs::symlink_status(name, error).type() == fs::file_type::not_found) {
+            continue;
+        }
+        std::string copy = gathering;
+        copy += "/";
+        copy += name;
+        std::string bytes;
+        const int read = readWholeFile(name.c_str(), &bytes);
+        if (read != 0 || replaceFileWith(copy.c_str(), bytes.data(), bytes.size(), platformFileOps()) != 0) {
+            const std::string reason = read == notRegularFile ? "it is not a regular file" : reasonOf(errno);
+            fs::remove_all(gathering, error);
+            std::string message = "cannot keep your attempt: ";
+            message += name;
+            message += ": " + reason + ". Nothing was changed.";
+            sayProblem(message);
+            return -1;
+        }
+    }
+    return 0;
+}
+
+// Adds the attempt's line to attempts/README.txt, and the lines of earlier
+// ones that a stopped run did not note. Returns 0, or -1 after saying why.
+int noteAttempt(const ExamRecord& record, const std::map<int, std::string>& earlier, int number,
+                int nextVariant, const std::string& folder) {
+    std::string readme;
+    if (readWholeFile(attemptsReadmeName, &readme, true) != 0) {
+        readme = "Earlier attempts in this exam folder, kept by mock-midterm-key variant.\n"
+                 "Each numbered folder holds the attempt's exam.dat, signals.c,\n"
+                 "MOCK_MIDTERM.txt, q1plot.dat, q1.png and PDF as they were.\n\n";
+    }
+    for (const auto& [earlierNumber, name] : earlier) {
+        const std::string line = std::to_string(earlierNumber) + "  ";
+        if (readme.compare(0, line.size(), line) != 0 && readme.find("\n" + line) == std::string::npos) {
+            readme += line + name + ", kept at a time not noted\n";
+        }
+    }
+    readme += std::to_string(number) + "  " + variantName(record) + ", kept " + timeNow() +
+              "; then variant " + std::to_string(nextVariant) + "\n";
+    if (replaceFileWith(attemptsReadmeName, readme.data(), readme.size(), platformFileOps(), true) != 0) {
+        // The copy is whole and stays; only the exam must not change unnoted.
+        sayProblem(std::string("cannot write ") + attemptsReadmeName + ": " + reasonOf(errno) +
+            ". The exam was not changed; a copy of it is in " + folder + ".");
+        return -1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int keepAttempt(const ExamRecord& record, const std::map<int, std::string>& earlier, int number,
+                int nextVariant) {
+    const std::string folder = std::string(attemptsFolderName) + "/" + std::to_string(number);
+    const std::string gathering =
+        std::string(attemptsFolderName) + "/" + std::string(keepingPrefix) + std::to_string(number);
+    std::error_code error;
+    if (!fs::create_directory(gathering, error)) {
+        sayProblem("cannot keep your attempt: cannot make " + gathering + ": " + error.message() +
+            ". Nothing was changed.");
+        return -1;
+    }
+    if (copyAttemptFiles(record, gathering) != 0) {
+        return -1;
+    }
+    if (replaceFile(gathering.c_str(), folder.c_str()) != 0) {
+        const int failure = errno;
+        fs::remove_all(gathering, error);
+        sayProblem("cannot keep your attempt in " + folder + ": " + reasonOf(failure) +
+            ". Nothing was changed.");
+        return -1;
+    }
+    return noteAttempt(record, earlier, number, nextVariant, folder);
+}
