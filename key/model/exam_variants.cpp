@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/random.h"
+
 namespace {
 // The lists of the mixed radix documented in the header, in their order.
 constexpr int shifts[] = {-1, 0, 1, 2, 3};
@@ -63,11 +65,8 @@ int pickUntakenVariant(const bool (&taken)[variantCount], std::uint64_t seed) {
     if (untaken == 0) {
         return 0;
     }
-    // splitmix64: a clock reading makes a poor index by itself.
-    std::uint64_t mixed = seed + 0x9E3779B97F4A7C15ULL;
-    mixed = (mixed ^ (mixed >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    mixed = (mixed ^ (mixed >> 27)) * 0x94D049BB133111EBULL;
-    mixed ^= mixed >> 31;
+    // A clock reading makes a poor index by itself.
+    const std::uint64_t mixed = splitMix64(seed);
     int left = static_cast<int>(mixed % static_cast<std::uint64_t>(untaken));
     for (int variant = 1; variant <= variantCount; ++variant) {
         if (!taken[variant - 1] && left-- == 0) {
