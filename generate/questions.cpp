@@ -2,10 +2,12 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "generate/text_file.h"
+#include "platform/platform.h"
 
 namespace {
 // The record's Question 1 fields, laid out as they lie in the record.
@@ -46,8 +48,15 @@ int plotQuestion1(const ExamRecord& record, const ExamServices& services) {
         }
         result = closeTextFile(file, plotDataFileName);
     }
-    services.runCommand((std::string(gnuplotProgram) + " q1.gp\n").c_str());
+    if (services.runCommand((std::string(gnuplotProgram) + " q1.gp\n").c_str()) == commandNotFound) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", gnuplotMissingLine("q1.png").c_str());
+    }
     return result;
+}
+
+std::string gnuplotMissingLine(const char* pngName) {
+    return std::string(pngName) + " was not drawn: " + gnuplotWhereabouts() + ".";
 }
 
 int randomNonzero(int a, const ExamServices& services) {

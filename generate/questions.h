@@ -5,6 +5,8 @@
 // each generator's definition: the same sequence gives the same exam.
 #pragma once
 
+#include <string>
+
 #include "platform/services.h"
 #include "record/record.h"
 
@@ -20,6 +22,11 @@ int makeQuestion1(ExamRecord* record, const ExamServices& services);
 // plot them into "q1.png". Returns 0, or -1 when "q1plot.dat" could not be
 // written (gnuplot is run all the same).
 int plotQuestion1(const ExamRecord& record, const ExamServices& services);
+
+// The one line (without its line end) that says `pngName` was not drawn
+// because the course's gnuplot is not there, where it is looked for and what
+// to put there. Both programs print it on stderr.
+std::string gnuplotMissingLine(const char* pngName);
 
 // Returns a random integer from -a to a - 1 that is not 0 (a > 0).
 int randomNonzero(int a, const ExamServices& services);

@@ -171,6 +171,11 @@ int runCommandLine(const char* commandLine, int seconds, bool isolated) {
 }
 }  // namespace
 
+const char* gnuplotWhereabouts() {
+    return "gnuplot was found neither at ../gnuplot/bin/gnuplot nor through PATH: install gnuplot "
+           "(Debian's gnuplot-nox)";
+}
+
 int runCommand(const char* commandLine) { return runCommandLine(commandLine, 0, false); }
 
 int runCommandWithTimeLimit(const char* commandLine, int seconds) {

@@ -36,11 +36,44 @@ BOOL WINAPI interrupted(DWORD event) {
     }
     return FALSE;  // the default handler ends the program
 }
+bool isFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The course's programs sit beside the exam folder (..\tcc\tcc.exe, as
+// ..\gnuplot\bin\gnuplot.exe), so the student never sets PATH: a line
+// that starts "tcc.exe" runs that tcc when it is there, and through PATH when
+// not. A program named by a path that is not there is not found, without the
+// command interpreter's own message: the caller says what to unpack where.
+// Returns the line to run, or "" when its program is not there.
+std::string withCourseProgram(const char* commandLine) {
+    const std::string line = commandLine;
+    const std::string program = line.substr(0, line.find_first_of(" \t\r\n"));
+    if (program == "tcc.exe") {
+        const std::string courseCompiler = "..\\tcc\\tcc.exe";
+        return isFile(courseCompiler) ? courseCompiler + line.substr(program.size()) : line;
+    }
+    if (program.find('\\') != std::string::npos && !isFile(program)) {
+        return "";
+    }
+    return line;
+}
 }  // namespace
 
+const char* gnuplotWhereabouts() {
+    return "there is no gnuplot at ..\\gnuplot\\bin\\gnuplot.exe: unpack a Windows gnuplot with "
+           "the pngcairo terminal into the folder gnuplot beside the exam folder, so that "
+           "gnuplot\\bin\\gnuplot.exe is there";
+}
+
 int runCommand(const char* commandLine) {
+    const std::string line = withCourseProgram(commandLine);
+    if (line.empty()) {
+        return commandNotFound;
+    }
     std::fflush(nullptr);  // our output first, then the program's
-    const int status = std::system(commandLine);
+    const int status = std::system(line.c_str());
     // -1: not even the command interpreter could be started.
     if (status == -1 || status == interpreterNotFoundStatus) {
         return commandNotFound;
@@ -54,7 +87,11 @@ void cleanUpOnInterrupt(void (*cleanup)()) {
 }
 
 int runCommandWithTimeLimit(const char* commandLine, int seconds) {
-    std::string line = std::string("cmd.exe /d /s /c \"") + commandLine + "\"";
+    const std::string courseLine = withCourseProgram(commandLine);
+    if (courseLine.empty()) {
+        return commandNotFound;
+    }
+    std::string line = "cmd.exe /d /s /c \"" + courseLine + "\"";
     HANDLE job = CreateJobObjectA(nullptr, nullptr);
     if (job == nullptr) {
         return -1;

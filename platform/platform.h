@@ -43,6 +43,11 @@ void pauseMilliseconds(int milliseconds);
 // is not there, or -1 when it could not be waited for.
 int runCommand(const char* commandLine);
 
+// Where the course's gnuplot (gnuplotProgram) is looked for and what to put
+// there, in words for a student who has none: the end of the one line that
+// says a plot was not drawn.
+const char* gnuplotWhereabouts();
+
 // What runCommandWithTimeLimit returns when the program is there but the
 // system refuses to start it, as on a drive mounted noexec.
 constexpr int commandNotRunnable = -3;

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "generate/questions.h"
 #include "generate/text_file.h"
 #include "key/grading/scratch.h"
 #include "key/plots/draw.h"
@@ -188,7 +189,8 @@ int drawCheckPlot(const GradedAttempt& graded, const ExamServices& services) {
     if (drawn == 0) {
         std::printf("Your functions are drawn over the key in %s.\n", checkPlotName);
     } else if (drawn == commandNotFound) {
-        std::printf("%s was not drawn: gnuplot was not found.\n", checkPlotName);
+        std::fflush(stdout);
+        std::fprintf(stderr, "mock-midterm-key: %s\n", gnuplotMissingLine(checkPlotName).c_str());
     } else if (drawn == -1) {
         std::printf("%s was not drawn.\n", checkPlotName);
     } else {

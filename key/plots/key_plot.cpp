@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "generate/questions.h"
 #include "generate/text_file.h"
 #include "key/grading/scratch.h"
 #include "key/model/key_text.h"
@@ -117,6 +118,8 @@ int drawKeyPlot(const AnswerKey& key, const ExamServices& services) {
     if (status == commandTimedOut) {
         std::fprintf(stderr, "%s: %s was not drawn: gnuplot did not finish within %d s.\n",
                      keyProgramName, keyPlotName, plotTimeLimitSeconds);
+    } else if (status == commandNotFound) {
+        std::fprintf(stderr, "%s: %s\n", keyProgramName, gnuplotMissingLine(keyPlotName).c_str());
     } else {
         std::fprintf(stderr, "%s: %s was not drawn (gnuplot status %d).\n", keyProgramName,
                      keyPlotName, status);

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "platform/platform.h"
 #include "test_support.h"
 
 namespace {
@@ -80,6 +81,25 @@ TEST(Question1, AnUnwritablePlotFileStillFillsTheRecordAndRunsGnuplot) {
     EXPECT_NE(testing::internal::GetCapturedStderr().find("q1plot.dat"), std::string::npos);
     EXPECT_EQ(record.q1X[5], -1);
     EXPECT_EQ(script().commands.size(), 1u);
+}
+
+TEST(Question1, AMissingGnuplotIsToldInOneLineOnStderrOnly) {
+    TempFolder folder;
+    const ExamRecord record = question1From({1, 0, 0, 0, 1});
+    for (const int status : {commandNotFound, 0, 1}) {
+        resetScript();
+        script().commandStatus = status;
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        plotQuestion1(record, scriptedServices());
+        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(out, "") << status;
+        EXPECT_EQ(err, status == commandNotFound
+                           ? "q1.png was not drawn: " + std::string(gnuplotWhereabouts()) + ".\n"
+                           : "")
+            << status;
+    }
 }
 
 TEST(Question2, RandomNonzeroSkipsZeroAndNeverReachesPlusA) {
