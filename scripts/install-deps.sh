@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that are missing for one purpose:
 #   exam   building the program and running an exam with the real tools
-#   test   everything the tests need (exam's packages, plus the Windows and
+#   test   everything the tests need (exam's packages, plus the Windows,
+#          Windows tcc (built from Debian's source), Debian package and
 #          reliability tool chains)
 # Installs nothing when everything is there already. Without root or sudo it
 # says what to install and carries on.
 set -euo pipefail
 
 exam_packages=(g++ cmake make libgtest-dev libgmock-dev python3 tcc gnuplot-nox texlive-latex-base)
-test_packages=("${exam_packages[@]}" poppler-utils g++-mingw-w64-x86-64 wine wine64
+test_packages=("${exam_packages[@]}" poppler-utils g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix wine wine64
+               dpkg-dev lintian
                clang libclang-rt-dev valgrind cppcheck clang-tidy)
 
 case "${1:-exam}" in

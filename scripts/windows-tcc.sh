@@ -116,7 +116,7 @@ if [[ ! -f $cached/done ]]; then
     cp /usr/share/common-licenses/GPL-2 "$cached/tcc/GPL-2.txt"
     cp first/debian/copyright "$cached/tcc/debian-copyright.txt"
     mv source "$cached/tcc/source"
-    find "$cached/tcc" -exec touch -h -r first/out/tcc.exe {} +
+    find "$cached/tcc" -exec touch -h -r "$cached/tcc/tcc.exe" {} +
     (cd "$cached/tcc" && find . -type f ! -name SHA256SUMS -print0 | sort -z | xargs -0 sha256sum) \
         >"$cached/SHA256SUMS"
     cd "$cache_root"
