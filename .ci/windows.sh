@@ -1,16 +1,20 @@
 #!/usr/bin/env bash
-# The Windows build, checked on Linux: cross-compiles it with MinGW-w64
-# (a warning fails it), runs the unit tests under wine, packs the ZIP, and
-# runs exams from the unpacked ZIP under wine on a pseudo-terminal, typed as a
-# student types, comparing what they leave with the Linux program given the
+# The Windows build, checked on Linux: builds the ZIP's tcc from Debian's
+# source (scripts/windows-tcc.sh, cached), cross-compiles the programs with
+# MinGW-w64 (a warning fails it), runs the unit tests under wine, packs the
+# ZIP, and runs exams from the unpacked ZIP under wine on a pseudo-terminal,
+# typed as a student types, with the ZIP's own tcc: the menu's check and
+# mock-midterm-key's grading, compared with the Linux programs given the
 # same input.
 #
 # Usage: .ci/windows.sh [LINUX_PROGRAM]
-#   LINUX_PROGRAM  a Linux build of mock-midterm to compare with; without it
-#                  one is built in build-windows-compare.
+#   LINUX_PROGRAM  a Linux build of mock-midterm to compare with (its
+#                  key/mock-midterm-key beside it too); without it both are
+#                  built in build-windows-compare.
 # Needs cmake, make, g++, g++-mingw-w64-x86-64, googletest (its sources),
-# wine, wine64 and script (bsdutils). Everything it makes is in build-windows
-# and build-windows-compare, the wine prefix too.
+# wine, wine64, script (bsdutils) and what scripts/windows-tcc.sh needs.
+# Everything it makes is in build-windows and build-windows-compare, the wine
+# prefix too; the tcc build is cached in ~/.cache/mock-midterm.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -22,7 +26,9 @@ step="start"
 
 export WINEPREFIX=$build/wine
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="  # no .NET or browser installer at first start
+# No .NET or browser installer at first start, and no debugger when a
+# graded answer crashes: wine would start winedbg and wait on it.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 
 finish() {
     local status=$?
@@ -55,7 +61,29 @@ screenText() {
 }
 
 shown=0   # how much of the screen text earlier waits have matched
+skipped=""  # what the last wait passed over before its text
 runner=0  # the process that runs the program on the terminal
+terminal=""  # its pseudo-terminal, /dev/pts/N
+
+# Waits until wine's console has taken the terminal out of line mode (no
+# canonical input, no echo): a key typed before that is echoed by the
+# terminal itself and may never reach the program.
+waitForKeyMode() {
+    local deadline=$((SECONDS + 60)) name=$1 settings
+    while ((SECONDS < deadline)); do
+        kill -0 "$runner" 2>/dev/null || break
+        if [[ -z $terminal && -s $work/$name.tty ]]; then
+            terminal=$(<"$work/$name.tty")
+        fi
+        if [[ -n $terminal ]] && settings=$(stty -F "$terminal" -a 2>/dev/null) &&
+            [[ " $settings " == *" -icanon "* && " $settings " == *" -echo "* ]]; then
+            return 0
+        fi
+        sleep 0.05
+    done
+    echo "the terminal ${terminal:-(unknown)} never left line mode: ${settings:-}" >&2
+    return 1
+}
 
 # Waits for TEXT (blanks do not count) to show in LOG after what earlier
 # waits matched; gives up after 60 s, or at once when the program has ended
@@ -68,6 +96,7 @@ waitFor() {
         rest=${text:shown}
         if [[ $rest == *"$want"* ]]; then
             before=${rest%%"$want"*}
+            skipped=$before
             shown=$((shown + ${#before} + ${#want}))
             return 0
         fi
@@ -79,29 +108,48 @@ waitFor() {
     return 1
 }
 
+# echoedKey KEYS PROMPT: fails when the key presses KEYS, typed at PROMPT,
+# show on the screen before the text that followed them (the prompt shown
+# again aside): a key the program reads is never echoed.
+echoedKey() {
+    local passed=${skipped//"${2// /}"/}
+    [[ -z $1 || $passed != *"$1"* ]] && return 0
+    echo "the key \"$1\" typed was echoed: \"$passed\" came before what followed" >&2
+    return 1
+}
+
 # onTerminal FOLDER NAME EXPECT KEYS ... EXPECT
 # Runs the Windows program in FOLDER under wine on a pseudo-terminal. Waits
-# for each EXPECT, then types the KEYS after it (printf %b escapes: \r is
-# Enter); returns once the last EXPECT has shown and the program has ended,
-# with its exit status in $status. The terminal log is $work/NAME.log.
+# for each EXPECT, then, once the console reads keys, types the KEYS after
+# it (printf %b escapes: \r is Enter; keys without one must not be echoed);
+# returns once the last EXPECT has shown and the program has ended, with its
+# exit status in $status. The terminal log is $work/NAME.log.
 onTerminal() {
     local folder=$1 name=$2
     shift 2
     local log=$work/$name.log keys=$work/$name.keys typing
-    rm -f "$log" "$keys"
+    rm -f "$log" "$keys" "$work/$name.tty"
     mkfifo "$keys"
-    (cd "$folder" && exec timeout 120 script -qefc "wine ./mock-midterm.exe" "$log" <"$keys" >/dev/null) &
+    (cd "$folder" && exec timeout 120 script -qefc "tty >'$work/$name.tty'; exec wine ./mock-midterm.exe" \
+        "$log" <"$keys" >/dev/null) &
     runner=$!
+    terminal=""
     exec {typing}>"$keys"
     shown=0
-    local seen=1
+    local seen=1 pressed="" prompt=""
     while (($# > 1)); do
         waitFor "$log" "$1" || { seen=0; break; }
-        printf '%b' "$2" >&"$typing"
+        echoedKey "$pressed" "$prompt" || { seen=0; break; }
+        pressed=""
+        if [[ -n $2 ]]; then
+            waitForKeyMode "$name" || { seen=0; break; }
+            printf '%b' "$2" >&"$typing"
+            [[ $2 == *'\r'* ]] || { pressed=$2; prompt=$1; }
+        fi
         shift 2
     done
     if ((seen)); then
-        waitFor "$log" "$1" || seen=0
+        waitFor "$log" "$1" && echoedKey "$pressed" "$prompt" || seen=0
     fi
     exec {typing}>&-
     ((seen)) || kill "$runner" 2>/dev/null || true
@@ -143,17 +191,28 @@ sameText() {  # FILE: CRLF line ends on Windows, LF on Linux, the same text
 menu="Press <Y> to run a check on signals.c. Press <E> to exit the program."
 restored="Exam workspace exists. Restoring to previously saved state."
 
-begin "cross-compiling the Windows build (MinGW-w64)"
+begin "the ZIP's tcc, built from Debian's source (scripts/windows-tcc.sh)"
 cd "$root"
 SECONDS=0
 mkdir -p "$build"
+# A first build makes it twice and fails unless both give the same bytes.
+scripts/windows-tcc.sh "$build/tcc" || fail "the Windows tcc was not built"
+tcc=$build/tcc/tcc.exe
+dlls=$(x86_64-w64-mingw32-objdump -p "$tcc" | sed -n 's/.*DLL Name: //p' | tr '\n' ' ')
+echo "tcc.exe $(stat -c %s "$tcc") bytes, sha256 $(sha256sum "$tcc" | cut -c1-16), imports: $dlls"
+[[ $dlls == "KERNEL32.dll msvcrt.dll " ]] || fail "tcc.exe needs more than KERNEL32 and msvcrt: $dlls"
+echo "in ${SECONDS} s"
+
+begin "cross-compiling the Windows build (MinGW-w64)"
+SECONDS=0
 # A warning is an error, so a file that warned is compiled again next time:
 # outside CI the build may then start from the last one.
 clean=()
 if [[ ${CI:-} == true ]]; then
     clean=(--clean-first)
 fi
-cmake --preset windows -DCMAKE_COMPILE_WARNING_AS_ERROR=ON >"$build/configure.log" 2>&1 ||
+cmake --preset windows -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DMOCK_MIDTERM_WINDOWS_TCC="$build/tcc" \
+    >"$build/configure.log" 2>&1 ||
     { cat "$build/configure.log"; fail "configure failed"; }
 cmake --build --preset windows "${clean[@]}" -j "$jobs" >"$build/build.log" 2>&1 ||
     { tail -50 "$build/build.log"; fail "build failed"; }
@@ -177,11 +236,17 @@ rm -rf "$work"
 mkdir -p "$work/zip"
 (cd "$work/zip" && cmake -E tar xf "$zip")
 top=$(echo "$work"/zip/mock-midterm-*)
-for file in README.txt exam/mock-midterm.exe exam/signals.c exam/q1.gp exam/create.tex; do
+for file in README.txt exam/mock-midterm.exe exam/mock-midterm-key.exe exam/signals.c exam/q1.gp \
+    exam/create.tex tcc/tcc.exe tcc/include/stdio.h tcc/include/math.h tcc/lib/libtcc1.a \
+    tcc/lib/msvcrt.def tcc/COPYING.txt tcc/GPL-2.txt tcc/debian-copyright.txt \
+    licences/mingw-w64-x86-64-dev.txt licences/gcc-mingw-w64-base.txt; do
     [[ -f $top/$file ]] || fail "the ZIP has no $file"
 done
+ls "$top"/tcc/source/tcc_*.dsc "$top"/tcc/source/tcc_*.orig.tar.* "$top"/tcc/source/tcc_*.debian.tar.* \
+    >/dev/null || fail "the ZIP lacks the source tcc was built from"
+cmp -s "$top/tcc/tcc.exe" "$tcc" || fail "the ZIP's tcc.exe is not the one built"
 grep -q $'\r$' "$top/README.txt" || fail "the ZIP's README.txt has no CRLF line ends"
-echo "$(basename "$zip"): $(stat -c %s "$zip") bytes"
+echo "$(basename "$zip"): $(stat -c %s "$zip") bytes ($(du -sk "$top" | cut -f1) KB unpacked)"
 
 begin "starting wine"
 SECONDS=0
@@ -209,13 +274,16 @@ begin "the Linux program to compare with"
 if [[ -z $linux ]]; then
     cmake -S "$root" -B "$root/build-windows-compare" -DCMAKE_BUILD_TYPE=Release -DMOCK_MIDTERM_TESTS=OFF \
         >"$work/compare.log" 2>&1 &&
-        cmake --build "$root/build-windows-compare" --target mock-midterm -j "$jobs" >>"$work/compare.log" 2>&1 ||
+        cmake --build "$root/build-windows-compare" --target mock-midterm mock-midterm-key -j "$jobs" \
+            >>"$work/compare.log" 2>&1 ||
         { tail -30 "$work/compare.log"; fail "the Linux build failed"; }
     linux=$root/build-windows-compare/mock-midterm
 fi
 [[ -x $linux ]] || fail "no Linux program at $linux"
 linux=$(cd "$(dirname "$linux")" && pwd)/$(basename "$linux")
-echo "$linux"
+linuxKey=$(dirname "$linux")/key/mock-midterm-key
+[[ -x $linuxKey ]] || fail "no Linux mock-midterm-key at $linuxKey"
+echo "$linux and $linuxKey"
 
 win=$top/exam
 lin=$work/linux
@@ -232,6 +300,12 @@ sameWorkspace "fresh exam"
 sameText q1plot.dat
 sameText MOCK_MIDTERM.txt
 cp "$win/exam.dat" "$work/fresh-exam.dat"
+# There is no gnuplot beside the ZIP's exam folder: one line of the
+# program's own says so, and the command interpreter says nothing.
+noGnuplot="q1.png was not drawn: there is no gnuplot at ..\\gnuplot\\bin\\gnuplot.exe"
+[[ $(screenText "$work/fresh.log") == *"${noGnuplot// /}"* ]] ||
+    fail "the exam did not say that gnuplot is missing: \"$noGnuplot\" (log: $work/fresh.log)"
+! grep -qi "recogni" "$work/fresh.log" || fail "the command interpreter spoke of the missing gnuplot"
 
 begin "the second start resumes at the menu"
 onTerminal "$win" resume "$restored" "" "$menu" E "exiting."
@@ -260,15 +334,69 @@ onLinux "$lin" 'E'
 sameWorkspace "typeset"
 sameText defs.tex
 
+begin "the menu's check with the ZIP's tcc: ok, the compiler's message, no compiler"
+rm -f "$win/signals.o"
+onTerminal "$win" check-ok "$restored" "" "$menu" Y "Checking signals.c..." "" "ok" "" "$menu" E "exiting."
+[[ -f $win/signals.o ]] || fail "the check said ok but left no signals.o"
+cp "$win/signals.c" "$work/kit-signals.c"
+printf 'double x(double t)\r\n{\r\n    return t +;\r\n}\r\n' >"$win/signals.c"
+onTerminal "$win" check-error "$restored" "" "$menu" Y "Checking signals.c..." \
+    "" "signals.c:4: error: identifier expected" "" "$menu" E "exiting."
+saidOk() { screenText "$work/$1.log" | sed 's/.*Checkingsignals\.c\.\.\.//' | grep -q ok; }
+! saidOk check-error || fail "the check of a wrong signals.c said ok"
+cp "$work/kit-signals.c" "$win/signals.c"
+mv "$top/tcc" "$top/tcc-away"
+onTerminal "$win" check-none "$restored" "" "$menu" Y "Checking signals.c..." "" "tcc.exe" "" "$menu" E "exiting."
+mv "$top/tcc-away" "$top/tcc"
+! saidOk check-none || fail "the check without a compiler said ok"
+cmp -s "$win/exam.dat" "$lin/exam.dat" || fail "the checks changed exam.dat"
+
+begin "grading under wine with the ZIP's tcc, as the Linux key grades"
+SECONDS=0
+answers=$work/answers
+mkdir -p "$answers"
+cp "$root/.ci/answer-123-3.c" "$answers/right.c"
+sed 's/x(2 \* t + 1)/x(2 * t - 1)/' "$answers/right.c" >"$answers/wrong.c"
+sed '/^double x(double t)$/,/^{$/ s/^{$/{\n    while (t == t)\n        t = t + 0;/' "$answers/right.c" \
+    >"$answers/endless.c"
+sed '/^double z(double t)$/,/^{$/ s/^{$/{\n    if (t > 0)\n        *(volatile int *)0 = 0;/' "$answers/right.c" \
+    >"$answers/crashing.c"
+verdicts() { tr -d '\r' <"$1" | sed -n '/^QUESTION 1/,/ of 4 right\.$/p'; }
+for answer in right wrong endless crashing; do
+    cp "$answers/$answer.c" "$win/signals.c"
+    cp "$answers/$answer.c" "$lin/signals.c"
+    winStatus=0
+    (cd "$win" && timeout 120 wine ./mock-midterm-key.exe grade --time-limit 2 </dev/null \
+        >"$work/grade-$answer.out" 2>"$work/grade-$answer.err") || winStatus=$?
+    linStatus=0
+    (cd "$lin" && timeout 60 "$linuxKey" grade --time-limit 2 </dev/null \
+        >"$work/grade-$answer.linux" 2>&1) || linStatus=$?
+    echo "$answer: $(verdicts "$work/grade-$answer.out" | tail -1) (status $winStatus)"
+    verdicts "$work/grade-$answer.out" | grep -q . ||
+        { cat "$work/grade-$answer.out" "$work/grade-$answer.err"; fail "grade of the $answer answer gave no verdicts"; }
+    diff <(verdicts "$work/grade-$answer.linux") <(verdicts "$work/grade-$answer.out") ||
+        fail "grade of the $answer answer differs from the Linux key's (above: Linux <, Windows >)"
+    ((winStatus == linStatus)) || fail "grade of the $answer answer: status $winStatus, on Linux $linStatus"
+    grep -q "mock-midterm-key: check.png was not drawn: there is no gnuplot at" "$work/grade-$answer.err" ||
+        fail "grade did not say on stderr that check.png was not drawn without gnuplot"
+done
+grep -qx $'4 of 4 right.\r' "$work/grade-right.out" || fail "the right answer did not get 4 of 4"
+cp "$work/kit-signals.c" "$win/signals.c"
+cp "$work/kit-signals.c" "$lin/signals.c"
+echo "in ${SECONDS} s"
+
 begin "a pipe: lines and keys from the same bytes, then the end of input"
 piped=$work/piped
 mkdir -p "$piped"
 cp "$root"/exam-kit/signals.c "$root"/exam-kit/q1.gp "$root"/exam-kit/create.tex "$piped"/
 cp "$top/exam/mock-midterm.exe" "$piped"/
 pipeStatus=0
-(cd "$piped" && printf '123\r\n3\r\n' | timeout 60 wine ./mock-midterm.exe >"$work/piped.log" 2>&1) || pipeStatus=$?
+(cd "$piped" && printf '123\r\n3\r\n' | timeout 60 wine ./mock-midterm.exe >"$work/piped.log" 2>"$work/piped.err") ||
+    pipeStatus=$?
 ((pipeStatus == 0)) || fail "the end of piped input ended the exam with status $pipeStatus (124: it never ended)"
 grep -q "exiting." "$work/piped.log" || fail "the piped exam did not leave through its menu"
 cmp -s "$piped/exam.dat" "$work/fresh-exam.dat" || fail "the piped exam's exam.dat differs from the typed one"
+[[ $(grep -c "q1.png was not drawn" "$work/piped.err") == 1 ]] && ! grep -q "was not drawn" "$work/piped.log" ||
+    fail "the missing gnuplot was not said in one line on stderr alone"
 
 step="done"

@@ -23,7 +23,7 @@
 set -euo pipefail
 
 [[ $# -eq 1 ]] || { echo "usage: $0 OUTPUT" >&2; exit 2; }
-output=$1
+output=$(realpath -m "$1")
 here=$(cd "$(dirname "$0")" && pwd)
 cache_root=${MOCK_MIDTERM_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/mock-midterm}
 triplet=x86_64-w64-mingw32
@@ -58,8 +58,6 @@ if [[ -z $version ]]; then
     version=$(apt-cache "${apt_options[@]}" showsrc tcc | sed -n 's/^Version: //p' | sort -V | tail -1)
     [[ -n $version ]] || fail "no source of tcc in the apt sources"
 fi
-script_hash=$(sha256sum "$0" | cut -c1-12)
-cached=$cache_root/tcc-win64-$version-$script_hash
 
 # Builds the Windows tcc from the unpacked source in SRC into SRC/out.
 buildOnce() {
@@ -92,6 +90,21 @@ buildOnce() {
     )
 }
 
+# The licences tcc's folder carries, from the build in FIRST, into OUT.
+addLicences() {
+    local first=$1 out=$2
+    cp "$first/COPYING" "$out/COPYING.txt"
+    cp /usr/share/common-licenses/GPL-2 "$out/GPL-2.txt"
+    cp "$first/debian/copyright" "$out/debian-copyright.txt"
+}
+
+# The cache's key: the tcc version, and what makes its bytes (the recipe
+# above, the cross compiler and its runtime).
+recipe=$(cut -c1-12 <<<"$(sha256sum <<<"$(declare -f buildOnce addLicences)
+$(dpkg-query -W -f='${Version} ' gcc-mingw-w64-x86-64-posix mingw-w64-x86-64-dev 2>/dev/null || true)
+$("$triplet-gcc-posix" -dumpversion)")")
+cached=$cache_root/tcc-win64-$version-$recipe
+
 if [[ ! -f $cached/done ]]; then
     start=$SECONDS
     rm -rf "$cached" "$cached.work"
@@ -112,9 +125,7 @@ if [[ ! -f $cached/done ]]; then
         fail "two builds of tcc.exe differ: $(diff -rq first/out second-build/out | head -3)"
     mkdir -p "$cached"
     mv first/out "$cached/tcc"
-    cp first/COPYING "$cached/tcc/COPYING.txt"
-    cp /usr/share/common-licenses/GPL-2 "$cached/tcc/GPL-2.txt"
-    cp first/debian/copyright "$cached/tcc/debian-copyright.txt"
+    addLicences first "$cached/tcc"
     mv source "$cached/tcc/source"
     find "$cached/tcc" -exec touch -h -r "$cached/tcc/tcc.exe" {} +
     (cd "$cached/tcc" && find . -type f ! -name SHA256SUMS -print0 | sort -z | xargs -0 sha256sum) \
