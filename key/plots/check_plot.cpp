@@ -7,6 +7,7 @@
 #include "generate/questions.h"
 #include "generate/text_file.h"
 #include "key/grading/scratch.h"
+#include "key/model/key_text.h"
 #include "key/plots/draw.h"
 #include "key/plots/key_plot.h"
 
@@ -190,7 +191,7 @@ int drawCheckPlot(const GradedAttempt& graded, const ExamServices& services) {
         std::printf("Your functions are drawn over the key in %s.\n", checkPlotName);
     } else if (drawn == commandNotFound) {
         std::fflush(stdout);
-        std::fprintf(stderr, "mock-midterm-key: %s\n", gnuplotMissingLine(checkPlotName).c_str());
+        std::fprintf(stderr, "%s: %s\n", keyProgramName, gnuplotMissingLine(checkPlotName).c_str());
     } else if (drawn == -1) {
         std::printf("%s was not drawn.\n", checkPlotName);
     } else {
