@@ -140,3 +140,6 @@ fi
 rm -rf "$output"
 mkdir -p "$(dirname "$output")"
 cp -a "$cached/tcc" "$output"
+# The bytes both builds gave, not a cache that was changed since.
+(cd "$output" && sha256sum --quiet -c "$cached/SHA256SUMS") >&2 ||
+    fail "the cached build in $cached differs from what was built; remove it to build again"
