@@ -116,6 +116,8 @@ if [[ ! -f $cached/done ]]; then
     mkdir source
     mv tcc_* source/
     dsc=$(echo source/tcc_*.dsc)
+    # apt checked the files against the signed source index; the .dsc's own
+    # signature needs a keyring of Debian's developers, which is not here.
     # Built twice, in folders of different names: the bytes must not depend on it.
     for tree in first second-build; do
         dpkg-source --no-check -x "$dsc" "$tree" >/dev/null
