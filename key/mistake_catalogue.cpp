@@ -1,0 +1,315 @@
+#include "key/mistake_catalogue.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+#include "key/feedback.h"
+#include "key/mistake_tools.h"
+
+namespace {
+constexpr double infinity = std::numeric_limits<double>::infinity();
+
+bool isRight(double value, double before, double after) {
+    return std::isfinite(value) &&
+           (std::fabs(value - before) <= gradeTolerance || std::fabs(value - after) <= gradeTolerance);
+}
+
+// The first line of a diagnosis up to its reason: what the student did.
+std::string whatPart(const std::string& text) {
+    std::string what = text.substr(0, std::min(text.find(": "), text.find('\n')));
+    if (!what.empty() && what.back() == '.') {
+        what.pop_back();
+    }
+    return what;
+}
+
+// The C slips the source shows, for values no mistake of the exam's own
+// explains. A path without a return, or a variable read before it is set,
+// gives whatever the registers or the stack held.
+void addSlipsOfC(const FunctionFacts& source, Candidates* candidates) {
+    const std::string f = std::string(1, candidates->function()) + "(t)";
+    const std::string check = candidates->check({});
+    if (!source.integerDivision.empty()) {
+        candidates->note("c.integer-division",
+                         "in your " + f + ", " + source.integerDivision +
+                             " divides two whole numbers, which C does in whole numbers: 1/2 is 0. "
+                             "Write 0.5, or 1.0/2.\n" + check);
+    } else if (!source.absOfDouble.empty()) {
+        candidates->note("c.abs-of-double",
+                         "your " + f + " uses " + source.absOfDouble +
+                             ": abs takes and gives an int in C, so the fraction is lost. "
+                             "fabs from math.h keeps it.\n" + check);
+    } else if (!source.equalityOnT.empty()) {
+        candidates->note("c.equality",
+                         "your " + f + " tests " + source.equalityOnT +
+                             ": == on doubles holds at one exact time only, so it cannot mark a "
+                             "piece. Use ranges with <= and >=.\n" + check);
+    }
+}
+
+void addUnsetValues(const FunctionFacts& source, Candidates* candidates) {
+    const std::string f = std::string(1, candidates->function()) + "(t)";
+    if (!source.unsetVariable.empty()) {
+        candidates->note("c.unset-variable",
+                         "your " + f + " can return " + source.unsetVariable +
+                             " before it is set: C then gives whatever was in its place, and that "
+                             "can change from run to run. Set it on every path.\n" + candidates->check({}));
+    } else if (source.mayEndWithoutReturn) {
+        candidates->note("c.missing-return",
+                         "your " + f + " can reach its closing brace without a return (tcc warns: "
+                         "function might return no value): C then gives whatever was left over. "
+                         "End every path with a return.\n" + candidates->check({}));
+    }
+}
+
+// Where the student's values jump beside a time where the key does not.
+void addJumps(const Signal& expected, Candidates* candidates) {
+    const std::vector<GradePoint>& points = candidates->points();
+    const std::vector<double>& values = candidates->values();
+    for (std::size_t i = 1; i + 1 < points.size(); ++i) {
+        if (points[i].side != 0 || points[i - 1].side != -1 || points[i + 1].side != 1 ||
+            leftValue(expected, points[i].t) != rightValue(expected, points[i].t)) {
+            continue;
+        }
+        const double before = values[i - 1];
+        const double after = values[i + 1];
+        if (std::isfinite(before) && std::isfinite(after) && std::fabs(after - before) > 1e-3) {
+            const std::string t = shortNumber(points[i].t);
+            candidates->note("r.jumps",
+                             "your r(t) jumps at t = " + t + ", from " + shortNumber(before) + " to " +
+                                 shortNumber(after) +
+                                 ": a running integral never jumps, as an area grows smoothly. "
+                                 "Check: both pieces that meet at t = " + t + " must give the same value there.");
+            return;
+        }
+    }
+}
+
+Diagnosis allZero(char function, const std::vector<double>& values) {
+    for (double value : values) {
+        if (!isRight(value, 0, 0)) {
+            return {};
+        }
+    }
+    const std::string f = std::string(1, function) + "(t)";
+    return {"unwritten", "your " + f + " is 0 at every time graded: it still returns the answer file's 0."};
+}
+}  // namespace
+
+Sampled sample(const Signal& signal, const std::vector<GradePoint>& points) {
+    Sampled result;
+    result.before.reserve(points.size());
+    result.after.reserve(points.size());
+    for (const GradePoint& point : points) {
+        result.before.push_back(leftValue(signal, point.t));
+        result.after.push_back(rightValue(signal, point.t));
+    }
+    return result;
+}
+
+Sampled sampleTerms(const std::vector<StepTerm>& terms, const std::vector<GradePoint>& points) {
+    Sampled result;
+    for (const GradePoint& point : points) {
+        double before = 0;
+        double after = 0;
+        for (const StepTerm& term : terms) {
+            const double value = term.step + term.ramp * (point.t - term.at);
+            before += point.t > term.at ? value : 0;
+            after += point.t >= term.at ? value : 0;
+        }
+        result.before.push_back(before);
+        result.after.push_back(after);
+    }
+    return result;
+}
+
+ExamNumbers examNumbers(const AnswerKey& key) {
+    ExamNumbers numbers{0, 0, 0, 0, key.shift};
+    bool sloped = false;
+    for (const Piece& piece : key.x.pieces) {
+        if (piece.c1 != 0 && !sloped) {
+            numbers.s = piece.from;
+            numbers.peak = pieceValue(piece, piece.to);
+            sloped = true;
+        } else if (piece.c1 == 0 && piece.c0 != 0) {
+            numbers.p = piece.from;
+            numbers.height = piece.c0;
+        }
+    }
+    return numbers;
+}
+
+Signal polyline(const std::vector<std::pair<double, double>>& corners) {
+    Signal signal;
+    double from = -infinity;
+    double value = 0;  // where the last piece ended
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        const auto [t, v] = corners[i];
+        if (i == 0) {
+            signal.pieces.push_back({from, t, 0, 0, 0});
+        } else if (t > from) {
+            const double slope = (v - value) / (t - from);
+            signal.pieces.push_back({from, t, value - slope * from, slope, 0});
+        }
+        from = t;
+        value = v;
+    }
+    signal.pieces.push_back({from, infinity, 0, 0, 0});
+    return signal;
+}
+
+Signal shapeSignal(double start, double width, double peak, double pulseStart, double pulseWidth,
+                   double height) {
+    return polyline({{start, 0}, {start + width / 2, peak}, {start + width, 0}, {pulseStart, 0},
+                     {pulseStart, height}, {pulseStart + pulseWidth, height}, {pulseStart + pulseWidth, 0}});
+}
+
+Candidates::Candidates(char function, const Signal& expected, const std::vector<GradePoint>& points,
+                       const std::vector<double>& values)
+    : function_(function), expected_(expected), points_(points), values_(values) {}
+
+bool Candidates::tryValues(const Sampled& candidate, const char* kind,
+                           const std::function<std::string()>& words) {
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        if (!isRight(values_[i], candidate.before[i], candidate.after[i])) {
+            return false;
+        }
+    }
+    if (kind != nullptr) {
+        note(kind, words());
+    }
+    return true;
+}
+
+bool Candidates::trySignal(const Signal& candidate, const char* kind,
+                           const std::function<std::string()>& words) {
+    return tryValues(sample(candidate, points_), kind, words);
+}
+
+void Candidates::note(const char* kind, const std::string& text) { fits_.push_back({kind, text}); }
+
+Diagnosis Candidates::verdict() const {
+    if (fits_.empty()) {
+        return {};
+    }
+    for (const Diagnosis& fit : fits_) {
+        if (fit.kind != fits_.front().kind) {
+            return {uncertainKind, "two mistakes give exactly your values, so neither is certain: " +
+                                       whatPart(fits_.front().text) + ", or " + whatPart(fit.text) + "."};
+        }
+    }
+    return fits_.front();
+}
+
+double Candidates::valueAt(double t) const {
+    const auto found = std::lower_bound(points_.begin(), points_.end(), t,
+                                        [](const GradePoint& point, double time) { return point.t < time; });
+    if (found == points_.end() || found->t != t) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    return values_[static_cast<std::size_t>(found - points_.begin())];
+}
+
+std::string Candidates::check(const std::vector<double>& times,
+                              const std::function<std::string(double)>& keyWords) const {
+    std::vector<double> tried = times;
+    for (const GradePoint& point : points_) {
+        if (point.side == 0 && point.t * 4 == std::floor(point.t * 4)) {
+            tried.push_back(point.t);  // a round time, when none of those given tells
+        }
+    }
+    for (double t : tried) {
+        const double expected = leftValue(expected_, t);
+        const double value = valueAt(t);
+        const bool graded = t >= points_.front().t && t <= points_.back().t;
+        if (!graded || expected != rightValue(expected_, t) || isRight(value, expected, expected) ||
+            (std::isnan(value) && (t * 64 != std::floor(t * 64)))) {
+            continue;  // no point there, a jump, or a right value
+        }
+        return "Check: " + std::string(1, function_) + "(" + shortNumber(t) + ") should be " +
+               (keyWords ? keyWords(t) : "") + shortNumber(expected) + "; yours gives " + shortNumber(value) + ".";
+    }
+    return "";
+}
+
+std::string yours(char function) { return "your " + std::string(1, function) + "(t)"; }
+
+std::string signedTerm(double value) { return (value < 0 ? "" : "+") + shortNumber(value); }
+
+std::string xOf(double scale, double shift) {
+    std::string text = "x(";
+    text += scale == 1 ? "" : scale == -1 ? "-" : shortNumber(scale);
+    text += "t";
+    if (shift != 0) {
+        text += signedTerm(shift);
+    }
+    return text + ")";
+}
+
+Diagnosis diagnoseMistake(const AnswerKey& key, char function, const std::vector<GradePoint>& points,
+                          const std::vector<double>& values, const MistakeClues& clues) {
+    const Signal& expected = function == 'x' ? key.x : function == 'r' ? key.r : key.y;
+    Candidates candidates(function, expected, points, values);
+    if (values.size() != points.size() || candidates.trySignal(expected, nullptr, {})) {
+        return {};
+    }
+    const Diagnosis unwritten = allZero(function, values);
+    if (!unwritten.kind.empty()) {
+        return unwritten;
+    }
+    switch (function) {
+    case 'x':
+        addMistakesOfX(key, &candidates);
+        break;
+    case 'y':
+        addMistakesOfY(key, &candidates);
+        break;
+    case 'z':
+        addMistakesOfZ(key, clues, &candidates);
+        break;
+    case 'r':
+        addMistakesOfR(key, &candidates);
+        break;
+    default:
+        return {};
+    }
+    if (clues.source != nullptr) {
+        addUnsetValues(*clues.source, &candidates);
+        if (!candidates.anyFit()) {
+            addSlipsOfC(*clues.source, &candidates);
+        }
+    }
+    if (function == 'r' && !candidates.anyFit()) {
+        addJumps(expected, &candidates);
+    }
+    return candidates.verdict();
+}
+
+std::vector<std::string> formRemarks(char function, const SourceFacts& facts) {
+    const std::string name(1, function);
+    const FunctionFacts* source = findFunction(facts, name);
+    std::vector<std::string> remarks;
+    if (source == nullptr) {
+        return remarks;
+    }
+    if (function == 'z') {
+        for (const char* other : {"y", "x"}) {
+            if (callsThrough(facts, "z", other)) {
+                remarks.push_back(std::string("right values, but your z(t) calls ") + other +
+                                  "(t): Question 3 asks for y(t) written with steps u(t) and ramps t*u(t) only.");
+                break;
+            }
+        }
+    }
+    if (function == 'y' && callsThrough(facts, "y", "x")) {
+        remarks.push_back("right values, but your y(t) calls x(t): Question 2 asks for the piecewise "
+                          "definition of y(t) itself.");
+    }
+    if (function != 'z' && !source->strictRanges.empty()) {
+        remarks.push_back("right values, but " + source->strictRanges.front() +
+                          " in your " + name + "(t) uses only < and >: the exam asks for inclusive "
+                          "operators, <= or >=, where a piece meets the next.");
+    }
+    return remarks;
+}

@@ -1,0 +1,257 @@
+// The mistakes of Questions 3 and 4: y written as steps and ramps, and the
+// running integral r of x.
+#include <cmath>
+
+#include "key/feedback.h"
+#include "key/mistake_tools.h"
+
+namespace {
+std::string n(double value) { return shortNumber(value); }
+
+// Moves tried for a step or ramp put at the wrong time.
+constexpr double wrongTimeMoves[] = {-2, -1.5, -1, -0.5, -0.25, 0.25, 0.5, 1, 1.5, 2};
+
+bool isRamp(const StepTerm& term) { return term.ramp != 0; }
+
+std::string termName(const StepTerm& term) {
+    return std::string(isRamp(term) ? "ramp" : "step") + " at t = " + n(term.at);
+}
+
+// y's slope just after each term.
+std::vector<double> slopesAfter(const std::vector<StepTerm>& terms) {
+    std::vector<double> slopes;
+    double slope = 0;
+    for (const StepTerm& term : terms) {
+        slope += term.ramp;
+        slopes.push_back(slope);
+    }
+    return slopes;
+}
+
+bool lastOfItsSort(const std::vector<StepTerm>& terms, std::size_t i) {
+    for (std::size_t j = i + 1; j < terms.size(); ++j) {
+        if (isRamp(terms[j]) == isRamp(terms[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void addOneTermMistakes(const std::vector<StepTerm>& key, Candidates* c, const std::string& mine) {
+    const std::vector<double> slopes = slopesAfter(key);
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        const StepTerm& term = key[i];
+        const std::string check = c->check({term.at + 0.25, term.at, term.at + 1});
+        std::vector<StepTerm> terms = key;
+        terms.erase(terms.begin() + static_cast<std::ptrdiff_t>(i));
+        c->tryValues(sampleTerms(terms, c->points()), "z.missing", [&] {
+            if (lastOfItsSort(key, i)) {
+                return mine + " has no " + termName(term) +
+                       (isRamp(term) ? " to end the triangle: after its last corner the ramps' coefficients "
+                                       "must add up to 0, so that z stays flat."
+                                     : " to end the pulse: a pulse needs a step at its start and one of the "
+                                       "opposite sign at its end.") + "\n" + check;
+            }
+            return mine + " has no " + termName(term) + ", where y's " +
+                   (isRamp(term) ? "slope changes" : "value jumps") + ".\n" + check;
+        });
+        terms = key;
+        terms[i] = {term.at, -term.step, -term.ramp};
+        c->tryValues(sampleTerms(terms, c->points()), "z.wrong-sign", [&] {
+            return mine + " has its " + termName(term) + " with the wrong sign: y's " +
+                   (isRamp(term) ? std::string("slope ") + (term.ramp > 0 ? "grows" : "drops")
+                                 : std::string("value jumps ") + (term.step > 0 ? "up" : "down")) +
+                   " there.\n" + check;
+        });
+        for (double factor : {0.5, 2.0}) {
+            terms = key;
+            terms[i].ramp *= factor;
+            c->tryValues(sampleTerms(terms, c->points()), isRamp(term) ? "z.coefficient" : nullptr, [&] {
+                return mine + "'s ramp at t = " + n(term.at) + " changes the slope by " +
+                       (factor < 1 ? "half" : "twice") + " as much as y's slope changes there.\n" + check;
+            });
+        }
+        if (isRamp(term) && i > 0 && slopes[i] != term.ramp && slopes[i] != 0) {
+            terms = key;
+            terms[i].ramp = slopes[i];
+            c->tryValues(sampleTerms(terms, c->points()), "z.slope-not-change", [&] {
+                return mine + "'s ramp at t = " + n(term.at) + " has coefficient " + n(slopes[i]) +
+                       ", y's slope after it: a ramp adds to the slope there, so its coefficient is the "
+                       "slope after minus the slope before.\n" + check;
+            });
+        }
+        for (double by : wrongTimeMoves) {
+            terms = key;
+            terms[i].at += by;
+            c->tryValues(sampleTerms(terms, c->points()), "z.wrong-time", [&] {
+                return mine + " has its " + (isRamp(term) ? "ramp" : "step") + " at t = " + n(term.at + by) +
+                       ": y's " + (isRamp(term) ? "slope changes" : "value jumps") + " at t = " + n(term.at) + ".\n" +
+                       check;
+            });
+        }
+    }
+}
+
+// Mistakes made the same way in every ramp: t*u(t-a) for (t-a)*u(t-a), the
+// slope for the change of slope, x's slopes for y's.
+void addEveryRampMistakes(const std::vector<StepTerm>& key, Candidates* c, const std::string& mine) {
+    std::vector<std::size_t> ramps;
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        if (isRamp(key[i]) && key[i].at != 0) {
+            ramps.push_back(i);
+        }
+    }
+    // Every subset of the ramps written unshifted: each one jumps by a*c.
+    for (unsigned subset = 1; subset < (1u << ramps.size()); ++subset) {
+        std::vector<StepTerm> terms = key;
+        std::string where;
+        double first = 0;
+        for (std::size_t bit = 0; bit < ramps.size(); ++bit) {
+            if ((subset >> bit & 1u) != 0) {
+                terms[ramps[bit]].step += key[ramps[bit]].ramp * key[ramps[bit]].at;
+                where += (where.empty() ? "" : ", ") + n(key[ramps[bit]].at);
+                first = where.find(',') == std::string::npos ? key[ramps[bit]].at : first;
+            }
+        }
+        c->tryValues(sampleTerms(terms, c->points()), "z.ramp-form", [&] {
+            return mine + " writes its ramp at t = " + where + " as c*t*u(t-a): that is already c*a where "
+                   "it starts at t = a, so z jumps there; a ramp that starts from 0 is c*(t-a)*u(t-a).\n" +
+                   c->check({first, first + 0.25});
+        });
+    }
+    const std::vector<double> slopes = slopesAfter(key);
+    std::vector<StepTerm> asSlopes = key;
+    std::vector<StepTerm> halved = key;
+    for (std::size_t i = 0; i < key.size(); ++i) {
+        asSlopes[i].ramp = isRamp(key[i]) ? slopes[i] : 0;
+        halved[i].ramp /= 2;
+    }
+    c->tryValues(sampleTerms(asSlopes, c->points()), "z.slope-not-change", [&] {
+        return mine + "'s ramps have y's slopes as coefficients: a ramp adds to the slope there, so its "
+               "coefficient is the slope after minus the slope before.\n" + c->check({});
+    });
+    c->tryValues(sampleTerms(halved, c->points()), "z.coefficient", [&] {
+        return mine + "'s ramps change the slope by half as much as y's: y's sides are twice as steep as "
+               "x's.\n" + c->check({});
+    });
+}
+
+Sampled stepAt(const std::vector<GradePoint>& points, double at, double height) {
+    Sampled result;
+    for (const GradePoint& point : points) {
+        result.before.push_back(point.t > at ? height : 0);
+        result.after.push_back(point.t >= at ? height : 0);
+    }
+    return result;
+}
+
+Sampled combined(const std::vector<std::pair<const Sampled*, double>>& parts) {
+    Sampled result = *parts.front().first;
+    for (std::size_t i = 0; i < result.before.size(); ++i) {
+        result.before[i] = 0;
+        result.after[i] = 0;
+        for (const auto& [part, weight] : parts) {
+            result.before[i] += weight * part->before[i];
+            result.after[i] += weight * part->after[i];
+        }
+    }
+    return result;
+}
+
+Sampled integralOf(const Signal& signal, const std::vector<GradePoint>& points) {
+    Signal integral;
+    runningIntegral(signal, &integral);
+    return sample(integral, points);
+}
+
+void addAreaMistakes(const ExamNumbers& e, Candidates* c, const Sampled& rTriangle, const Sampled& rPulse) {
+    const auto& points = c->points();
+    const Sampled r = combined({{&rTriangle, 1}, {&rPulse, 1}});
+    const std::string check = c->check({e.s + 2, e.p + 1, e.s + 1, e.p + 0.5});
+    const double area = e.peak;  // half of base 2 times the peak
+    c->tryValues(combined({{&rTriangle, 2}, {&rPulse, 1}}), "r.half-forgotten", [&] {
+        return "your r(t) doubles the triangle's area: the area under a side that climbs with slope m "
+               "for a time d is m*d*d/2, and the whole triangle's is 1/2 * base * height.\n" + check;
+    });
+    const Sampled baseTimesHeight = stepAt(points, e.s + 2, area);
+    c->tryValues(combined({{&r, 1}, {&baseTimesHeight, 1}}), "r.half-forgotten", [&] {
+        return "from t = " + n(e.s + 2) + " on, your r(t) carries " + n(2 * area) +
+               ", the triangle's base * height: a triangle's area is 1/2 * base * height.\n" + check;
+    });
+    c->tryValues(combined({{&rTriangle, 0.5}, {&rPulse, 1}}), "r.half-doubled", [&] {
+        return "your r(t) halves the triangle's area twice: 1/2 * base * height already holds the one 1/2.\n" +
+               check;
+    });
+    c->tryValues(combined({{&rTriangle, 1}, {&rPulse, -1}}), "r.pulse-sign", [&] {
+        return "your r(t) adds the pulse's area with the wrong sign: the pulse is " + n(e.height) + ", so r " +
+               (e.height < 0 ? "falls" : "rises") + " while it lasts.\n" + c->check({e.p + 1, e.p + 0.5});
+    });
+    for (double from : {e.s + 2, e.p, e.p + 1}) {
+        // Carried twice from the triangle's end is base * height, above.
+        for (double times : from == e.s + 2 ? std::vector<double>{-1.0} : std::vector<double>{-1.0, 1.0}) {
+            const Sampled step = stepAt(points, from, times * area);
+            c->tryValues(combined({{&r, 1}, {&step, 1}}), times < 0 ? "r.not-carried" : "r.carried-twice", [&] {
+                return "from t = " + n(from) + " on, your r(t) " +
+                       (times < 0 ? "leaves out the triangle's area: a running integral keeps every area it "
+                                    "has passed."
+                                  : "adds the triangle's area a second time: the area so far is carried once, "
+                                    "in the constant each piece starts from.") + "\n" + c->check({from + 0.5, from});
+            });
+        }
+    }
+    for (double times : {-1.0, 1.0}) {
+        const Sampled step = stepAt(points, e.p + 1, times * e.height);
+        c->tryValues(combined({{&r, 1}, {&step, 1}}), times < 0 ? "r.not-carried" : "r.carried-twice", [&] {
+            return "from t = " + n(e.p + 1) + " on, your r(t) " +
+                   (times < 0 ? "leaves out the pulse's area: a running integral keeps every area it has passed."
+                              : "adds the pulse's area a second time: the area so far is carried once.") +
+                   "\n" + c->check({e.p + 1.5});
+        });
+    }
+    const Sampled afterPulse = stepAt(points, e.p + 1, -(area + e.height));
+    const Sampled between = combined({{&baseTimesHeight, -1}});
+    const Sampled backAtPulse = stepAt(points, e.p, area);
+    const std::string zeroWhy = ": x is 0 there, but r keeps the area so far and stays flat.\n";
+    c->tryValues(combined({{&r, 1}, {&afterPulse, 1}}), "r.back-to-zero", [&] {
+        return "after t = " + n(e.p + 1) + " your r(t) is back to 0" + zeroWhy + c->check({e.p + 1.5});
+    });
+    c->tryValues(combined({{&r, 1}, {&between, 1}, {&backAtPulse, 1}}), "r.back-to-zero", [&] {
+        return "between t = " + n(e.s + 2) + " and t = " + n(e.p) + " your r(t) is back to 0" + zeroWhy +
+               c->check({e.s + 2.5});
+    });
+}
+}  // namespace
+
+void addMistakesOfZ(const AnswerKey& key, const MistakeClues& clues, Candidates* c) {
+    const std::string mine = yours(c->function());
+    if (clues.wrongY != nullptr && c->tryValues({*clues.wrongY, *clues.wrongY}, nullptr, {})) {
+        c->note("z.repeats-y", "your z(t) gives the values of your own y(t), which is wrong: mend y first, "
+                               "then write z from it.");
+        return;
+    }
+    addOneTermMistakes(key.z, c, mine);
+    addEveryRampMistakes(key.z, c, mine);
+    if (!c->anyFit()) {
+        addMistakesOfY(key, c);  // the slip made in y once more
+    }
+}
+
+void addMistakesOfR(const AnswerKey& key, Candidates* c) {
+    const ExamNumbers e = examNumbers(key);
+    const auto& points = c->points();
+    Signal triangleOnly = key.x;
+    Signal pulseOnly = key.x;
+    for (std::size_t i = 0; i < key.x.pieces.size(); ++i) {
+        Piece& sloped = key.x.pieces[i].c1 != 0 ? pulseOnly.pieces[i] : triangleOnly.pieces[i];
+        sloped = {sloped.from, sloped.to, 0, 0, 0};
+    }
+    c->trySignal(key.x, "r.is-x", [&] {
+        return "your r(t) is x(t) itself: r(t) is the area under x from the far left up to t.\n" +
+               c->check({e.s + 2, e.s + 1});
+    });
+    c->tryValues(integralOf(key.y, points), "r.of-y", [&] {
+        return "your r(t) is the running integral of y(t): Question 4 integrates x(t), the signal of Question 1.\n" +
+               c->check({e.s + 2, e.p + 1});
+    });
+    addAreaMistakes(e, c, integralOf(triangleOnly, points), integralOf(pulseOnly, points));
+}
