@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
 #include "key/feedback.h"
@@ -31,10 +32,13 @@ void addSlipsOfC(const FunctionFacts& source, Candidates* candidates) {
     const std::string f = std::string(1, candidates->function()) + "(t)";
     const std::string check = candidates->check({});
     if (!source.integerDivision.empty()) {
+        const std::string& division = source.integerDivision;
+        const long quotient = std::strtol(division.c_str(), nullptr, 0) /
+                              std::max(1L, std::strtol(division.c_str() + division.find('/') + 1, nullptr, 0));
         candidates->note("c.integer-division",
-                         "in your " + f + ", " + source.integerDivision +
-                             " divides two whole numbers, which C does in whole numbers: 1/2 is 0. "
-                             "Write 0.5, or 1.0/2.\n" + check);
+                         "in your " + f + ", " + division + " divides two whole numbers, which C does in whole "
+                         "numbers: " + division + " is " + std::to_string(quotient) +
+                             ". Write one of them with a point, as in 1.0/2.\n" + check);
     } else if (!source.absOfDouble.empty()) {
         candidates->note("c.abs-of-double",
                          "your " + f + " uses " + source.absOfDouble +
@@ -63,23 +67,35 @@ void addUnsetValues(const FunctionFacts& source, Candidates* candidates) {
     }
 }
 
+// The value a piece of the student's takes at the breakpoint: from the point
+// beside it and the grid point beyond, on a straight line.
+double limitAt(const Candidates& candidates, std::size_t beside, double breakpoint, double gridStep) {
+    const double t1 = candidates.points()[beside].t;
+    const double t0 = breakpoint + (t1 < breakpoint ? -gridStep : gridStep);
+    const double v1 = candidates.values()[beside];
+    const double v0 = candidates.valueAt(t0);
+    const double limit = std::isfinite(v0) ? v1 + (v1 - v0) / (t1 - t0) * (breakpoint - t1) : v1;
+    // What is left of the line's error is far below what the exam's numbers show.
+    const double rounded = std::round(limit * 1024) / 1024;
+    return std::fabs(rounded - limit) < 1e-6 ? rounded : limit;
+}
+
 // Where the student's values jump beside a time where the key does not.
 void addJumps(const Signal& expected, Candidates* candidates) {
     const std::vector<GradePoint>& points = candidates->points();
-    const std::vector<double>& values = candidates->values();
     for (std::size_t i = 1; i + 1 < points.size(); ++i) {
         if (points[i].side != 0 || points[i - 1].side != -1 || points[i + 1].side != 1 ||
             leftValue(expected, points[i].t) != rightValue(expected, points[i].t)) {
             continue;
         }
-        const double before = values[i - 1];
-        const double after = values[i + 1];
+        const double before = limitAt(*candidates, i - 1, points[i].t, 1.0 / 64);
+        const double after = limitAt(*candidates, i + 1, points[i].t, 1.0 / 64);
         if (std::isfinite(before) && std::isfinite(after) && std::fabs(after - before) > 1e-3) {
             const std::string t = shortNumber(points[i].t);
             candidates->note("r.jumps",
                              "your r(t) jumps at t = " + t + ", from " + shortNumber(before) + " to " +
                                  shortNumber(after) +
-                                 ": a running integral never jumps, as an area grows smoothly. "
+                                 ": a running integral never jumps, as an area grows smoothly.\n"
                                  "Check: both pieces that meet at t = " + t + " must give the same value there.");
             return;
         }

@@ -81,6 +81,13 @@ void addOneTermMistakes(const std::vector<StepTerm>& key, Candidates* c, const s
             });
         }
         for (double by : wrongTimeMoves) {
+            bool ontoAnother = false;  // two terms at one time read as one, not as a move
+            for (const StepTerm& other : key) {
+                ontoAnother = ontoAnother || other.at == term.at + by;
+            }
+            if (ontoAnother) {
+                continue;
+            }
             terms = key;
             terms[i].at += by;
             c->tryValues(sampleTerms(terms, c->points()), "z.wrong-time", [&] {
@@ -114,7 +121,7 @@ void addEveryRampMistakes(const std::vector<StepTerm>& key, Candidates* c, const
             }
         }
         c->tryValues(sampleTerms(terms, c->points()), "z.ramp-form", [&] {
-            return mine + " writes its ramp at t = " + where + " as c*t*u(t-a): that is already c*a where "
+            return mine + " writes its " + (subset & (subset - 1) ? "ramps" : "ramp") + " at t = " + where + " as c*t*u(t-a): that is already c*a where "
                    "it starts at t = a, so z jumps there; a ramp that starts from 0 is c*(t-a)*u(t-a).\n" +
                    c->check({first, first + 0.25});
         });
@@ -134,6 +141,20 @@ void addEveryRampMistakes(const std::vector<StepTerm>& key, Candidates* c, const
         return mine + "'s ramps change the slope by half as much as y's: y's sides are twice as steep as "
                "x's.\n" + c->check({});
     });
+}
+
+// Whether z gives y's values; beside a jump of y either side's value will do,
+// as u(t) may take the jump the other way than y's own operators.
+bool repeats(const std::vector<GradePoint>& points, const std::vector<double>& z, const std::vector<double>& y) {
+    const auto same = [](double a, double b) { return std::isfinite(a) && std::fabs(a - b) <= gradeTolerance; };
+    for (std::size_t i = 0; i < z.size(); ++i) {
+        const bool atJump = points[i].side == 0 && i > 0 && i + 1 < z.size() && points[i - 1].near == points[i].t &&
+                            points[i + 1].near == points[i].t;
+        if (!same(z[i], y[i]) && !(atJump && (same(z[i], y[i - 1]) || same(z[i], y[i + 1])))) {
+            return false;
+        }
+    }
+    return true;
 }
 
 Sampled stepAt(const std::vector<GradePoint>& points, double at, double height) {
@@ -224,7 +245,7 @@ void addAreaMistakes(const ExamNumbers& e, Candidates* c, const Sampled& rTriang
 
 void addMistakesOfZ(const AnswerKey& key, const MistakeClues& clues, Candidates* c) {
     const std::string mine = yours(c->function());
-    if (clues.wrongY != nullptr && c->tryValues({*clues.wrongY, *clues.wrongY}, nullptr, {})) {
+    if (clues.wrongY != nullptr && repeats(c->points(), c->values(), *clues.wrongY)) {
         c->note("z.repeats-y", "your z(t) gives the values of your own y(t), which is wrong: mend y first, "
                                "then write z from it.");
         return;
