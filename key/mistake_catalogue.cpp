@@ -44,11 +44,11 @@ void addSlipsOfC(const FunctionFacts& source, Candidates* candidates) {
                          "your " + f + " uses " + source.absOfDouble +
                              ": abs takes and gives an int in C, so the fraction is lost. "
                              "fabs from math.h keeps it.\n" + check);
-    } else if (!source.equalityOnT.empty()) {
+    } else if (!source.equalityOnT.empty() && candidates->wrongOnlyAtSingleTimes()) {
         candidates->note("c.equality",
                          "your " + f + " tests " + source.equalityOnT +
-                             ": == on doubles holds at one exact time only, so it cannot mark a "
-                             "piece. Use ranges with <= and >=.\n" + check);
+                             ", and is wrong only at single times: == on doubles picks one exact "
+                             "time, and a piece's end belongs in a range with <= or >=.\n" + check);
     }
 }
 
@@ -216,6 +216,22 @@ Diagnosis Candidates::verdict() const {
         }
     }
     return fits_.front();
+}
+
+bool Candidates::wrongOnlyAtSingleTimes() const {
+    const auto wrongAt = [this](std::size_t i) {
+        return !isRight(values_[i], leftValue(expected_, points_[i].t), rightValue(expected_, points_[i].t));
+    };
+    bool any = false;
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        if (wrongAt(i)) {
+            if (points_[i].side != 0 || (i > 0 && wrongAt(i - 1)) || (i + 1 < values_.size() && wrongAt(i + 1))) {
+                return false;
+            }
+            any = true;
+        }
+    }
+    return any;
 }
 
 double Candidates::valueAt(double t) const {

@@ -50,6 +50,8 @@ public:
     // One kind fits: it; two or more: neither for certain; none: empty.
     Diagnosis verdict() const;
     bool anyFit() const { return !fits_.empty(); }
+    // Whether every wrong value is at a time of its own, its neighbours right.
+    bool wrongOnlyAtSingleTimes() const;
 
     // "Check: y(0) should be x(1) = 3; yours gives 0." at the first of the
     // times where the key has no jump and the student's value differs, or at

@@ -197,7 +197,8 @@ void addAreaMistakes(const ExamNumbers& e, Candidates* c, const Sampled& rTriang
     const Sampled baseTimesHeight = stepAt(points, e.s + 2, area);
     c->tryValues(combined({{&r, 1}, {&baseTimesHeight, 1}}), "r.half-forgotten", [&] {
         return "from t = " + n(e.s + 2) + " on, your r(t) carries " + n(2 * area) +
-               ", the triangle's base * height: a triangle's area is 1/2 * base * height.\n" + check;
+               ", the triangle's base * height: a triangle's area is 1/2 * base * height.\n" +
+               c->check({e.s + 2.5});
     });
     c->tryValues(combined({{&rTriangle, 0.5}, {&rPulse, 1}}), "r.half-doubled", [&] {
         return "your r(t) halves the triangle's area twice: 1/2 * base * height already holds the one 1/2.\n" +
