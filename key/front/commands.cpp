@@ -10,7 +10,7 @@
 #include "key/plots/check_plot.h"
 #include "key/plots/key_plot.h"
 
-int gradeCommand(const ExamServices& services, int timeLimitSeconds) {
+int gradeCommand(const ExamServices& services, int timeLimitSeconds, bool showKey) {
     ExamRecord record{};
     AnswerKey key{};
     const int loaded = loadAnswerKey(&record, &key);
@@ -24,7 +24,7 @@ int gradeCommand(const ExamServices& services, int timeLimitSeconds) {
     GradedAttempt graded;
     const int status = gradeAttempt(key, services, timeLimitSeconds, &graded);
     if (status != 2) {
-        drawCheckPlot(graded, services);
+        drawCheckPlot(graded, services, showKey);
     }
     return status;
 }

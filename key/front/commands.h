@@ -4,10 +4,10 @@
 
 #include "platform/services.h"
 
-// `grade`: grades signals.c against the key of exam.dat and draws check.png.
-// Returns 0 all right, 1 some wrong or no exam mock-midterm made, 2 could
-// not grade.
-int gradeCommand(const ExamServices& services, int timeLimitSeconds);
+// `grade`: grades signals.c against the key of exam.dat and draws check.png,
+// with the key's curves when `showKey`. Returns 0 all right, 1 some wrong or
+// no exam mock-midterm made, 2 could not grade.
+int gradeCommand(const ExamServices& services, int timeLimitSeconds, bool showKey);
 
 // `answers`: prints the key of exam.dat and draws it into "key.png" with
 // gnuplot, run with a time limit through the services'

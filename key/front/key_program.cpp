@@ -28,7 +28,8 @@ constexpr const char* usageText =
     "\n"
     "Commands:\n"
     "  grade     compile signals.c and say, question by question, whether its\n"
-    "            x, y, z and r are right, and draw them over the key in check.png\n"
+    "            x, y, z and r are right, and which mistake a wrong one makes,\n"
+    "            and draw them in check.png\n"
     "  answers   print the answer key of this exam and draw x, y and r in key.png\n"
     "  variant N|random|id\n"
     "            keep this attempt in attempts/ and make this folder's exam\n"
@@ -38,6 +39,7 @@ constexpr const char* usageText =
     "Options:\n"
     "  --time-limit SECONDS  how long the compile and each answer function may\n"
     "                        run when grading, 1 to 60 (default 5)\n"
+    "  --show-key            with grade: draw the key's curves in check.png too\n"
     "  --variant N           with answers: the key of variant N (1 to 200), without\n"
     "                        an exam folder\n"
     "  -h, --help            show this help and exit\n"
@@ -61,6 +63,7 @@ struct CommandLine {
     bool timeLimitGiven = false;
     int variant = 0;
     bool variantGiven = false;
+    bool showKey = false;
 };
 
 // Reads the value of the option `name`, given as "NAME=VALUE" or as
@@ -128,6 +131,10 @@ int readArgument(int argc, const char* const* argv, int* i, CommandLine* line) {
         std::printf("%s %s\n", keyProgramName, MOCK_MIDTERM_KEY_VERSION);
         return 0;
     }
+    if (argument == "--show-key") {
+        line->showKey = true;
+        return goOn;
+    }
     const int option = readOption(argument, argc, argv, i, line);
     if (option != 1) {
         return option;
@@ -162,6 +169,9 @@ int checkCombination(const CommandLine& line) {
     if (line.timeLimitGiven && line.command != "grade") {
         return usageError("--time-limit is for grade only");
     }
+    if (line.showKey && line.command != "grade") {
+        return usageError("--show-key is for grade only");
+    }
     if (line.command == "variant" && !line.variantGiven) {
         return usageError("variant needs a number from 1 to 200, random or id");
     }
@@ -194,7 +204,7 @@ int runInFolder(const CommandLine& line) {
     if (line.command == "answers") {
         return printAnswerKey(platformServices());
     }
-    return gradeCommand(platformServices(), line.timeLimitSeconds);
+    return gradeCommand(platformServices(), line.timeLimitSeconds, line.showKey);
 }
 }  // namespace
 

@@ -1,5 +1,6 @@
 #include "key/grading/grade.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include "generate/text_file.h"
 #include "key/grading/harness.h"
 #include "key/grading/mistakes.h"
+#include "key/grading/source_scan.h"
 #include "key/grading/results.h"
 #include "key/grading/scratch.h"
 #include "key/grading/verdict.h"
@@ -78,12 +80,25 @@ int compileHarness(const std::vector<GradePoint>& points, const ExamServices& se
     return -1;
 }
 
+// The lines under a verdict, each indented to where the verdict starts.
+void printBelow(const Question& question, const std::vector<std::string>& texts) {
+    for (const std::string& text : texts) {
+        for (std::size_t start = 0; start < text.size();) {
+            const std::size_t end = std::min(text.find('\n', start), text.size());
+            std::printf("%*s%s\n", static_cast<int>(std::strlen(question.label)) + 2, "",
+                        text.substr(start, end - start).c_str());
+            start = end + 1;
+        }
+    }
+}
+
 // Runs one function, prints its lines and fills *graded. Returns 1 when it
 // is right, 0 when not, -1 after saying why it could not run (the scratch
-// folder then gone).
+// folder then gone). `wrongY` is the student's y when it was wrong.
 int gradeQuestion(const AnswerKey& key, const Question& question,
                   const std::vector<GradePoint>& points, const ExamServices& services,
-                  int timeLimitSeconds, GradedQuestion* graded) {
+                  int timeLimitSeconds, const SourceFacts& source, const std::vector<double>* wrongY,
+                  GradedQuestion* graded) {
     const std::string resultsFile = scratchPath(harnessResultsName);
     std::remove(resultsFile.c_str());
     const std::string command = scratchCommandPath(harnessProgramName) + " " + question.function +
@@ -99,17 +114,23 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
     }
     const StudentRun run = readRun(results, points.size(), status);
     const Verdict verdict = judgeRun(*question.expected, points, run, timeLimitSeconds);
+    const char function = question.function[0];
+    const MistakeClues clues{findFunction(source, question.function), function == 'z' ? wrongY : nullptr};
+    const Diagnosis mistake =
+        verdict.right != 0 ? Diagnosis{} : diagnoseMistake(key, function, points, run.values, clues);
+    const std::vector<std::string> remarks =
+        verdict.right != 0 ? formRemarks(function, source) : std::vector<std::string>{};
     std::printf("%s: %s\n", question.label, verdict.text.c_str());
-    const std::string mistake =
-        verdict.right != 0 ? "" : nameMistake(key, question.function[0], points, run.values);
-    if (!mistake.empty()) {
-        std::printf("%*s%s\n", static_cast<int>(std::strlen(question.label)) + 2, "",
-                    mistake.c_str());
+    printBelow(question, remarks);
+    printBelow(question, {mistake.text});
+    std::string title = std::string(question.label) + ": " + verdict.text;
+    for (const std::string& line : remarks) {
+        title += "\n" + line;
     }
     const bool onY = question.expected == &key.y;
-    *graded = {std::string(question.label) + ": " + verdict.text + (mistake.empty() ? "" : "\n" + mistake),
-               question.expected, (onY ? key.yStart : key.xStart) - 0.5,
-               (onY ? key.yEnd : key.xEnd) + 0.5, run.values, verdict.wrongPoints, run.complete};
+    *graded = {title + (mistake.text.empty() ? "" : "\n" + mistake.text), question.expected,
+               (onY ? key.yStart : key.xStart) - 0.5, (onY ? key.yEnd : key.xEnd) + 0.5, run.values,
+               verdict.wrongPoints, run.complete, function, verdict.right, mistake, remarks};
     return verdict.right;
 }
 }  // namespace
@@ -127,12 +148,16 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
         {"QUESTION 3  z(t)", "z", &key.y},
         {"QUESTION 4  r(t)", "r", &key.r},
     };
+    // Which function calls which, and C's slips, as the student wrote them.
+    std::string text;
+    const SourceFacts source = scanSource(readWholeFile("signals.c", &text) == 0 ? text : "");
     int rightCount = 0;
     std::printf("\n");
     for (const Question& question : questions) {
         GradedQuestion done{};
-        const int right =
-            gradeQuestion(key, question, graded->points, services, timeLimitSeconds, &done);
+        const GradedQuestion* y = graded->questions.size() > 1 ? &graded->questions[1] : nullptr;
+        const int right = gradeQuestion(key, question, graded->points, services, timeLimitSeconds, source,
+                                        y != nullptr && y->right == 0 ? &y->values : nullptr, &done);
         if (right < 0) {
             return 2;
         }

@@ -7,11 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "key/grading/mistakes.h"
 #include "key/grading/points.h"
 #include "key/model/answer_key.h"
 #include "platform/services.h"
 
-// One question as it was graded, for the picture of the grading.
+// One question as it was graded, for the picture of the grading and for a
+// class's count of mistakes.
 struct GradedQuestion {
     std::string title;                     // the question and its verdict
     const Signal* key;                     // what the answer should be
@@ -19,6 +21,10 @@ struct GradedQuestion {
     std::vector<double> values;            // the student's, one per point reached
     std::vector<std::size_t> wrongPoints;  // the points whose values are wrong
     bool complete;                         // false: the run stopped at values.size()
+    char function = 0;                     // 'x', 'y', 'z' or 'r'
+    int right = 0;                         // 1 when every value is right
+    Diagnosis mistake;                     // the known mistake a wrong answer's values fit, if any
+    std::vector<std::string> remarks;      // on the form of a right answer
 };
 
 struct GradedAttempt {
@@ -27,8 +33,9 @@ struct GradedAttempt {
 };
 
 // Grades "signals.c" in the working folder and prints one line per question,
-// a second naming a known mistake where one fits, and a total, with what it
-// found in *graded. Its scratch files are in a scratch folder
+// then the lines of a known mistake its values fit (what, why and how to
+// check) or, beside a right verdict, remarks on its form, and a total, with
+// what it found in *graded. Its scratch files are in a scratch folder
 // (key/grading/scratch.h), gone when it returns. Returns 0 when all four are
 // right, 1 when any is wrong, 2 when it could not grade: no "signals.c" (or
 // one that is no regular file), no compiler, a file that starts with a

@@ -2,36 +2,117 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 
+#include "key/grading/mistake_tools.h"
 #include "key/grading/results.h"
 #include "key/grading/verdict.h"
-#include "key/model/key_text.h"
 
 namespace {
 constexpr double infinity = std::numeric_limits<double>::infinity();
 
-// Beyond this many pieces a named difference says less than the plot does.
-constexpr std::size_t mostTermsNamed = 4;
-// Fitted coefficients are rounded to this grid; a student's slips are
-// halves and whole numbers, and the final match checks the rounding.
-constexpr double coefficientGrid = 1024;
+// The first line of a diagnosis up to its reason: what the student did.
+std::string whatPart(const std::string& text) {
+    std::string what = text.substr(0, std::min(text.find(": "), text.find('\n')));
+    if (!what.empty() && what.back() == '.') {
+        what.pop_back();
+    }
+    return what;
+}
 
-// How far the catalogue looks for a slip: a shift of y's argument of up to
-// 6 units (in halves), a triangle's peak of up to 9 either way, and a part
-// of x moved by up to 6 units. The exam's own numbers lie well inside.
-constexpr int largestShiftInHalves = 12;
-constexpr int largestPeak = 9;
-constexpr int largestDelay = 6;
+// The C slips the source shows, for values no mistake of the exam's own
+// explains. A path without a return, or a variable read before it is set,
+// gives whatever the registers or the stack held.
+void addSlipsOfC(const FunctionFacts& source, Candidates* candidates) {
+    const std::string f = std::string(1, candidates->function()) + "(t)";
+    const std::string check = candidates->check({});
+    if (!source.integerDivision.empty()) {
+        const std::string& division = source.integerDivision;
+        const long quotient = std::strtol(division.c_str(), nullptr, 0) /
+                              std::max(1L, std::strtol(division.c_str() + division.find('/') + 1, nullptr, 0));
+        candidates->note("c.integer-division",
+                         "in your " + f + ", " + division + " divides two whole numbers, which C does in whole "
+                         "numbers: " + division + " is " + std::to_string(quotient) +
+                             ". Write one of them with a point, as in 1.0/2.\n" + check);
+    } else if (!source.absOfDouble.empty()) {
+        candidates->note("c.abs-of-double",
+                         "your " + f + " uses " + source.absOfDouble +
+                             ": abs takes and gives an int in C, so the fraction is lost. "
+                             "fabs from math.h keeps it.\n" + check);
+    } else if (!source.equalityOnT.empty() && candidates->wrongOnlyAtSingleTimes()) {
+        candidates->note("c.equality",
+                         "your " + f + " tests " + source.equalityOnT +
+                             ", and is wrong only at single times: == on doubles picks one exact "
+                             "time, and a piece's end belongs in a range with <= or >=.\n" + check);
+    }
+}
 
-// The key's values, or a candidate's, on each side of every point.
-struct Sampled {
-    std::vector<double> before;
-    std::vector<double> after;
-};
+void addUnsetValues(const FunctionFacts& source, Candidates* candidates) {
+    const std::string f = std::string(1, candidates->function()) + "(t)";
+    if (!source.unsetVariable.empty()) {
+        candidates->note("c.unset-variable",
+                         "your " + f + " can return " + source.unsetVariable +
+                             " before it is set: C then gives whatever was in its place, and that "
+                             "can change from run to run. Set it on every path.\n" + candidates->check({}));
+    } else if (source.mayEndWithoutReturn) {
+        candidates->note("c.missing-return",
+                         "your " + f + " can reach its closing brace without a return (tcc warns: "
+                         "function might return no value): C then gives whatever was left over. "
+                         "End every path with a return.\n" + candidates->check({}));
+    }
+}
+
+// The value a piece of the student's takes at the breakpoint: from the point
+// beside it and the grid point beyond, on a straight line.
+double limitAt(const Candidates& candidates, std::size_t beside, double breakpoint, double gridStep) {
+    const double t1 = candidates.points()[beside].t;
+    const double t0 = breakpoint + (t1 < breakpoint ? -gridStep : gridStep);
+    const double v1 = candidates.values()[beside];
+    const double v0 = candidates.valueAt(t0);
+    const double limit = std::isfinite(v0) ? v1 + (v1 - v0) / (t1 - t0) * (breakpoint - t1) : v1;
+    // What is left of the line's error is far below what the exam's numbers show.
+    const double rounded = std::round(limit * 1024) / 1024;
+    return std::fabs(rounded - limit) < 1e-6 ? rounded : limit;
+}
+
+// Where the student's values jump beside a time where the key does not.
+void addJumps(const Signal& expected, Candidates* candidates) {
+    const std::vector<GradePoint>& points = candidates->points();
+    for (std::size_t i = 1; i + 1 < points.size(); ++i) {
+        if (points[i].side != 0 || points[i - 1].side != -1 || points[i + 1].side != 1 ||
+            leftValue(expected, points[i].t) != rightValue(expected, points[i].t)) {
+            continue;
+        }
+        const double before = limitAt(*candidates, i - 1, points[i].t, gridStep);
+        const double after = limitAt(*candidates, i + 1, points[i].t, gridStep);
+        if (std::isfinite(before) && std::isfinite(after) && std::fabs(after - before) > 1e-3) {
+            const std::string t = shortNumber(points[i].t);
+            candidates->note("r.jumps",
+                             "your r(t) jumps at t = " + t + ", from " + shortNumber(before) + " to " +
+                                 shortNumber(after) +
+                                 ": a running integral never jumps, as an area grows smoothly.\n"
+                                 "Check: both pieces that meet at t = " + t + " must give the same value there.");
+            return;
+        }
+    }
+}
+
+Diagnosis allZero(char function, const std::vector<double>& values) {
+    for (double value : values) {
+        if (!isRightValue(value, 0, 0)) {
+            return {};
+        }
+    }
+    const std::string f = std::string(1, function) + "(t)";
+    return {"unwritten", "your " + f + " is 0 at every time graded: it still returns the answer file's 0."};
+}
+}  // namespace
 
 Sampled sample(const Signal& signal, const std::vector<GradePoint>& points) {
     Sampled result;
+    result.before.reserve(points.size());
+    result.after.reserve(points.size());
     for (const GradePoint& point : points) {
         result.before.push_back(leftValue(signal, point.t));
         result.after.push_back(rightValue(signal, point.t));
@@ -39,304 +120,218 @@ Sampled sample(const Signal& signal, const std::vector<GradePoint>& points) {
     return result;
 }
 
-// a + weight*b, side by side.
-Sampled plus(const Sampled& a, const Sampled& b, double weight) {
-    Sampled result = a;
-    for (std::size_t i = 0; i < a.before.size(); ++i) {
-        result.before[i] += weight * b.before[i];
-        result.after[i] += weight * b.after[i];
+Sampled sampleTerms(const std::vector<StepTerm>& terms, const std::vector<GradePoint>& points) {
+    Sampled result;
+    for (const GradePoint& point : points) {
+        double before = 0;
+        double after = 0;
+        for (const StepTerm& term : terms) {
+            const double value = term.step + term.ramp * (point.t - term.at);
+            before += point.t > term.at ? value : 0;
+            after += point.t >= term.at ? value : 0;
+        }
+        result.before.push_back(before);
+        result.after.push_back(after);
     }
     return result;
 }
 
-bool matches(const Sampled& candidate, const std::vector<double>& values) {
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (!isRightValue(values[i], candidate.before[i], candidate.after[i])) {
+ExamNumbers examNumbers(const AnswerKey& key) {
+    ExamNumbers numbers{0, 0, 0, 0, key.shift};
+    bool sloped = false;
+    for (const Piece& piece : key.x.pieces) {
+        if (piece.c1 != 0 && !sloped) {
+            numbers.s = piece.from;
+            numbers.peak = pieceValue(piece, piece.to);
+            sloped = true;
+        } else if (piece.c1 == 0 && piece.c0 != 0) {
+            numbers.p = piece.from;
+            numbers.height = piece.c0;
+        }
+    }
+    return numbers;
+}
+
+Signal polyline(const std::vector<std::pair<double, double>>& corners) {
+    Signal signal;
+    double from = -infinity;
+    double value = 0;  // where the last piece ended
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        const auto [t, v] = corners[i];
+        if (i == 0) {
+            signal.pieces.push_back({from, t, 0, 0, 0});
+        } else if (t > from) {
+            const double slope = (v - value) / (t - from);
+            signal.pieces.push_back({from, t, value - slope * from, slope, 0});
+        }
+        from = t;
+        value = v;
+    }
+    signal.pieces.push_back({from, infinity, 0, 0, 0});
+    return signal;
+}
+
+Candidates::Candidates(char function, const Signal& expected, const std::vector<GradePoint>& points,
+                       const std::vector<double>& values)
+    : function_(function), expected_(expected), points_(points), values_(values) {}
+
+bool Candidates::tryValues(const Sampled& candidate, const char* kind,
+                           const std::function<std::string()>& words) {
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        if (!isRightValue(values_[i], candidate.before[i], candidate.after[i])) {
             return false;
         }
+    }
+    if (kind != nullptr) {
+        note(kind, words());
     }
     return true;
 }
 
-bool matches(const Signal& candidate, const std::vector<GradePoint>& points,
-             const std::vector<double>& values) {
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        if (!isRightValue(values[i], leftValue(candidate, points[i].t), rightValue(candidate, points[i].t))) {
-            return false;
-        }
-    }
-    return true;
+bool Candidates::trySignal(const Signal& candidate, const char* kind,
+                           const std::function<std::string()>& words) {
+    return tryValues(sample(candidate, points_), kind, words);
 }
 
-// "x(2t-1)", "x(-0.5t+3)"; "x(t) itself".
-std::string xOf(double scale, double shift) {
-    if (scale == 1 && shift == 0) {
-        return "x(t) itself";
+void Candidates::note(const char* kind, const std::string& text) { fits_.push_back({kind, text}); }
+
+Diagnosis Candidates::verdict() const {
+    if (fits_.empty()) {
+        return {};
     }
-    std::string text = "x(";
-    text += scale == 1 ? "" : scale == -1 ? "-" : shortNumber(scale);
-    text += "t";
-    if (shift > 0) {
-        text += "+";
+    for (const Diagnosis& fit : fits_) {
+        if (fit.kind != fits_.front().kind) {
+            return {uncertainKind, "two mistakes give exactly your values, so neither is certain: " +
+                                       whatPart(fits_.front().text) + ", or " + whatPart(fit.text) + "."};
+        }
     }
-    if (shift != 0) {
-        text += shortNumber(shift);
-    }
-    text += ")";
-    return text;
+    return fits_.front();
 }
 
-std::string yMistake(const AnswerKey& key, const std::vector<GradePoint>& points,
-                     const std::vector<double>& values) {
-    for (double scale : {2.0, -2.0, 1.0, -1.0, 0.5, -0.5}) {
-        for (int halves = -largestShiftInHalves; halves <= largestShiftInHalves; ++halves) {
-            const double shift = halves / 2.0;
-            Signal candidate;
-            if ((scale == key.scale && shift == key.shift) ||
-                scaleTime(key.x, scale, shift, &candidate) != 0) {
-                continue;
+bool Candidates::wrongOnlyAtSingleTimes() const {
+    const auto wrongAt = [this](std::size_t i) {
+        return !isRightValue(values_[i], leftValue(expected_, points_[i].t), rightValue(expected_, points_[i].t));
+    };
+    bool any = false;
+    for (std::size_t i = 0; i < values_.size(); ++i) {
+        if (wrongAt(i)) {
+            if (points_[i].side != 0 || (i > 0 && wrongAt(i - 1)) || (i + 1 < values_.size() && wrongAt(i + 1))) {
+                return false;
             }
-            if (matches(candidate, points, values)) {
-                return "your y(t) is " + xOf(scale, shift) + "; the exam asks for " +
-                       xOf(key.scale, key.shift);
-            }
+            any = true;
         }
+    }
+    return any;
+}
+
+double Candidates::valueAt(double t) const {
+    const auto found = std::lower_bound(points_.begin(), points_.end(), t,
+                                        [](const GradePoint& point, double time) { return point.t < time; });
+    if (found == points_.end() || found->t != t) {
+        return std::numeric_limits<double>::quiet_NaN();
+    }
+    return values_[static_cast<std::size_t>(found - points_.begin())];
+}
+
+std::string Candidates::check(const std::vector<double>& times,
+                              const std::function<std::string(double)>& keyWords) const {
+    std::vector<double> tried = times;
+    for (const GradePoint& point : points_) {
+        if (point.side == 0 && point.t * 4 == std::floor(point.t * 4)) {
+            tried.push_back(point.t);  // a round time, when none of those given tells
+        }
+    }
+    for (double t : tried) {
+        const double expected = leftValue(expected_, t);
+        const double value = valueAt(t);
+        const bool graded = t >= points_.front().t && t <= points_.back().t;
+        if (!graded || expected != rightValue(expected_, t) || isRightValue(value, expected, expected) ||
+            (std::isnan(value) && (t * 64 != std::floor(t * 64)))) {
+            continue;  // no point there, a jump, or a right value
+        }
+        return "Check: " + std::string(1, function_) + "(" + shortNumber(t) + ") should be " +
+               (keyWords ? keyWords(t) : "") + shortNumber(expected) + "; yours gives " + shortNumber(value) + ".";
     }
     return "";
 }
 
-// The sloped pieces of x (the triangle) or its flat ones (the pulse), 0
-// elsewhere.
-Signal partOf(const Signal& x, bool sloped) {
-    Signal part = x;
-    for (Piece& piece : part.pieces) {
-        if ((piece.c1 != 0) != sloped) {
-            piece = {piece.from, piece.to, 0, 0, 0};
-        }
+std::string yours(char function) { return "your " + std::string(1, function) + "(t)"; }
+
+std::string signedTerm(double value) { return (value < 0 ? "" : "+") + shortNumber(value); }
+
+std::string xOf(double scale, double shift) {
+    std::string text = "x(";
+    text += scale == 1 ? "" : scale == -1 ? "-" : shortNumber(scale);
+    text += "t";
+    if (shift != 0) {
+        text += signedTerm(shift);
     }
-    return part;
+    return text + ")";
 }
 
-Signal delayed(const Signal& signal, double by) {
-    Signal result;
-    scaleTime(signal, 1, -by, &result);
-    return result;
-}
-
-// Where the part starts and its value of largest size.
-void partShape(const Signal& part, double* start, double* peak) {
-    *start = 0;
-    *peak = 0;
-    bool found = false;
-    for (const Piece& piece : part.pieces) {
-        if (piece.c0 == 0 && piece.c1 == 0) {
-            continue;
-        }
-        if (!found) {
-            *start = piece.from;
-            found = true;
-        }
-        for (double t : {piece.from, piece.to}) {
-            if (std::isfinite(t) && std::fabs(pieceValue(piece, t)) > std::fabs(*peak)) {
-                *peak = pieceValue(piece, t);
-            }
-        }
+Diagnosis diagnoseMistake(const AnswerKey& key, char function, const std::vector<GradePoint>& points,
+                          const std::vector<double>& values, const MistakeClues& clues) {
+    const Signal& expected = function == 'x' ? key.x : function == 'r' ? key.r : key.y;
+    Candidates candidates(function, expected, points, values);
+    if (values.size() != points.size() || candidates.trySignal(expected, nullptr, {})) {
+        return {};
     }
-}
-
-std::string xMistake(const AnswerKey& key, const std::vector<GradePoint>& points,
-                     const std::vector<double>& values) {
-    const Signal triangle = partOf(key.x, true);
-    const Signal pulse = partOf(key.x, false);
-    const Sampled triangleValues = sample(triangle, points);
-    const Sampled pulseValues = sample(pulse, points);
-    double triangleStart = 0, peak = 0, pulseStart = 0, height = 0;
-    partShape(triangle, &triangleStart, &peak);
-    partShape(pulse, &pulseStart, &height);
-
-    if (height != 0 && matches(plus(triangleValues, pulseValues, -1), values)) {
-        return "your pulse has the wrong sign: it should be " + shortNumber(height) + ", not " +
-               shortNumber(-height);
-    }
-    for (int wrongPeak = -largestPeak; peak != 0 && wrongPeak <= largestPeak; ++wrongPeak) {
-        if (wrongPeak != 0 && wrongPeak != peak &&
-            matches(plus(pulseValues, triangleValues, wrongPeak / peak), values)) {
-            return "your triangle's peak is " + shortNumber(wrongPeak) + "; the exam's is " +
-                   shortNumber(peak);
-        }
-    }
-    for (int by = -largestDelay; by <= largestDelay; ++by) {
-        if (by == 0) {
-            continue;
-        }
-        if (peak != 0 && matches(plus(pulseValues, sample(delayed(triangle, by), points), 1), values)) {
-            return "your triangle starts at t = " + shortNumber(triangleStart + by) +
-                   "; the exam's starts at t = " + shortNumber(triangleStart);
-        }
-        if (height != 0 && matches(plus(triangleValues, sample(delayed(pulse, by), points), 1), values)) {
-            return "your pulse starts at t = " + shortNumber(pulseStart + by) +
-                   "; the exam's starts at t = " + shortNumber(pulseStart);
-        }
-    }
-    // Strict operators on both sides of a corner leave it to "otherwise".
-    const std::vector<double> breakpoints = breakpointsOf(key.x);
-    std::vector<std::string> corners;
-    for (std::size_t i = 0; i < values.size(); ++i) {
-        const double before = leftValue(key.x, points[i].t);
-        const double after = rightValue(key.x, points[i].t);
-        if (isRightValue(values[i], before, after)) {
-            continue;
-        }
-        if (points[i].side != 0 || !std::binary_search(breakpoints.begin(), breakpoints.end(), points[i].t) || !isRightValue(values[i], 0, 0)) {
-            return "";
-        }
-        corners.push_back("t = " + shortNumber(points[i].t));
-    }
-    if (corners.empty()) {
-        return "";
-    }
-    return "your x(t) is 0 at " + joinWithAnd(corners) +
-           ", where two pieces meet: use <= or >= so that one of them takes it";
-}
-
-double roundCoefficient(double value) { return std::round(value * coefficientGrid) / coefficientGrid; }
-
-std::size_t indexAt(const std::vector<GradePoint>& points, double t) {
-    const auto found = std::lower_bound(points.begin(), points.end(), t,
-                                        [](const GradePoint& point, double time) { return point.t < time; });
-    return found != points.end() && found->t == t ? static_cast<std::size_t>(found - points.begin())
-                                                  : points.size();
-}
-
-// Fits the student's values minus the key as a piecewise-linear signal that
-// is 0 at first and may bend at every half unit. Returns 0 with `difference`
-// when the key plus it gives the student's values everywhere, -1 otherwise.
-int fitDifference(const Signal& expected, const std::vector<GradePoint>& points,
-                  const std::vector<double>& values, Signal* difference) {
-    const double first = points.front().t;
-    const double last = points.back().t;
-    Signal fitted;
-    fitted.pieces.push_back({-infinity, std::ceil(first * 2) / 2, 0, 0, 0});
-    const double start = fitted.pieces.back().to;
-    for (int half = 0; start + half / 2.0 < last; ++half) {
-        const double from = start + half / 2.0;
-        const double to = std::min(from + 0.5, last);
-        // Two grid times inside the piece, clear of the jumps at its ends.
-        const double t1 = from + gridStep;
-        const double t2 = to - gridStep;
-        const std::size_t i1 = indexAt(points, t1);
-        const std::size_t i2 = indexAt(points, t2);
-        if (i1 >= values.size() || i2 >= values.size() || !(t1 < t2)) {
-            return -1;
-        }
-        const double d1 = values[i1] - rightValue(expected, t1);
-        const double d2 = values[i2] - rightValue(expected, t2);
-        const double slope = roundCoefficient((d2 - d1) / (t2 - t1));
-        const double c0 = roundCoefficient(d1 - slope * t1);
-        // A difference from the very first time on is no missing term.
-        if (!std::isfinite(slope) || !std::isfinite(c0) || (from == first && (slope != 0 || c0 != 0))) {
-            return -1;
-        }
-        fitted.pieces.push_back({from, to, c0, slope, 0});
-    }
-    fitted.pieces.back().to = infinity;
-    if (!matches(plus(sample(expected, points), sample(fitted, points), 1), values)) {
-        return -1;
-    }
-    *difference = std::move(fitted);
-    return 0;
-}
-
-// The nonzero pieces of a difference: "-t + 3 for 3 <= t <= 4, -1 for t >= 4".
-std::string piecesText(const Signal& difference) {
-    std::vector<Piece> merged;
-    for (const Piece& piece : difference.pieces) {
-        if (!merged.empty() && merged.back().c0 == piece.c0 && merged.back().c1 == piece.c1) {
-            merged.back().to = piece.to;
-        } else {
-            merged.push_back(piece);
-        }
-    }
-    std::vector<std::string> parts;
-    for (const Piece& piece : merged) {
-        if (piece.c0 == 0 && piece.c1 == 0) {
-            continue;
-        }
-        const std::string where = piece.to == infinity ? "t >= " + shortNumber(piece.from)
-                                                       : shortNumber(piece.from) + " <= t <= " +
-                                                             shortNumber(piece.to);
-        parts.push_back(formatPolynomial(piece) + " for " + where);
-    }
-    return joinWithAnd(parts);
-}
-
-std::string zMistake(const AnswerKey& key, const std::vector<GradePoint>& points,
-                     const std::vector<double>& values) {
-    Signal difference;
-    std::vector<StepTerm> terms;
-    if (fitDifference(key.y, points, values, &difference) != 0 || stepTerms(difference, &terms) != 0 ||
-        terms.empty() || terms.size() > mostTermsNamed) {
-        return "";
-    }
-    return "your z(t) differs from y(t) by " + formatStepSum(terms) +
-           ": a term is missing or has the wrong sign";
-}
-
-std::string rMistake(const AnswerKey& key, const std::vector<GradePoint>& points,
-                     const std::vector<double>& values) {
-    if (matches(key.x, points, values)) {
-        return "your r(t) is x(t) itself, not its running integral";
-    }
-    Signal flipped = key.x;
-    for (Piece& piece : flipped.pieces) {
-        if (piece.c1 == 0) {
-            piece.c0 = -piece.c0;
-        }
-    }
-    Signal wrongArea;
-    if (runningIntegral(flipped, &wrongArea) == 0 && matches(wrongArea, points, values)) {
-        return "your r(t) adds the pulse's area with the wrong sign";
-    }
-    Signal difference;
-    std::vector<StepTerm> terms;
-    if (fitDifference(key.r, points, values, &difference) != 0 || stepTerms(difference, &terms) != 0 ||
-        terms.empty() || terms.size() > mostTermsNamed) {
-        return "";
-    }
-    if (terms.size() == 1 && terms[0].ramp == 0) {
-        return "from t = " + shortNumber(terms[0].at) + " on, your r(t) is off by " +
-               shortNumber(terms[0].step) + ": an earlier area is not carried";
-    }
-    return "your r(t) is off by " + piecesText(difference);
-}
-}  // namespace
-
-std::string nameMistake(const AnswerKey& key, char function, const std::vector<GradePoint>& points,
-                        const std::vector<double>& values) {
-    if (values.size() != points.size() || matches(function == 'x'   ? key.x
-                                                  : function == 'r' ? key.r
-                                                                    : key.y,
-                                                  points, values)) {
-        return "";
-    }
-    // The answer file's functions before the student has written them.
-    bool allZero = true;
-    for (double value : values) {
-        allZero = allZero && isRightValue(value, 0, 0);
-    }
-    if (allZero) {
-        return std::string("your ") + function + "(t) is 0 at every time graded";
+    const Diagnosis unwritten = allZero(function, values);
+    if (!unwritten.kind.empty()) {
+        return unwritten;
     }
     switch (function) {
     case 'x':
-        return xMistake(key, points, values);
+        addMistakesOfX(key, &candidates);
+        break;
     case 'y':
-        return yMistake(key, points, values);
+        addMistakesOfY(key, &candidates);
+        break;
     case 'z':
-        return zMistake(key, points, values);
+        addMistakesOfZ(key, clues, &candidates);
+        break;
     case 'r':
-        return rMistake(key, points, values);
+        addMistakesOfR(key, &candidates);
+        break;
     default:
-        return "";
+        return {};
     }
+    if (clues.source != nullptr) {
+        addUnsetValues(*clues.source, &candidates);
+        if (!candidates.anyFit()) {
+            addSlipsOfC(*clues.source, &candidates);
+        }
+    }
+    if (function == 'r' && !candidates.anyFit()) {
+        addJumps(expected, &candidates);
+    }
+    return candidates.verdict();
+}
+
+std::vector<std::string> formRemarks(char function, const SourceFacts& facts) {
+    const std::string name(1, function);
+    const FunctionFacts* source = findFunction(facts, name);
+    std::vector<std::string> remarks;
+    if (source == nullptr) {
+        return remarks;
+    }
+    if (function == 'z') {
+        for (const char* other : {"y", "x"}) {
+            if (callsThrough(facts, "z", other)) {
+                remarks.push_back(std::string("right values, but your z(t) calls ") + other +
+                                  "(t): Question 3 asks for y(t) written with steps u(t) and ramps t*u(t) only.");
+                break;
+            }
+        }
+    }
+    if (function == 'y' && callsThrough(facts, "y", "x")) {
+        remarks.push_back("right values, but your y(t) calls x(t): Question 2 asks for the piecewise "
+                          "definition of y(t) itself.");
+    }
+    if (function != 'z' && !source->strictRanges.empty()) {
+        remarks.push_back("right values, but " + source->strictRanges.front() +
+                          " in your " + name + "(t) uses only < and >: the exam asks for inclusive "
+                          "operators, <= or >=, where a piece meets the next.");
+    }
+    return remarks;
 }

@@ -1,15 +1,40 @@
-// The catalogue of known mistakes: which slip gives exactly the values a
-// student's function gave, said in the exam's notation.
+// The mistakes students make in the four questions, each recognised only by
+// the values it gives: a candidate answer is worked out from the exam's
+// numbers for every known slip, and a slip is named when its values are the
+// student's. Each diagnosis says what the student did, why it is wrong and
+// how to check it, in the exam's notation, and never prints a whole answer.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "key/grading/points.h"
+#include "key/grading/source_scan.h"
 #include "key/model/answer_key.h"
 
-// Names the known mistake that gives exactly the student's values of
-// `function` ('x', 'y', 'z' or 'r') at every point; "" when none does.
-// `values` has one value per point.
-std::string nameMistake(const AnswerKey& key, char function, const std::vector<GradePoint>& points,
-                        const std::vector<double>& values);
+// A named mistake, kept as data so that a class's results can be counted by
+// kind. An empty kind means no known mistake fits.
+struct Diagnosis {
+    std::string kind;  // "y.shift-not-halved", "r.half-forgotten", "c.integer-division", ...
+    std::string text;  // one or two lines (split by '\n'): what, why, and "Check: ..."
+};
+
+// Kind of a diagnosis that two different mistakes fit: neither is certain.
+constexpr const char* uncertainKind = "uncertain";
+
+// What else the grader knows besides the function's own values.
+struct MistakeClues {
+    const FunctionFacts* source = nullptr;          // the function as written, when it was read
+    const std::vector<double>* wrongY = nullptr;    // the student's y, when y is wrong (for z)
+};
+
+// Names the mistake whose values are the student's values of `function`
+// ('x', 'y', 'z' or 'r'), one per point; an empty diagnosis when none fits
+// or the values are right.
+Diagnosis diagnoseMistake(const AnswerKey& key, char function, const std::vector<GradePoint>& points,
+                          const std::vector<double>& values, const MistakeClues& clues);
+
+// Remarks on the form of a right answer, which the exam asks for besides the
+// values: z without calls of y or x, y without calls of x, inclusive
+// operators at the corners of x, y and r. Never changes a verdict.
+std::vector<std::string> formRemarks(char function, const SourceFacts& facts);

@@ -100,7 +100,7 @@ int gradeWith(const AnswerKey& key, std::string* out) {
     GradedAttempt graded;
     const int status = gradeAttempt(key, services, 3, &graded);
     if (status != 2) {
-        drawCheckPlot(graded, services);
+        drawCheckPlot(graded, services, false);
     }
     *out = testing::internal::GetCapturedStdout();
     return status;
@@ -136,7 +136,9 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
               "\n"
               "QUESTION 1  x(t): right\n"
               "QUESTION 2  y(t): wrong for t > -0.5: at t = 1.125 expected -1, got 2.25\n"
-              "                  your y(t) is x(2t-1); the exam asks for x(2t+1)\n"
+              "                  your y(t) is x(2t-1), moved the wrong way: x(2(t+0.5)) is x compressed and moved "
+              "left by 0.5, as y(t) takes x's value at the later time 2(t+0.5).\n"
+              "                  Check: y(0) should be x(1) = 3; yours gives 0.\n"
               "QUESTION 3  z(t): right\n"
               "QUESTION 4  r(t): wrong: at t = 2 it never returned a value within 3 s\n"
               "\n"

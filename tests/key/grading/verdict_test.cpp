@@ -56,6 +56,9 @@ TEST(Judging, WhereAndHowAWrongAnswerDiffers) {
          "wrong just before t = 3: expected 0, got -1"},
         {[&](double t) { return t > 4 && t < 4.01 ? -1 : x(t); },
          "wrong just after t = 4: expected 0, got -1"},
+        // Six significant digits, all of them.
+        {[&](double t) { return t == 0.5 ? 1.23456 : x(t); },
+         "wrong for 0 < t < 1: at t = 0.5 expected 1.5, got 1.23456"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(judge(key.x, points, results(points, [&](double t) { return number(c.value(t)); })),

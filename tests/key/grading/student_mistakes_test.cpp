@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "key/grade.h"
+#include "key/grading/grade.h"
 #include "key/key_test_support.h"
-#include "key/scratch.h"
-#include "key/variant.h"
+#include "key/model/exam_variants.h"
 #include "platform/platform.h"
+#include "platform/services.h"
 #include "test_support.h"
 
 namespace {
@@ -114,20 +114,19 @@ TEST(StudentMistakes, EachIsNamedWithItsReason) {
         ASSERT_EQ(makeAnswerKey(record, &key), 0);
         TempFolder folder;
         writeFile("signals.c", answerFile(key, row));
-        std::vector<GradePoint> points;
-        std::vector<QuestionGrade> grades;
-        ASSERT_EQ(makeScratch(harnessFolderPrefix), 0);
-        const int graded = gradeQuestions(key, platformServices(), 5, &points, &grades);
-        removeScratch();
-        ASSERT_EQ(graded, 0) << readFile("signals.c");
-        for (const QuestionGrade& grade : grades) {
+        GradedAttempt graded;
+        testing::internal::CaptureStdout();
+        const int status = gradeAttempt(key, platformServices(), 5, &graded);
+        const std::string out = testing::internal::GetCapturedStdout();
+        ASSERT_NE(status, 2) << readFile("signals.c");
+        for (const GradedQuestion& grade : graded.questions) {
             const auto kind = row.kinds.find(grade.function);
             if (kind == row.kinds.end()) {
-                EXPECT_EQ(grade.verdict.text, "right") << grade.function;
+                EXPECT_EQ(grade.right, 1) << grade.title;
                 continue;
             }
             ++mistakes;
-            EXPECT_EQ(grade.verdict.right, 0) << grade.function << " must be wrong";
+            EXPECT_EQ(grade.right, 0) << grade.function << " must be wrong";
             // A kind other than the one made would mislead; none is allowed where "-" says so.
             EXPECT_TRUE(grade.mistake.kind == kind->second || grade.mistake.kind.empty() ||
                         (grade.mistake.kind == uncertainKind && kind->second == uncertainKind))
@@ -137,8 +136,7 @@ TEST(StudentMistakes, EachIsNamedWithItsReason) {
                                   grade.mistake.text.find(": ") != std::string::npos;
             named += reasoned ? 1 : 0;
             if (!reasoned) {
-                std::printf("not named (line %d, %c): %s\n  %s\n", row.line, grade.function,
-                            grade.verdict.text.c_str(), grade.mistake.text.c_str());
+                std::printf("not named (line %d): %s\n", row.line, grade.title.c_str());
             }
         }
     }

@@ -2,8 +2,9 @@
 // running integral r of x.
 #include <cmath>
 
-#include "key/feedback.h"
-#include "key/mistake_tools.h"
+#include "key/grading/mistake_tools.h"
+#include "key/grading/results.h"
+#include "key/grading/verdict.h"
 
 namespace {
 std::string n(double value) { return shortNumber(value); }
@@ -35,6 +36,28 @@ bool lastOfItsSort(const std::vector<StepTerm>& terms, std::size_t i) {
         }
     }
     return true;
+}
+
+// Term i put at the wrong time.
+void addMovedTerm(const std::vector<StepTerm>& key, std::size_t i, Candidates* c, const std::string& mine) {
+    const StepTerm& term = key[i];
+    const std::string check = c->check({term.at + 0.25, term.at, term.at + 1});
+    for (double by : wrongTimeMoves) {
+        bool ontoAnother = false;  // two terms at one time read as one, not as a move
+        for (const StepTerm& other : key) {
+            ontoAnother = ontoAnother || other.at == term.at + by;
+        }
+        if (ontoAnother) {
+            continue;
+        }
+        std::vector<StepTerm> terms = key;
+        terms[i].at += by;
+        c->tryValues(sampleTerms(terms, c->points()), "z.wrong-time", [&] {
+            return mine + " has its " + (isRamp(term) ? "ramp" : "step") + " at t = " + n(term.at + by) +
+                   ": y's " + (isRamp(term) ? "slope changes" : "value jumps") + " at t = " + n(term.at) + ".\n" +
+                   check;
+        });
+    }
 }
 
 void addOneTermMistakes(const std::vector<StepTerm>& key, Candidates* c, const std::string& mine) {
@@ -80,22 +103,7 @@ void addOneTermMistakes(const std::vector<StepTerm>& key, Candidates* c, const s
                        "slope after minus the slope before.\n" + check;
             });
         }
-        for (double by : wrongTimeMoves) {
-            bool ontoAnother = false;  // two terms at one time read as one, not as a move
-            for (const StepTerm& other : key) {
-                ontoAnother = ontoAnother || other.at == term.at + by;
-            }
-            if (ontoAnother) {
-                continue;
-            }
-            terms = key;
-            terms[i].at += by;
-            c->tryValues(sampleTerms(terms, c->points()), "z.wrong-time", [&] {
-                return mine + " has its " + (isRamp(term) ? "ramp" : "step") + " at t = " + n(term.at + by) +
-                       ": y's " + (isRamp(term) ? "slope changes" : "value jumps") + " at t = " + n(term.at) + ".\n" +
-                       check;
-            });
-        }
+        addMovedTerm(key, i, c, mine);
     }
 }
 
@@ -185,6 +193,7 @@ Sampled integralOf(const Signal& signal, const std::vector<GradePoint>& points) 
     return sample(integral, points);
 }
 
+// The triangle's area taken wrong, and the pulse's with the wrong sign.
 void addAreaMistakes(const ExamNumbers& e, Candidates* c, const Sampled& rTriangle, const Sampled& rPulse) {
     const auto& points = c->points();
     const Sampled r = combined({{&rTriangle, 1}, {&rPulse, 1}});
@@ -208,6 +217,12 @@ void addAreaMistakes(const ExamNumbers& e, Candidates* c, const Sampled& rTriang
         return "your r(t) adds the pulse's area with the wrong sign: the pulse is " + n(e.height) + ", so r " +
                (e.height < 0 ? "falls" : "rises") + " while it lasts.\n" + c->check({e.p + 1, e.p + 0.5});
     });
+}
+
+// Areas left out, carried twice, or dropped back to 0 from some time on.
+void addCarryMistakes(const ExamNumbers& e, Candidates* c, const Sampled& r) {
+    const auto& points = c->points();
+    const double area = e.peak;
     for (double from : {e.s + 2, e.p, e.p + 1}) {
         // Carried twice from the triangle's end is base * height, above.
         for (double times : from == e.s + 2 ? std::vector<double>{-1.0} : std::vector<double>{-1.0, 1.0}) {
@@ -231,7 +246,7 @@ void addAreaMistakes(const ExamNumbers& e, Candidates* c, const Sampled& rTriang
         });
     }
     const Sampled afterPulse = stepAt(points, e.p + 1, -(area + e.height));
-    const Sampled between = combined({{&baseTimesHeight, -1}});
+    const Sampled between = stepAt(points, e.s + 2, -area);
     const Sampled backAtPulse = stepAt(points, e.p, area);
     const std::string zeroWhy = ": x is 0 there, but r keeps the area so far and stays flat.\n";
     c->tryValues(combined({{&r, 1}, {&afterPulse, 1}}), "r.back-to-zero", [&] {
@@ -275,5 +290,8 @@ void addMistakesOfR(const AnswerKey& key, Candidates* c) {
         return "your r(t) is the running integral of y(t): Question 4 integrates x(t), the signal of Question 1.\n" +
                c->check({e.s + 2, e.p + 1});
     });
-    addAreaMistakes(e, c, integralOf(triangleOnly, points), integralOf(pulseOnly, points));
+    const Sampled rTriangle = integralOf(triangleOnly, points);
+    const Sampled rPulse = integralOf(pulseOnly, points);
+    addAreaMistakes(e, c, rTriangle, rPulse);
+    addCarryMistakes(e, c, combined({{&rTriangle, 1}, {&rPulse, 1}}));
 }

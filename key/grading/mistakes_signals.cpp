@@ -2,8 +2,9 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "key/feedback.h"
-#include "key/mistake_tools.h"
+#include "key/grading/mistake_tools.h"
+#include "key/grading/results.h"
+#include "key/grading/verdict.h"
 
 namespace {
 // The peaks, slopes, moves and widths a student writes: small whole and half
@@ -51,7 +52,11 @@ void addTriangleMistakes(const ExamNumbers& e, const Sampled& pulseValues, Candi
             });
         }
     }
-    // One side redrawn: its slope through either end, or its offset.
+}
+
+// One side of the triangle redrawn: its slope through either end, or its offset.
+void addSideMistakes(const ExamNumbers& e, const Sampled& pulseValues, Candidates* c) {
+    const auto& points = c->points();
     const double s = e.s;
     const double a = e.peak;
     for (int slope = -largestWrongPeak; slope <= largestWrongPeak + 2; ++slope) {
@@ -125,9 +130,7 @@ void addStrictCorners(const AnswerKey& key, Candidates* c) {
     for (std::size_t i = 0; i < values.size(); ++i) {
         const double before = leftValue(key.x, points[i].t);
         const double after = rightValue(key.x, points[i].t);
-        const bool right = std::isfinite(values[i]) && (std::fabs(values[i] - before) <= gradeTolerance ||
-                                                        std::fabs(values[i] - after) <= gradeTolerance);
-        if (right) {
+        if (isRightValue(values[i], before, after)) {
             continue;
         }
         bool corner = false;
@@ -208,6 +211,7 @@ void addMistakesOfX(const AnswerKey& key, Candidates* candidates) {
     const Sampled pulseValues = sample(pulse(e.p, 1, e.height), candidates->points());
     addPulseMistakes(e, triangleValues, candidates);
     addTriangleMistakes(e, pulseValues, candidates);
+    addSideMistakes(e, pulseValues, candidates);
     addStrictCorners(key, candidates);
 }
 

@@ -1,4 +1,4 @@
-#include "key/source_scan.h"
+#include "key/grading/source_scan.h"
 
 #include <algorithm>
 #include <cctype>

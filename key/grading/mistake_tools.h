@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "key/mistake_catalogue.h"
+#include "key/grading/mistakes.h"
 
 // A signal's values just before and just after each grading point; a
 // student's value is that of the candidate when it is either.
@@ -29,11 +29,6 @@ ExamNumbers examNumbers(const AnswerKey& key);
 // A signal through the corners (t, value), 0 before the first and after the
 // last; two corners at one time make a jump.
 Signal polyline(const std::vector<std::pair<double, double>>& corners);
-
-// x's shape with its parts changed: a triangle of that start, width and peak,
-// a pulse of that start, width and height.
-Signal shapeSignal(double start, double width, double peak, double pulseStart, double pulseWidth,
-                   double height);
 
 // The candidates tried for one function, and those that fit.
 class Candidates {
