@@ -6,7 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "key/grading/mistakes.h"
+#include "key/grading/diagnosis.h"
+#include "key/grading/points.h"
+#include "key/model/answer_key.h"
 
 // A signal's values just before and just after each grading point; a
 // student's value is that of the candidate when it is either.
@@ -73,8 +75,3 @@ std::string yours(char function);
 std::string signedTerm(double value);
 // "x(2t+1)", "x(0.5t-1)", "x(t)".
 std::string xOf(double scale, double shift);
-
-void addMistakesOfX(const AnswerKey& key, Candidates* candidates);
-void addMistakesOfY(const AnswerKey& key, Candidates* candidates);
-void addMistakesOfZ(const AnswerKey& key, const MistakeClues& clues, Candidates* candidates);
-void addMistakesOfR(const AnswerKey& key, Candidates* candidates);

@@ -8,25 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "key/grading/diagnosis.h"
 #include "key/grading/points.h"
 #include "key/grading/source_scan.h"
 #include "key/model/answer_key.h"
-
-// A named mistake, kept as data so that a class's results can be counted by
-// kind. An empty kind means no known mistake fits.
-struct Diagnosis {
-    std::string kind;  // "y.shift-not-halved", "r.half-forgotten", "c.integer-division", ...
-    std::string text;  // one or two lines (split by '\n'): what, why, and "Check: ..."
-};
-
-// Kind of a diagnosis that two different mistakes fit: neither is certain.
-constexpr const char* uncertainKind = "uncertain";
-
-// What else the grader knows besides the function's own values.
-struct MistakeClues {
-    const FunctionFacts* source = nullptr;          // the function as written, when it was read
-    const std::vector<double>* wrongY = nullptr;    // the student's y, when y is wrong (for z)
-};
 
 // Names the mistake whose values are the student's values of `function`
 // ('x', 'y', 'z' or 'r'), one per point; an empty diagnosis when none fits

@@ -1,8 +1,10 @@
 // The mistakes of Questions 3 and 4: y written as steps and ramps, and the
 // running integral r of x.
+#include "key/grading/mistakes_integrals.h"
+
 #include <cmath>
 
-#include "key/grading/mistake_tools.h"
+#include "key/grading/mistakes_signals.h"
 #include "key/grading/results.h"
 #include "key/grading/verdict.h"
 

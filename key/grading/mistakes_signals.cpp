@@ -1,8 +1,9 @@
 // The mistakes of Questions 1 and 2: x read off the plot, and y = x(2t + k).
+#include "key/grading/mistakes_signals.h"
+
 #include <cmath>
 #include <cstdlib>
 
-#include "key/grading/mistake_tools.h"
 #include "key/grading/results.h"
 #include "key/grading/verdict.h"
 
