@@ -229,7 +229,7 @@ TEST(MistakeCatalogue, FormRemarksReadTheSourceWithoutCommentsOrStrings) {
         {"double r(double t) { return t > 3 && (t < 4) ? -t : 0; }", 'r', "t > 3 && (t < 4)"},
         {"double x(double t) { if (t >= 3 && t <= 4) return -1; return 0; }", 'x', ""},
         {"double r(double t) { if (t > 3 && t <= 4) return -t; return 0; }", 'r', ""},
-        {"/* return y(t); */ double z(double t) { const char *s = \"y(t)\"; // y(t)\n return 6*t*u(t); }", 'z', ""},
+        {"double z(double t) { /* return y(t); */ const char *s = \"y(t)\"; // x(t)\n return 6*t*u(t); }", 'z', ""},
         {"double z(double t) { return yy(t) + u(t); }", 'z', ""},
     };
     for (const Case& c : cases) {
