@@ -64,9 +64,12 @@ def main():
             start = time.perf_counter()
             run = subprocess.run([PROGRAM, "grade"], cwd=folder, capture_output=True, text=True)
             times.append(time.perf_counter() - start)
-        if run.returncode != 1 or "check.png." not in run.stdout.splitlines()[-1]:
+        lines = run.stdout.splitlines()
+        if run.returncode != 1 or not lines[-1].startswith("Your functions are drawn in check.png"):
             sys.exit("unexpected grading:\n" + run.stdout + run.stderr)
-        named = sum(1 for line in run.stdout.splitlines() if line.startswith(" " * 18))
+        # A named mistake is the first indented line under a verdict.
+        named = sum(1 for i in range(1, len(lines))
+                    if lines[i].startswith(" " * 18) and lines[i - 1].startswith("QUESTION"))
         median = statistics.median(times)
         print(f"grade, fully wrong, check.png drawn: median {median:.3f} s, "
               f"max {max(times):.3f} s over {RUNS} runs; {named} of 4 mistakes named")

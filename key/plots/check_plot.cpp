@@ -259,8 +259,8 @@ int writeCheckPlot(const std::vector<GradePoint>& points, const std::vector<Grad
     std::fprintf(script,
                  "set terminal pngcairo size 960,%d enhanced font \"Sans,11\"\n"
                  "set output %s\n"
-                 "set key below horizontal font \"Sans,10\"\n"
-                 "set xlabel \"t\" offset 0,0.5\n"
+                 "set key below horizontal height 0.5 font \"Sans,10\"\n"
+                 "set xlabel \"t\" offset 0,0.3\n"
                  "set xtics 1\n"
                  "set mxtics 2\n"
                  "set grid xtics ytics mxtics back lt 1 lw 1 lc rgb \"#c8c8c8\", "

@@ -1,5 +1,8 @@
-// The answer key drawn: the gnuplot script and data behind key.png.
+// The answer key drawn, and a grading: the gnuplot scripts and data behind
+// key.png and check.png.
 #include "key/plots/key_plot.h"
+
+#include "key/plots/check_plot.h"
 
 #include <gtest/gtest.h>
 
@@ -34,4 +37,36 @@ TEST(KeyPlot, UnwritablePlotFilesAreReported) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(writeKeyPlot(key, "plot.gp", "plot.dat", "key.png"), -1);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot write plot.dat"), std::string::npos);
+}
+
+TEST(CheckPlot, HintsFirstAndValuesOffThePanelAtItsEdge) {
+    TempFolder folder;
+    AnswerKey key{};
+    ASSERT_EQ(makeAnswerKey(freshRecord(), &key), 0);
+    const std::vector<GradePoint> points = gradingPoints(key);
+    GradedQuestion r{};
+    r.title = "QUESTION 4  r(t): wrong";
+    r.key = &key.r;
+    r.lo = -2.5;
+    r.hi = 8.5;
+    r.complete = true;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+        r.values.push_back(points[i].t > 6 ? 1e6 : rightValue(key.r, points[i].t));
+        if (points[i].t > 6) {
+            r.wrongPoints.push_back(i);
+        }
+    }
+    for (const bool showKey : {false, true}) {
+        ASSERT_EQ(writeCheckPlot(points, {r}, "plot.gp", "plot.dat", "check.png", showKey), 0);
+        const std::string script = readText("plot.gp");
+        EXPECT_EQ(script.find("title \"key\"") != std::string::npos, showKey) << script;
+        EXPECT_NE(script.find("set key below"), std::string::npos) << "not clipped at the right";
+        const std::string data = readText("plot.dat");
+        EXPECT_EQ(data.rfind("-2.5 0\n", 0) == 0, showKey) << "the key's samples come first";
+        // Above the panel's top (10.5): a mark at its edge for each, the value once.
+        EXPECT_NE(data.find("\n10 10.02\n"), std::string::npos);
+        const std::size_t label = data.find(" \"1e+06\"\n");
+        EXPECT_NE(label, std::string::npos);
+        EXPECT_EQ(data.find("\"1e+06\"", label + 2), std::string::npos) << "one run, one label";
+    }
 }
