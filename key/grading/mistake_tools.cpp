@@ -158,7 +158,7 @@ std::string Candidates::check(const std::vector<double>& times,
         const double value = valueAt(t);
         const bool graded = t >= points_.front().t && t <= points_.back().t;
         if (!graded || expected != rightValue(expected_, t) || isRightValue(value, expected, expected) ||
-            (std::isnan(value) && (t * 64 != std::floor(t * 64)))) {
+            (std::isnan(value) && t * gridStepsPerUnit != std::floor(t * gridStepsPerUnit))) {
             continue;  // no point there, a jump, or a right value
         }
         return "Check: " + std::string(1, function_) + "(" + shortNumber(t) + ") should be " +

@@ -1,9 +1,12 @@
+// The catalogue's order: the exam's own mistakes, worked out as values; a
+// variable or a return the source leaves to chance, which fits any value
+// and so is weighed with them; then, only where no value fits, C's other
+// slips and, for r, where it jumps.
 #include "key/grading/mistakes.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <limits>
 
 #include "key/grading/mistake_tools.h"
 #include "key/grading/mistakes_integrals.h"
@@ -12,10 +15,14 @@
 #include "key/grading/verdict.h"
 
 namespace {
+// A jump smaller than this is a rounding of the student's, not a jump.
+constexpr double smallestJump = 1e-3;
+// A piece's limit at a breakpoint is rounded to this grid when that moves it
+// by less than 1e-6: the exam's numbers are halves and quarters.
+constexpr double limitGrid = 1024;
 
-// The C slips the source shows, for values no mistake of the exam's own
-// explains. A path without a return, or a variable read before it is set,
-// gives whatever the registers or the stack held.
+// The C slips the source shows that change values without an error, named
+// only where no mistake of the exam's own gives the values.
 void addSlipsOfC(const FunctionFacts& source, Candidates* candidates) {
     const std::string f = std::string(1, candidates->function()) + "(t)";
     const std::string check = candidates->check({});
@@ -40,6 +47,8 @@ void addSlipsOfC(const FunctionFacts& source, Candidates* candidates) {
     }
 }
 
+// A variable read before it is set, or a path without a return, gives
+// whatever the stack or a register held: any value may be its.
 void addUnsetValues(const FunctionFacts& source, Candidates* candidates) {
     const std::string f = std::string(1, candidates->function()) + "(t)";
     if (!source.unsetVariable.empty()) {
@@ -64,7 +73,7 @@ double limitAt(const Candidates& candidates, std::size_t beside, double breakpoi
     const double v0 = candidates.valueAt(t0);
     const double limit = std::isfinite(v0) ? v1 + (v1 - v0) / (t1 - t0) * (breakpoint - t1) : v1;
     // What is left of the line's error is far below what the exam's numbers show.
-    const double rounded = std::round(limit * 1024) / 1024;
+    const double rounded = std::round(limit * limitGrid) / limitGrid;
     return std::fabs(rounded - limit) < 1e-6 ? rounded : limit;
 }
 
@@ -78,7 +87,7 @@ void addJumps(const Signal& expected, Candidates* candidates) {
         }
         const double before = limitAt(*candidates, i - 1, points[i].t, gridStep);
         const double after = limitAt(*candidates, i + 1, points[i].t, gridStep);
-        if (std::isfinite(before) && std::isfinite(after) && std::fabs(after - before) > 1e-3) {
+        if (std::isfinite(before) && std::isfinite(after) && std::fabs(after - before) > smallestJump) {
             const std::string t = shortNumber(points[i].t);
             candidates->note("r.jumps",
                              "your r(t) jumps at t = " + t + ", from " + shortNumber(before) + " to " +
