@@ -20,7 +20,7 @@ namespace {
 // reaping it: until then the group's number cannot be reused, so the kill
 // never reaches a stranger (nor anyone for a plain child, which has none).
 // Returns 0 with its wait status, -1 when waiting failed, commandTimedOut.
-int waitForGroup(pid_t child, int seconds, int* status) {
+int waitForGroup(pid_t child, int slot, int seconds, int* status) {
     // Polling keeps SIGCHLD and the signal mask untouched; a program that
     // ends at once costs a millisecond, a long one 20 ms at most.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
@@ -50,13 +50,13 @@ int waitForGroup(pid_t child, int seconds, int* status) {
     kill(-child, SIGKILL);
     while (waitpid(child, status, 0) == -1 && errno == EINTR) {
     }
-    runningGroup = 0;
+    forgetRunning(slot);
     return result;
 }
 
 // Starts an isolated program: in a group of its own, with the null device as
 // its input, and known to the interrupt handler as soon as it exists.
-int spawnIsolated(pid_t* child, const char* program, char* const* argv) {
+int spawnIsolated(pid_t* child, int* slot, const char* program, char* const* argv) {
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_t actions;
     posix_spawnattr_init(&attributes);
@@ -71,7 +71,7 @@ int spawnIsolated(pid_t* child, const char* program, char* const* argv) {
     posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
     const int spawned = posix_spawn(child, program, &actions, &attributes, argv, environ);
     if (spawned == 0) {
-        runningGroup = *child;
+        *slot = noteRunning(*child);
     }
     sigprocmask(SIG_SETMASK, &previous, nullptr);
     posix_spawn_file_actions_destroy(&actions);
@@ -102,8 +102,9 @@ int runProgram(const std::string& program, const CommandWords& arguments, int se
     std::fflush(nullptr);  // our output first, then the program's
     lendConsole();
     pid_t child = 0;
+    int slot = -1;
     const int spawned =
-        isolated ? spawnIsolated(&child, program.c_str(), argv.data())
+        isolated ? spawnIsolated(&child, &slot, program.c_str(), argv.data())
                  : posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ);
     if (spawned != 0) {
         reclaimConsole();
@@ -114,7 +115,7 @@ int runProgram(const std::string& program, const CommandWords& arguments, int se
         return commandNotFound;
     }
     int status = 0;
-    const int waited = waitForGroup(child, seconds, &status);
+    const int waited = waitForGroup(child, slot, seconds, &status);
     reclaimConsole();
     if (waited != 0) {
         return waited;
@@ -123,4 +124,9 @@ int runProgram(const std::string& program, const CommandWords& arguments, int se
         return WEXITSTATUS(status);
     }
     return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+}
+
+std::string ownProgramCommand(const char* argv0) {
+    // The command runner finds a name without a folder on PATH, as the shell did.
+    return argv0 != nullptr ? argv0 : "";
 }

@@ -19,6 +19,18 @@ constexpr int interpreterNotFoundStatus = 9009;
 HANDLE volatile runningJob = nullptr;
 HANDLE volatile runningProcess = nullptr;
 void (*interruptCleanup)() = nullptr;
+// Set by deferInterrupts: an interrupt is noted for the caller to wind down.
+volatile LONG interruptNoted = 0;
+
+// The programs run share the console and get its Ctrl-C themselves: the key
+// grading a folder ends its own programs and removes its scratch folder.
+BOOL WINAPI noteInterrupt(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+        InterlockedExchange(&interruptNoted, 1);
+        return TRUE;
+    }
+    return FALSE;
+}
 
 // Runs on a thread of its own. The program must be gone before its files
 // can be removed: Windows keeps a running program's file.
@@ -150,4 +162,20 @@ int runCommandWithTimeLimit(const char* commandLine, int seconds) {
     CloseHandle(process.hProcess);
     CloseHandle(job);  // kills whatever the program left running
     return result;
+}
+
+void deferInterrupts() { SetConsoleCtrlHandler(noteInterrupt, TRUE); }
+
+int interruptRequested() { return InterlockedCompareExchange(&interruptNoted, 0, 0) != 0 ? 1 : 0; }
+
+void endAsInterrupted() { ExitProcess(STATUS_CONTROL_C_EXIT); }
+
+std::string ownProgramCommand(const char* argv0) {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    const std::string program = length > 0 && length < sizeof path
+                                    ? std::string(path, length)
+                                    : std::string(argv0 != nullptr ? argv0 : "");
+    // The command interpreter reads a quoted program name whole.
+    return program.find(' ') != std::string::npos ? "\"" + program + "\"" : program;
 }

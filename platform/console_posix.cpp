@@ -9,6 +9,7 @@
 // through the pauses between polls, so a key typed at any moment arrives
 // once and unechoed. Line input and the programs the exam runs get the
 // terminal as it was; every way out of the program puts it back so.
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -184,4 +185,20 @@ void pauseMilliseconds(int milliseconds) {
     timespec remaining{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
     while (nanosleep(&remaining, &remaining) == -1 && errno == EINTR) {
     }
+}
+
+bool errorOutputIsTerminal() { return isatty(STDERR_FILENO) != 0; }
+
+int sendOutputTo(const char* path) {
+    const int descriptor = open(path != nullptr ? path : "/dev/null",
+                                O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    if (descriptor < 0) {
+        return -1;
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    const int result =
+        dup2(descriptor, STDOUT_FILENO) < 0 || dup2(descriptor, STDERR_FILENO) < 0 ? -1 : 0;
+    close(descriptor);
+    return result;
 }

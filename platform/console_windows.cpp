@@ -144,3 +144,18 @@ int keyWaiting() {
 }
 
 void pauseMilliseconds(int milliseconds) { Sleep(milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0); }
+
+bool errorOutputIsTerminal() { return isConsole(GetStdHandle(STD_ERROR_HANDLE)); }
+
+int sendOutputTo(const char* path) {
+    const char* target = path != nullptr ? path : "NUL";
+    std::fflush(stdout);
+    std::fflush(stderr);
+    if (std::freopen(target, "a", stdout) == nullptr || std::freopen(target, "a", stderr) == nullptr) {
+        return -1;
+    }
+    // The programs it runs inherit the system's handles, not the C library's streams.
+    SetStdHandle(STD_OUTPUT_HANDLE, reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stdout))));
+    SetStdHandle(STD_ERROR_HANDLE, reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stderr))));
+    return 0;
+}

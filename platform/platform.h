@@ -69,6 +69,30 @@ int runCommandWithTimeLimit(const char* commandLine, int seconds);
 // runs inside the signal handler: it may only remove files and folders.
 void cleanUpOnInterrupt(void (*cleanup)());
 
+// For a caller that runs several programs at once, each from a thread of its
+// own through runCommandWithTimeLimit (the class report): from now on
+// Ctrl-C, SIGTERM and SIGHUP (closing the console) do not end the program
+// but ask the programs it runs to end as an interrupt of their own would
+// (they are the key grading a folder), and interruptRequested() returns 1.
+// The caller then winds down and calls endAsInterrupted().
+void deferInterrupts();
+int interruptRequested();
+// Ends the program as the interrupt that deferInterrupts noted would have.
+[[noreturn]] void endAsInterrupted();
+
+// The command-line word that runs this program again, from its argv[0];
+// "" when there is none.
+std::string ownProgramCommand(const char* argv0);
+
+// Whether standard error is a terminal (a console), where progress is shown.
+bool errorOutputIsTerminal();
+
+// Sends standard output and error, this program's and those of the programs
+// it runs from now on, to the end of the file `path` (created when there is
+// none), or to the null device when `path` is null.
+// Returns 0, or -1 with errno set (the output then stays where it was).
+int sendOutputTo(const char* path);
+
 // Makes a new, empty folder in the working folder, named `prefix` and six
 // random letters or digits, which nobody else can write into: nothing in it
 // can be a link or a pipe placed there beforehand.

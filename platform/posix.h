@@ -22,9 +22,13 @@ CommandWords programArguments(const CommandWords& words, const std::string& prog
 // runCommand and runCommandWithTimeLimit return.
 int runProgram(const std::string& program, const CommandWords& arguments, int seconds, bool isolated);
 
-// The process group of the isolated program running now, 0 when none: the
-// interrupt handler ends it. Set while all signals are blocked.
-extern volatile sig_atomic_t runningGroup;
+// The process groups of the isolated programs running now: the interrupt
+// handler ends them. Several run at once when the class report grades from
+// a thread per core. noteRunning is called while all signals are blocked;
+// it returns the slot taken, or -1 when all are (the program is then ended
+// only by its time limit); forgetRunning(-1) does nothing.
+int noteRunning(pid_t group);
+void forgetRunning(int slot);
 
 // From now on every signal that would end the program, and a stop (Ctrl-Z),
 // first calls `restore`, which puts the terminal back; a continue calls

@@ -4,15 +4,21 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <iterator>
 
 #include "platform/platform.h"
 #include "platform/posix.h"
 
-volatile sig_atomic_t runningGroup = 0;
-
 namespace {
+constexpr int runningSlots = 64;
+std::atomic<pid_t> runningGroups[runningSlots];
+static_assert(std::atomic<pid_t>::is_always_lock_free, "the handler reads the slots");
+// Set by deferInterrupts: an interrupt is noted for the caller to wind down.
+volatile sig_atomic_t deferring = 0;
+volatile sig_atomic_t interruptNoted = 0;
+
 struct sigaction foundActions[NSIG];
 bool handled[NSIG];
 void (*terminalRestore)() = nullptr;
@@ -27,12 +33,27 @@ bool isFault(int signalNumber) {
 // The signals on which cleanUpOnInterrupt's cleanup runs.
 constexpr int interruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
 
-void endProgram(int signalNumber, siginfo_t* info, void*) {
-    if (std::find(std::begin(interruptSignals), std::end(interruptSignals), signalNumber) !=
-        std::end(interruptSignals)) {
-        if (runningGroup > 0) {
-            kill(-static_cast<pid_t>(runningGroup), SIGKILL);
+void signalRunning(int signalNumber) {
+    for (std::atomic<pid_t>& group : runningGroups) {
+        const pid_t running = group.load();
+        if (running > 0) {
+            kill(-running, signalNumber);
         }
+    }
+}
+
+void endProgram(int signalNumber, siginfo_t* info, void*) {
+    const bool interrupt = std::find(std::begin(interruptSignals), std::end(interruptSignals),
+                                     signalNumber) != std::end(interruptSignals);
+    if (interrupt && deferring != 0) {
+        // What runs is the key itself, grading one folder: asked to end, it
+        // ends its own programs and removes its scratch folder first.
+        interruptNoted = signalNumber;
+        signalRunning(SIGTERM);
+        return;
+    }
+    if (interrupt) {
+        signalRunning(SIGKILL);
         if (interruptCleanup != nullptr) {
             interruptCleanup();
         }
@@ -117,6 +138,41 @@ void restoreTerminalOnSignals(void (*restore)(), void (*resume)()) {
             handle(signalNumber, endProgram);
         }
     }
+}
+
+int noteRunning(pid_t group) {
+    for (int i = 0; i < runningSlots; ++i) {
+        pid_t free = 0;
+        if (runningGroups[i].compare_exchange_strong(free, group)) {
+            if (interruptNoted != 0) {
+                kill(-group, SIGTERM);  // the interrupt came on another thread meanwhile
+            }
+            return i;
+        }
+    }
+    return -1;
+}
+
+void forgetRunning(int slot) {
+    if (slot >= 0) {
+        runningGroups[slot] = 0;
+    }
+}
+
+void deferInterrupts() {
+    deferring = 1;
+    for (const int signalNumber : interruptSignals) {
+        handle(signalNumber, endProgram);
+    }
+}
+
+int interruptRequested() { return interruptNoted != 0 ? 1 : 0; }
+
+void endAsInterrupted() {
+    const int signalNumber = interruptNoted != 0 ? interruptNoted : SIGINT;
+    sigaction(signalNumber, &foundActions[signalNumber], nullptr);
+    raise(signalNumber);
+    _exit(128 + signalNumber);  // the action found ignores it
 }
 
 void cleanUpOnInterrupt(void (*cleanup)()) {

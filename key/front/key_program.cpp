@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "key/front/commands.h"
+#include "key/report/class_report.h"
 #include "key/model/exam_variants.h"
 #include "key/model/key_text.h"
 #include "key/variants/variant.h"
@@ -35,6 +36,9 @@ constexpr const char* usageText =
     "            keep this attempt in attempts/ and make this folder's exam\n"
     "            variant N (1 to 200), one not taken here yet, or the one that\n"
     "            follows from the student's ID; mock-midterm then goes on with it\n"
+    "  report FOLDER...\n"
+    "            grade every exam folder (one holding exam.dat) at or under the\n"
+    "            folders, on every core, and print a summary of the class\n"
     "\n"
     "Options:\n"
     "  --time-limit SECONDS  how long the compile and each answer function may\n"
@@ -42,6 +46,12 @@ constexpr const char* usageText =
     "  --show-key            with grade: draw the key's curves in check.png too\n"
     "  --variant N           with answers: the key of variant N (1 to 200), without\n"
     "                        an exam folder\n"
+    "  --csv FILE            with report: write the gradebook, a row per folder\n"
+    "  --feedback FOLDER     with report: write each student's grading into FOLDER\n"
+    "  --own-variant         with report: flag exams that are not the variant\n"
+    "                        `variant id` gives the student\n"
+    "  --jobs N              with report: grade N folders at once, 1 to 64\n"
+    "                        (default: two per core)\n"
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n"
     "\n"
@@ -49,6 +59,7 @@ constexpr const char* usageText =
     "2 could not grade.\n"
     "Exit status of answers: 0 done, 1 no exam with questions here, 2 key.png not drawn.\n"
     "Exit status of variant: 0 done, 1 nothing changed (the reason is given).\n"
+    "Exit status of report: 0 done, 1 no exam folder found, 2 an output not written.\n"
     "A wrong command line gives 2.\n";
 
 int usageError(const std::string& message) {
@@ -64,6 +75,8 @@ struct CommandLine {
     int variant = 0;
     bool variantGiven = false;
     bool showKey = false;
+    ReportOptions report;
+    const char* workerFolder = nullptr;  // the class report's own gradings
 };
 
 // Reads the value of the option `name`, given as "NAME=VALUE" or as
@@ -119,10 +132,48 @@ int readOption(std::string_view argument, int argc, const char* const* argv, int
     return 1;
 }
 
+// Reads one of report's own options or folders at argv[*i]. Returns goOn
+// when it was one, 1 when it was none, or the exit status of a wrong value.
+int readReportArgument(std::string_view argument, int argc, const char* const* argv, int* i,
+                       ReportOptions* report) {
+    if (argument == "--own-variant") {
+        report->ownVariants = true;
+        return goOn;
+    }
+    if (!argument.empty() && argument[0] != '-') {
+        report->folders.emplace_back(argument);
+        return goOn;
+    }
+    std::string jobs;
+    const struct {
+        const char* name;
+        std::string* value;
+    } named[] = {{"--csv", &report->csvPath}, {"--feedback", &report->feedbackFolder}, {"--jobs", &jobs}};
+    for (const auto& option : named) {
+        const int found = optionValue(argument, option.name, argc, argv, i, option.value);
+        if (found < 0 || (found == 0 && option.value->empty())) {
+            return usageError(std::string(option.name) + " needs a value");
+        }
+        if (found == 0 && option.value == &jobs &&
+            parseWholeNumber(jobs, 1, mostReportJobs, &report->jobs) != 0) {
+            return usageError("--jobs takes a number from 1 to " + std::to_string(mostReportJobs) +
+                              ", not '" + jobs + "'");
+        }
+        if (found == 0) {
+            return goOn;
+        }
+    }
+    return 1;
+}
+
 // Reads argv[*i], moving *i past an option's value. Returns goOn, or the
 // exit status to end with (help and version are done then).
 int readArgument(int argc, const char* const* argv, int* i, CommandLine* line) {
     const std::string_view argument = argv[*i];
+    if (argument == "--report-worker" && *i + 1 < argc) {
+        line->workerFolder = argv[++*i];  // not for people, so not in --help
+        return goOn;
+    }
     if (argument == "-h" || argument == "--help") {
         std::fputs(usageText, stdout);
         return 0;
@@ -139,6 +190,12 @@ int readArgument(int argc, const char* const* argv, int* i, CommandLine* line) {
     if (option != 1) {
         return option;
     }
+    if (line->command == "report") {
+        const int reportArgument = readReportArgument(argument, argc, argv, i, &line->report);
+        if (reportArgument != 1) {
+            return reportArgument;
+        }
+    }
     if (argument.size() > 1 && argument[0] == '-') {
         return usageError("unknown option '" + std::string(argument) + "'");
     }
@@ -154,7 +211,8 @@ int readArgument(int argc, const char* const* argv, int* i, CommandLine* line) {
     if (!line->command.empty()) {
         return usageError("unexpected argument '" + std::string(argument) + "'");
     }
-    if (argument != "grade" && argument != "answers" && argument != "variant") {
+    if (argument != "grade" && argument != "answers" && argument != "variant" &&
+        argument != "report") {
         return usageError("unknown command '" + std::string(argument) + "'");
     }
     line->command = argument;
@@ -164,10 +222,13 @@ int readArgument(int argc, const char* const* argv, int* i, CommandLine* line) {
 // Whether the options go with the command. Returns goOn, or the exit status.
 int checkCombination(const CommandLine& line) {
     if (line.command.empty()) {
-        return usageError("no command given: grade, answers or variant");
+        return usageError("no command given: grade, answers, variant or report");
     }
-    if (line.timeLimitGiven && line.command != "grade") {
-        return usageError("--time-limit is for grade only");
+    if (line.timeLimitGiven && line.command != "grade" && line.command != "report") {
+        return usageError("--time-limit is for grade and report only");
+    }
+    if (line.command == "report" && line.report.folders.empty()) {
+        return usageError("report needs the folders to look in for exam folders");
     }
     if (line.showKey && line.command != "grade") {
         return usageError("--show-key is for grade only");
@@ -216,12 +277,23 @@ int runKeyProgram(int argc, const char* const* argv) {
             return status;
         }
     }
+    if (line.workerFolder != nullptr) {
+        return runReportWorker(line.workerFolder, line.timeLimitSeconds);
+    }
     const int status = checkCombination(line);
     if (status != goOn) {
         return status;
     }
     if (line.command == "answers" && line.variantGiven) {
         return printVariantKey(line.variant);
+    }
+    if (line.command == "report") {
+        // It reads the students' folders and writes only its outputs: no
+        // folder's lock or plot is its business.
+        ReportOptions report = line.report;
+        report.timeLimitSeconds = line.timeLimitSeconds;
+        report.program = ownProgramCommand(argc > 0 ? argv[0] : nullptr);
+        return runClassReport(report);
     }
     return runInFolder(line);
 }

@@ -6,6 +6,7 @@
 //              the mistake catalogue
 //   plots/     key.png and check.png drawn with gnuplot
 //   variants/  a folder's exam replaced by a variant, its attempts kept
+//   report/    a whole class's folders graded at once: gradebook, summary
 //   front/     the commands and their command line (here)
 #pragma once
 

@@ -25,6 +25,7 @@ struct GradedQuestion {
     int right = 0;                         // 1 when every value is right
     Diagnosis mistake;                     // the known mistake a wrong answer's values fit, if any
     std::vector<std::string> remarks;      // on the form of a right answer
+    int status = 0;                        // the run's, as runCommandWithTimeLimit gave it
 };
 
 struct GradedAttempt {

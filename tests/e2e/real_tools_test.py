@@ -1,10 +1,17 @@
 """Whole exams with the real tcc, gnuplot and pdflatex, in a folder made from the course kit."""
+import csv
 import glob
 import os
+import shutil
+import signal
 import subprocess
+import tempfile
+import time
 import unittest
 
-from harness import ExamFolder, PtySession, main, pack_record, require_tool, unpack_record
+from harness import REPO, ExamFolder, PtySession, main, pack_record, require_tool, unpack_record
+
+KEY = os.environ.get("MOCK_MIDTERM_KEY", os.path.join(REPO, "build", "key", "mock-midterm-key"))
 
 # The fresh exam's answers: s = 0, A = 3, p = 3, B = -1, y(t) = x(2t+1).
 COMPLETED_ANSWERS = r"""
@@ -117,6 +124,143 @@ class RealTools(unittest.TestCase):
                      for name in glob.glob(os.path.join(self.folder.path, pattern))]
         self.assertEqual(leftovers, [])
         self.assertEqual(unpack_record(self.folder.read("exam.dat", "rb"))["state"], 9)
+
+
+# The fresh exam's answers with one mistake each: y(t) = x(2t-1), and x's pulse
+# upside down (which y and r, built on x, inherit).
+WRONG_Y = COMPLETED_ANSWERS.replace("return x(2 * t + 1);", "return x(2 * t - 1);")
+WRONG_PULSE = COMPLETED_ANSWERS.replace("if (t >= 3 && t < 4) return -1;", "if (t >= 3 && t < 4) return 1;")
+ENDLESS_X = COMPLETED_ANSWERS.replace("double x(double t)\n{", "double x(double t)\n{\n    for (;;) {}")
+HEADER = ["folder", "ID", "group", "variant", "Q1", "Q2", "Q3", "Q4", "Q1 mistake", "Q2 mistake",
+          "Q3 mistake", "Q4 mistake", "score", "status", "flags"]
+
+
+class ClassReport(unittest.TestCase):
+    """mock-midterm-key report over a made-up class, its gradebook read back with a CSV parser."""
+
+    def setUp(self):
+        require_tool(self, "tcc")
+        self.root = tempfile.mkdtemp(prefix="mock-midterm-report-")
+
+    def tearDown(self):
+        shutil.rmtree(self.root)
+
+    def student(self, folder, id_num, answers, record=None):
+        path = os.path.join(self.root, "class", folder)
+        os.makedirs(path)
+        with open(os.path.join(path, "exam.dat"), "wb") as f:
+            f.write(record or pack_record(8, id_num=id_num, group=1))
+        if answers is not None:
+            with open(os.path.join(path, "signals.c"), "w") as f:
+                f.write(answers)
+        return path
+
+    def report(self, *options):
+        return subprocess.run([KEY, "report", *options, "class"], cwd=self.root, capture_output=True,
+                              text=True, timeout=120)
+
+    def left_behind(self):
+        """Scratch folders anywhere under the root, and programs still working in it."""
+        scratch = [os.path.join(top, name) for top, folders, _ in os.walk(self.root)
+                   for name in folders if name.startswith(".key-")]
+        running = []
+        for pid in filter(str.isdigit, os.listdir("/proc")):
+            try:
+                if os.readlink(f"/proc/{pid}/cwd").startswith(self.root):
+                    running.append(pid)
+            except OSError:
+                pass
+        return scratch, running
+
+    def test_a_class_is_graded_into_rows_feedback_and_a_summary(self):
+        ana = self.student("Ana Lima_101_assignsubmission_file_/exam", 101, COMPLETED_ANSWERS)
+        self.student("Ben, Jr_102_assignsubmission_file_/exam", 102, WRONG_Y)
+        self.student("Cy_103/unpacked/deep/exam", 103, WRONG_PULSE)
+        self.student("Dee_104", 104, "double x(double t) { return t }\n")
+        self.student("Eli_105", 105, None)
+        self.student("Fay_106", 106, COMPLETED_ANSWERS, pack_record(8, id_num=106, group=2))
+        self.student("Gus_107", 107, ENDLESS_X)
+        self.student("Hal_108", 101, WRONG_Y)
+        os.mkfifo(os.path.join(self.student("Ivy_109", 109, None), "signals.c"))
+        # Not students: an exam kept by `variant`, a scratch folder, a link looping back.
+        os.makedirs(os.path.join(ana, "attempts", "7"))
+        shutil.copy(os.path.join(ana, "exam.dat"), os.path.join(ana, "attempts", "7"))
+        planted = os.path.join(self.root, "class", ".key-harness.abc123")
+        os.makedirs(planted)
+        shutil.copy(os.path.join(ana, "exam.dat"), planted)
+        os.symlink("..", os.path.join(self.root, "class", "Gus_107", "loop"))
+
+        run = self.report("--csv", "grades.csv", "--feedback", "feedback", "--time-limit", "1")
+        self.assertEqual(run.returncode, 0, run.stderr)
+        with open(os.path.join(self.root, "grades.csv"), newline="", encoding="utf-8") as f:
+            table = list(csv.reader(f))
+        self.assertEqual(table[0], HEADER)
+        rows = {row[0].split("/")[1]: dict(zip(HEADER, row)) for row in table[1:]}
+        self.assertEqual([row[0] for row in table[1:]], sorted(row[0] for row in table[1:]))
+        wanted = {  # folder: ID, answers, score, status
+            "Ana Lima_101_assignsubmission_file_": ("101", "right right right right", "4", "graded"),
+            "Ben, Jr_102_assignsubmission_file_": ("102", "right wrong right right", "3", "graded"),
+            "Cy_103": ("103", "wrong wrong right right", "2", "graded"),
+            "Dee_104": ("104", "not graded " * 3 + "not graded", "", "does not compile: signals.c:1:"),
+            "Eli_105": ("105", "not graded " * 3 + "not graded", "", "no signals.c"),
+            "Fay_106": ("", "not graded " * 3 + "not graded", "", "exam.dat does not hold an exam"),
+            "Gus_107": ("107", "timed out timed out right right", "2", "graded"),
+            "Hal_108": ("101", "right wrong right right", "3", "graded"),
+            "Ivy_109": ("109", "not graded " * 3 + "not graded", "", "signals.c is no regular file"),
+        }
+        self.assertEqual(sorted(rows), sorted(wanted))
+        for folder, (id_num, answers, score, status) in wanted.items():
+            row = rows[folder]
+            self.assertEqual((row["ID"], " ".join(row[q] for q in ("Q1", "Q2", "Q3", "Q4")), row["score"]),
+                             (id_num, answers, score), folder)
+            self.assertTrue(row["status"].startswith(status), row)
+        self.assertEqual(rows["Cy_103"]["folder"], "class/Cy_103/unpacked/deep/exam")
+        self.assertEqual(rows["Ana Lima_101_assignsubmission_file_"]["flags"], "ID 101 in 2 folders")
+        self.assertEqual(rows["Hal_108"]["flags"], "ID 101 in 2 folders; the same signals.c in 2 folders")
+        self.assertEqual(rows["Cy_103"]["flags"], "")
+        mistake = rows["Ben, Jr_102_assignsubmission_file_"]["Q2 mistake"]
+        self.assertIn("x(2t-1)", mistake)
+        self.assertEqual(rows["Hal_108"]["Q2 mistake"], mistake)
+
+        lines = run.stdout.splitlines()
+        self.assertEqual(lines[0], "9 exam folders: 5 graded, 4 not graded.")
+        scores = [line.split()[:4] for line in lines if line.endswith(" of 4") or " of 4  " in line]
+        self.assertEqual(scores, [["4", "of", "4", "1"], ["3", "of", "4", "2"], ["2", "of", "4", "2"],
+                                  ["1", "of", "4", "0"], ["0", "of", "4", "0"]])
+        self.assertIn(f"Question 2: 20 % right (1 of 5); 2 of 5: {mistake}; 1 timed out", lines)
+        self.assertTrue(any(line.startswith("Question 3: 100 % right (5 of 5)") for line in lines))
+        self.assertIn("  ID 101 in 2 folders: class/Ana Lima_101_assignsubmission_file_/exam, "
+                      "class/Hal_108", lines)
+        self.assertIn("  the same signals.c in 2 folders: class/Ben, Jr_102_assignsubmission_file_/exam, "
+                      "class/Hal_108", lines)
+
+        feedback = sorted(os.listdir(os.path.join(self.root, "feedback")))
+        self.assertEqual(len(feedback), 9, feedback)
+        self.assertIn("class_Ben__Jr_102_assignsubmission_file__exam-102.txt", feedback)
+        with open(os.path.join(self.root, "feedback", "class_Dee_104-104.txt")) as f:
+            self.assertIn("signals.c:1: error", f.read(), "the compiler's message is handed back")
+        self.assertEqual(self.left_behind(), ([planted], []))
+        self.assertFalse(os.path.exists(os.path.join(ana, "check.png")), "a student's folder is only read")
+
+    def test_an_interrupt_keeps_what_was_graded_and_leaves_nothing_running(self):
+        for name in ("a", "b"):
+            self.student(name, 1, COMPLETED_ANSWERS)
+        for name in ("c", "d", "e"):
+            self.student(name, 2, ENDLESS_X)
+        report = subprocess.Popen([KEY, "report", "--jobs", "1", "--csv", "grades.csv", "class"],
+                                  cwd=self.root, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+        deadline = time.monotonic() + 30
+        while not glob.glob(os.path.join(self.root, ".key-report.*", "2")) and time.monotonic() < deadline:
+            time.sleep(0.05)
+        time.sleep(0.3)  # the grading of c is under way
+        report.send_signal(signal.SIGINT)
+        out, _ = report.communicate(timeout=30)
+        self.assertEqual(report.returncode, -signal.SIGINT, out)
+        with open(os.path.join(self.root, "grades.csv"), newline="", encoding="utf-8") as f:
+            table = list(csv.reader(f))
+        self.assertEqual([(row[0], row[13]) for row in table[1:]], [("class/a", "graded"), ("class/b", "graded")])
+        self.assertIn("Interrupted: 2 of 5 folders graded", out)
+        self.assertEqual(self.left_behind(), ([], []))
 
 
 if __name__ == "__main__":

@@ -1,0 +1,72 @@
+#!/usr/bin/env python3
+"""Measures `mock-midterm-key report` over a class of 300 exam folders (not a test: it reports figures).
+
+A third of the attempts are right, a third fully wrong with named mistakes,
+a third right but for one wrong answer; each folder is a student's with its
+own ID, nested as a learning platform's bulk download unpacks them. The
+report grades them on every core (the development machine has two) and
+writes the gradebook CSV; no check.png is drawn. Target: all 300 within 15 s.
+
+usage: bench/report.py [path/to/mock-midterm-key] [folders]
+       REPORT_JOBS=N bench/report.py ...   (gradings at once; default the program's own)
+"""
+import csv
+import resource
+import os
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+
+REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(REPO, "bench"))
+sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
+from grade import WRONG  # noqa: E402
+from real_tools_test import COMPLETED_ANSWERS  # noqa: E402
+
+PROGRAM = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "key", "mock-midterm-key")
+FOLDERS = int(sys.argv[2]) if len(sys.argv) > 2 else 300
+TARGET = 15.0
+JOBS = os.environ.get("REPORT_JOBS")  # the program's own default (two per core) without
+ONE_WRONG = COMPLETED_ANSWERS.replace("return x(2 * t + 1);", "return x(2 * t - 1);")
+
+
+def exam(id_num):
+    """The fresh exam (s = 0, a = 3, p = 3, b = -1, k = 1) of one student, saved at the menu."""
+    t = [-2, 0, 1, 2, 3, 3, 4, 4, 8, 8, 8]
+    x = [0, 0, 3, 0, 0, -1, -1, 0, 0, 0, 0]
+    return struct.pack("<iiiid11i11iiiddii", 8, id_num, 1, 0, 0.0, *t, *x, 1, 2, 0.25, 0.5, -1, 0)
+
+
+def main():
+    with tempfile.TemporaryDirectory() as root:
+        answers = [COMPLETED_ANSWERS, WRONG, ONE_WRONG]
+        for i in range(FOLDERS):
+            folder = os.path.join(root, "class", f"Student {i:03d}_{1000 + i}_assignsubmission_file_", "exam")
+            os.makedirs(folder)
+            with open(os.path.join(folder, "exam.dat"), "wb") as f:
+                f.write(exam(1000 + i))
+            with open(os.path.join(folder, "signals.c"), "w") as f:
+                f.write(answers[i % 3] + f"/* student {i} */\n")
+        start = time.perf_counter()
+        jobs = ["--jobs", JOBS] if JOBS else []
+        run = subprocess.run([PROGRAM, "report", *jobs, "--csv", "grades.csv", "class"],
+                             cwd=root, capture_output=True, text=True)
+        seconds = time.perf_counter() - start
+        used = resource.getrusage(resource.RUSAGE_CHILDREN)
+        cpu = used.ru_utime + used.ru_stime
+        with open(os.path.join(root, "grades.csv"), newline="", encoding="utf-8") as f:
+            rows = list(csv.DictReader(f))
+        graded = sum(1 for row in rows if row["status"] == "graded")
+        if run.returncode != 0 or graded != FOLDERS:
+            sys.exit(f"unexpected report (status {run.returncode}, {graded} graded):\n{run.stdout}{run.stderr}")
+        print(run.stdout)
+        print(f"report of {FOLDERS} folders on {os.cpu_count()} cores, jobs {JOBS or 'default'}: {seconds:.2f} s, {FOLDERS / seconds:.1f} folders/s; "
+              f"{cpu:.2f} s of processor time ({cpu / FOLDERS * 1000:.0f} ms a folder), "
+              f"load average {os.getloadavg()[0]:.1f}")
+        print(f"target {FOLDERS} within {TARGET} s: {'met' if seconds < TARGET else 'MISSED'}")
+
+
+if __name__ == "__main__":
+    main()

@@ -1,0 +1,450 @@
+#include "key/report/class_report.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <set>
+#include <string_view>
+#include <system_error>
+#include <thread>
+
+#include "check/check.h"
+#include "key/grading/grade.h"
+#include "key/model/exam_variants.h"
+#include "key/model/key_text.h"
+#include "key/model/load_key.h"
+#include "key/report/class_folders.h"
+#include "key/report/class_results.h"
+#include "platform/platform.h"
+#include "record/workspace.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr const char* reportFolderPrefix = ".key-report.";
+constexpr const char* sourceName = "signals.c";
+constexpr const char* feedbackName = "feedback.txt";
+constexpr const char* compileOutputName = "compile.txt";
+constexpr const char* outcomeName = "outcome.txt";
+// Larger than any answer file; a bigger one is not read into memory.
+constexpr std::uintmax_t largestSource = 1 << 20;
+// exam.dat is 144 bytes; more is read only to tell its size.
+constexpr std::size_t largestWorkspaceRead = 1 << 16;
+// A worker compiles, runs four functions, each within the time limit, and
+// needs a little more for itself.
+constexpr int workerRuns = 5;
+constexpr int workerOverheadSeconds = 10;
+constexpr unsigned gradingsPerCore = 2;
+
+// Scratch copies need no durability: they are removed within the second.
+int noSync(std::FILE*) { return 0; }
+int noFolderSync(const char*) { return 0; }
+FileOps scratchFileOps() {
+    FileOps files = platformFileOps();
+    files.sync = noSync;
+    files.syncFolder = noFolderSync;
+    return files;
+}
+
+// --- The worker ------------------------------------------------------------
+
+// What the worker saw of the compile, through the services it grades with.
+struct CompileSeen {
+    bool ran = false;
+    int status = 0;
+    std::string firstMessage;
+};
+CompileSeen compileSeen;
+
+// The compile's messages go into the feedback where grade shows them, and
+// its first line is kept for the gradebook; what the student's functions
+// print is dropped, however much it is.
+int runForReport(const char* commandLine, int seconds) {
+    const bool compile = std::string_view(commandLine).substr(0, 3) == "tcc";
+    sendOutputTo(compile ? compileOutputName : nullptr);
+    const int status = platformServices().runCommandWithTimeLimit(commandLine, seconds);
+    sendOutputTo(feedbackName);
+    if (compile) {
+        compileSeen.ran = true;
+        compileSeen.status = status;
+        std::string messages;
+        readWholeFile(compileOutputName, &messages, true);
+        std::fputs(messages.c_str(), stdout);
+        const std::size_t start = messages.find_first_not_of("\r\n");
+        if (start != std::string::npos) {
+            compileSeen.firstMessage = messages.substr(start, messages.find_first_of("\r\n", start) - start);
+        }
+        std::remove(compileOutputName);
+    }
+    return status;
+}
+
+ExamServices reportServices() {
+    ExamServices services = platformServices();
+    services.runCommandWithTimeLimit = runForReport;
+    return services;
+}
+
+// The first line the key said about the folder, without the program's name.
+std::string firstProblem() {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::string said;
+    readWholeFile(feedbackName, &said, true);
+    std::string line = said.substr(0, said.find('\n'));
+    const std::string name = std::string(keyProgramName) + ": ";
+    if (line.rfind(name, 0) == 0) {
+        line.erase(0, name.size());
+    }
+    if (line.rfind("cannot grade: ", 0) == 0) {
+        line.erase(0, std::strlen("cannot grade: "));
+    }
+    return line.empty() ? "could not be graded" : line;
+}
+
+std::string ungradedStatus(int timeLimitSeconds) {
+    if (!compileSeen.ran) {
+        return firstProblem();
+    }
+    if (compileSeen.status == commandNotFound || compileSeen.status == commandNotRunnable) {
+        return "not graded: the C compiler tcc was not found";
+    }
+    if (compileSeen.status == commandTimedOut) {
+        return "the compile did not end within " + std::to_string(timeLimitSeconds) + " s";
+    }
+    if (compileSeen.status != 0) {
+        return "does not compile: " + compileSeen.firstMessage;
+    }
+    return firstProblem();
+}
+
+// How a question came out, for the gradebook.
+int answerResult(const GradedQuestion& question) {
+    if (question.right) {
+        return answerRight;
+    }
+    if (question.complete) {
+        return answerWrong;
+    }
+    return question.status == commandTimedOut ? answerTimedOut : answerCrashed;
+}
+
+void gradeCopies(int timeLimitSeconds, FolderResult* result) {
+    ExamRecord record{};
+    AnswerKey key{};
+    const int loaded = loadAnswerKey(&record, &key);
+    if (loaded != 0) {
+        result->status = firstProblem();
+        return;
+    }
+    result->examRead = true;
+    result->id = record.idNum;
+    result->group = record.grpNum;
+    result->variant = variantOfRecord(record);
+    result->ownVariant = variantOfId(record.idNum);
+    std::error_code error;
+    if (!fs::exists(sourceName, error)) {
+        result->status = "no signals.c";
+        std::fprintf(stderr, "%s: cannot grade: there is no signals.c.\n", keyProgramName);
+        return;
+    }
+    if (startsWithByteOrderMark(sourceName)) {
+        result->status = "signals.c starts with a byte-order mark: save it as plain UTF-8";
+    }
+    std::printf("Grading signals.c of ID %ld, group %d.\n", static_cast<long>(record.idNum),
+                record.grpNum);
+    GradedAttempt graded;
+    if (gradeAttempt(key, reportServices(), timeLimitSeconds, &graded) == 2) {
+        if (result->status.empty()) {
+            result->status = ungradedStatus(timeLimitSeconds);
+        }
+        return;
+    }
+    result->status = gradedStatus;
+    for (std::size_t i = 0; i < graded.questions.size() && i < questionCount; ++i) {
+        const GradedQuestion& question = graded.questions[i];
+        result->answers[i] = answerResult(question);
+        result->mistakes[i] = question.mistake.text;
+        result->score += question.right ? 1 : 0;
+    }
+}
+
+// --- The report ------------------------------------------------------------
+
+// Reads a file of the student's without waiting on it: a pipe, a device or a
+// folder at the name is refused before it is opened. Returns "" when it was
+// read, otherwise why not.
+std::string readStudentFile(const fs::path& path, std::uintmax_t largest, std::string* content) {
+    std::error_code error;
+    const fs::file_status status = fs::status(path, error);
+    const std::string name = utf8Path(path.filename());
+    if (status.type() == fs::file_type::not_found) {
+        return "no " + name;
+    }
+    if (status.type() != fs::file_type::regular) {
+        return name + " is no regular file";
+    }
+    const std::uintmax_t size = fs::file_size(path, error);
+    if (!error && size > largest) {
+        return name + " is larger than " + std::to_string(largest >> 10) + " KB";
+    }
+    std::ifstream file(path, std::ios::binary);
+    content->clear();
+    char buffer[1 << 14];
+    while (file && content->size() <= largest) {
+        file.read(buffer, sizeof buffer);
+        content->append(buffer, static_cast<std::size_t>(file.gcount()));
+    }
+    if (file.bad() || (!file.eof() && content->size() <= largest)) {
+        return "cannot read " + name;
+    }
+    content->resize(std::min<std::size_t>(content->size(), largest));
+    return "";
+}
+
+// Copies exam.dat and signals.c into the worker's folder. Returns "" or the
+// status of a folder that cannot be graded; *sourceProblem says what kept
+// signals.c from being copied.
+std::string copyAttempt(const fs::path& folder, const std::string& work, FolderResult* row,
+                        std::string* sourceProblem) {
+    const FileOps files = scratchFileOps();
+    std::string bytes;
+    std::string problem = readStudentFile(folder / workspaceFileName, largestWorkspaceRead, &bytes);
+    if (!problem.empty()) {
+        return problem;
+    }
+    if (replaceFileWith((work + "/" + workspaceFileName).c_str(), bytes.data(), bytes.size(), files) != 0) {
+        return std::string("cannot copy exam.dat: ") + std::strerror(errno);
+    }
+    *sourceProblem = readStudentFile(folder / sourceName, largestSource, &bytes);
+    if (sourceProblem->empty()) {
+        row->sourceRead = true;
+        row->sourceHash = contentHash(bytes);
+        if (replaceFileWith((work + "/" + sourceName).c_str(), bytes.data(), bytes.size(), files) != 0) {
+            return std::string("cannot copy signals.c: ") + std::strerror(errno);
+        }
+    }
+    return "";
+}
+
+// ".\\.key-report.abc123\\17": the command lines are written for Windows.
+std::string commandPath(const std::string& path) {
+    std::string line = ".\\" + path;
+    std::replace(line.begin(), line.end(), '/', '\\');
+    return line;
+}
+
+FolderResult gradeFolder(const fs::path& folder, const std::string& work, const ReportOptions& options) {
+    FolderResult row;
+    row.folder = utf8Path(folder);
+    std::error_code error;
+    fs::create_directory(work, error);
+    std::string sourceProblem;
+    row.status = error ? "cannot make a scratch folder: " + error.message()
+                       : copyAttempt(folder, work, &row, &sourceProblem);
+    if (!row.status.empty()) {
+        row.feedback = std::string(keyProgramName) + ": cannot grade: " + row.status + ".\n";
+        fs::remove_all(work, error);
+        return row;
+    }
+    const std::string line = options.program + " --report-worker " + commandPath(work) +
+                             " --time-limit " + std::to_string(options.timeLimitSeconds);
+    const int status = runCommandWithTimeLimit(
+        line.c_str(), options.timeLimitSeconds * workerRuns + workerOverheadSeconds);
+    std::string outcome;
+    if (readWholeFile((work + "/" + outcomeName).c_str(), &outcome, true) != 0 ||
+        decodeOutcome(outcome, &row) != 0) {
+        row.status = status == commandTimedOut ? "the grading did not end in time"
+                                               : "the grading stopped (status " + std::to_string(status) + ")";
+    }
+    if (row.status == "no signals.c" && !sourceProblem.empty()) {
+        row.status = sourceProblem;
+    }
+    readWholeFile((work + "/" + feedbackName).c_str(), &row.feedback, true);
+    fs::remove_all(work, error);
+    return row;
+}
+
+// Shows "graded 120 of 300" on a terminal, over itself.
+class Progress {
+public:
+    explicit Progress(std::size_t total) : total_(total), shown_(errorOutputIsTerminal()) {}
+    void oneMore() {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        ++done_;
+        if (shown_) {
+            std::fprintf(stderr, "\rgraded %zu of %zu", done_, total_);
+            std::fflush(stderr);
+        }
+    }
+    void end() {
+        if (shown_ && done_ > 0) {
+            std::fprintf(stderr, "\n");
+        }
+    }
+    std::size_t done() const { return done_; }
+
+private:
+    std::mutex mutex_;
+    std::size_t total_;
+    std::size_t done_ = 0;
+    bool shown_;
+};
+
+// Grades every folder, `jobs` at once, each row in its folder's place; stops
+// taking folders once an interrupt came. Returns the rows graded, in order.
+std::vector<FolderResult> gradeAll(const std::vector<fs::path>& folders, const std::string& root,
+                                   const ReportOptions& options) {
+    std::vector<FolderResult> rows(folders.size());
+    std::vector<char> done(folders.size(), 0);
+    std::atomic<std::size_t> next{0};
+    Progress progress(folders.size());
+    // A grading waits on its programs about half its time, so two per core
+    // keep every core busy.
+    unsigned jobs = options.jobs > 0 ? static_cast<unsigned>(options.jobs)
+                                     : gradingsPerCore * std::thread::hardware_concurrency();
+    jobs = std::clamp(jobs, 1u, static_cast<unsigned>(std::min<std::size_t>(mostReportJobs, folders.size())));
+    auto work = [&]() {
+        for (std::size_t i = next++; i < folders.size() && interruptRequested() == 0; i = next++) {
+            rows[i] = gradeFolder(folders[i], root + "/" + std::to_string(i), options);
+            // A worker ended by the interrupt has no row worth keeping.
+            done[i] = interruptRequested() == 0 || rows[i].status == gradedStatus;
+            progress.oneMore();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (unsigned j = 1; j < jobs; ++j) {
+        threads.emplace_back(work);
+    }
+    work();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    progress.end();
+    std::vector<FolderResult> kept;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (done[i] != 0) {
+            kept.push_back(std::move(rows[i]));
+        }
+    }
+    return kept;
+}
+
+// Writes each student's feedback into the folder. Returns 0, or -1 after
+// saying which could not be written.
+int writeFeedback(const std::vector<FolderResult>& rows, const std::string& folder) {
+    std::set<std::string> taken;
+    int result = 0;
+    for (const FolderResult& row : rows) {
+        std::string name = feedbackFileName(row.folder, row.id, row.examRead);
+        for (int n = 2; !taken.insert(name).second; ++n) {
+            name = feedbackFileName(row.folder + "-" + std::to_string(n), row.id, row.examRead);
+        }
+        const std::string path = folder + "/" + name;
+        if (replaceFileWith(path.c_str(), row.feedback.data(), row.feedback.size(), platformFileOps(),
+                            true) != 0) {
+            sayProblem("cannot write " + path + ": " + std::strerror(errno));
+            result = -1;
+        }
+    }
+    return result;
+}
+
+int writeOutputs(const std::vector<FolderResult>& rows, const ReportOptions& options) {
+    int status = 0;
+    if (!options.feedbackFolder.empty()) {
+        std::error_code error;
+        fs::create_directories(options.feedbackFolder, error);
+        if (error || writeFeedback(rows, options.feedbackFolder) != 0) {
+            if (error) {
+                sayProblem("cannot make " + options.feedbackFolder + ": " + error.message());
+            }
+            status = 2;
+        }
+    }
+    if (!options.csvPath.empty()) {
+        const std::string csv = classCsv(rows);
+        if (replaceFileWith(options.csvPath.c_str(), csv.data(), csv.size(), platformFileOps()) != 0) {
+            sayProblem("cannot write " + options.csvPath + ": " + std::strerror(errno));
+            status = 2;
+        }
+    }
+    return status;
+}
+}  // namespace
+
+std::string feedbackFileName(const std::string& folder, long id, bool idKnown) {
+    std::string name;
+    for (const char c : folder) {
+        const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                           c == '.' || c == '-' || c == '_';
+        name += plain ? c : '_';
+    }
+    // No name starts with a dot, which hides it, or is only dots.
+    name.erase(0, name.find_first_not_of("._"));
+    if (name.empty()) {
+        name = "folder";
+    }
+    if (idKnown) {
+        name += '-';
+        name += std::to_string(id);
+    }
+    return name + ".txt";
+}
+
+int runReportWorker(const char* folder, int timeLimitSeconds) {
+    std::error_code error;
+    fs::current_path(folder, error);
+    if (error || sendOutputTo(feedbackName) != 0) {
+        return 2;
+    }
+    FolderResult result;
+    gradeCopies(timeLimitSeconds, &result);
+    const std::string outcome = encodeOutcome(result);
+    std::fflush(stdout);
+    return replaceFileWith(outcomeName, outcome.data(), outcome.size(), scratchFileOps(), true) == 0 ? 0 : 2;
+}
+
+int runClassReport(const ReportOptions& options) {
+    if (options.program.empty()) {
+        sayProblem("cannot tell how to run this program again for the gradings.");
+        return 2;
+    }
+    std::vector<fs::path> roots(options.folders.begin(), options.folders.end());
+    std::vector<std::string> problems;
+    const std::vector<fs::path> folders = findExamFolders(roots, &problems);
+    for (const std::string& problem : problems) {
+        sayProblem(problem);
+    }
+    if (folders.empty()) {
+        sayProblem("no exam folder (a folder holding exam.dat) was found there.");
+        return 1;
+    }
+    char root[64];
+    if (makeScratchFolder(reportFolderPrefix, root, sizeof root) != 0) {
+        sayProblem(std::string("cannot make a scratch folder here: ") + std::strerror(errno) + ".");
+        return 2;
+    }
+    // The terminal is learnt once, here, before the gradings' threads lend it.
+    lendConsole();
+    reclaimConsole();
+    deferInterrupts();
+    std::vector<FolderResult> rows = gradeAll(folders, root, options);
+    std::error_code error;
+    fs::remove_all(root, error);
+    const std::vector<std::string> findings = flagFolders(&rows, options.ownVariants);
+    const int status = writeOutputs(rows, options);
+    std::fputs(classSummary(rows, findings).c_str(), stdout);
+    if (interruptRequested() != 0) {
+        std::printf("\nInterrupted: %zu of %zu folders graded; the rest are left out.\n", rows.size(),
+                    folders.size());
+        std::fflush(stdout);
+        endAsInterrupted();
+    }
+    return status;
+}

@@ -1,0 +1,39 @@
+// `mock-midterm-key report`: a whole class's exam folders graded in one run,
+// on every core, into a gradebook CSV, each student's feedback and a summary.
+//
+// Each folder is graded by the key itself in a hidden worker mode, run as
+// `grade` runs its programs (its own process group, null input, a time
+// limit), in a scratch folder of the report's own holding copies of the
+// student's exam.dat and signals.c: the student's folder is only read, and
+// the working folder, which a grading needs, is the worker's alone.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// Gradings at once at most: the runs the command runner keeps track of.
+constexpr int mostReportJobs = 64;
+
+struct ReportOptions {
+    std::vector<std::string> folders;  // where to look for exam folders
+    std::string csvPath;               // "" for none
+    std::string feedbackFolder;        // "" for none
+    bool ownVariants = false;          // flag exams that are not the student's own variant
+    int jobs = 0;                      // gradings at once; 0: two per core
+    int timeLimitSeconds = 5;          // as grade's --time-limit
+    std::string program;               // the command that runs the key again
+};
+
+// Runs the report. Returns 0 when it was made, 1 when no exam folder was
+// found, 2 when the CSV or a feedback file could not be written or the
+// scratch folder not made. Ctrl-C ends it once what was graded is written.
+int runClassReport(const ReportOptions& options);
+
+// The worker's side: grades the copies in `folder` as grade does, without
+// check.png, with what it prints in folder/feedback.txt and its results in
+// folder/outcome.txt. Returns 0 when outcome.txt was written, 2 otherwise.
+int runReportWorker(const char* folder, int timeLimitSeconds);
+
+// The name of a student's feedback file: the folder with every character
+// but letters, digits, '.', '-' and '_' as '_', then "-ID" and ".txt".
+std::string feedbackFileName(const std::string& folder, long id, bool idKnown);
