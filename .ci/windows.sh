@@ -399,4 +399,33 @@ cmp -s "$piped/exam.dat" "$work/fresh-exam.dat" || fail "the piped exam's exam.d
 [[ $(grep -c "q1.png was not drawn" "$work/piped.err") == 1 ]] && ! grep -q "was not drawn" "$work/piped.log" ||
     fail "the missing gnuplot was not said in one line on stderr alone"
 
+begin "a small class graded by report: the gradebook read back, nothing left behind"
+class=$work/class
+rm -rf "$class"
+mkdir -p "$class/submissions/Ana Lima_101/exam" "$class/submissions/Ben_102" "$class/submissions/Cy_103"
+cp "$work/fresh-exam.dat" "$class/submissions/Ana Lima_101/exam/exam.dat"
+cp "$root/exam-kit/signals.c" "$class/submissions/Ana Lima_101/exam/"
+cp "$work/fresh-exam.dat" "$class/submissions/Ben_102/exam.dat"
+printf 'not an exam' >"$class/submissions/Cy_103/exam.dat"
+reportStatus=0
+(cd "$class" && timeout 120 wine "$top/exam/mock-midterm-key.exe" report --csv grades.csv --feedback feedback submissions \
+    </dev/null >"$work/report.log" 2>&1) || reportStatus=$?
+((reportStatus == 0)) || { cat "$work/report.log"; fail "report ended with status $reportStatus"; }
+python3 - "$class" <<'PYTHON' || { cat "$work/report.log"; fail "the gradebook is not as expected"; }
+import csv, os, sys
+root = sys.argv[1]
+with open(os.path.join(root, "grades.csv"), newline="", encoding="utf-8") as f:
+    rows = [(row["folder"], row["ID"], row["status"]) for row in csv.DictReader(f)]
+ana, ben, cy = rows
+assert ana[:2] == ("submissions/Ana Lima_101/exam", "123"), ana
+# graded with a Windows tcc on wine's path, else told there is none
+assert ana[2] in ("graded", "not graded: the C compiler tcc was not found"), ana
+assert ben == ("submissions/Ben_102", "123", "no signals.c"), ben
+assert cy[0] == "submissions/Cy_103" and cy[2].startswith("exam.dat holds no exam"), cy
+assert len(os.listdir(os.path.join(root, "feedback"))) == 3
+left = [top for top, _, _ in os.walk(root) if os.path.basename(top).startswith(".key-")]
+assert not left, left
+PYTHON
+grep -q "3 exam folders:" "$work/report.log" || fail "the report printed no summary"
+
 step="done"
