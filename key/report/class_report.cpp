@@ -112,7 +112,7 @@ std::string ungradedStatus(int timeLimitSeconds) {
         return firstProblem();
     }
     if (compileSeen.status == commandNotFound || compileSeen.status == commandNotRunnable) {
-        return "not graded: the C compiler tcc was not found";
+        return "the C compiler tcc was not found";
     }
     if (compileSeen.status == commandTimedOut) {
         return "the compile did not end within " + std::to_string(timeLimitSeconds) + " s";

@@ -319,7 +319,8 @@ std::string classSummary(const std::vector<FolderResult>& rows,
             ++graded;
             ++scores[std::clamp(row.score, 0, questionCount)];
         } else {
-            ++reasons[row.status];
+            // "does not compile: signals.c:3: ..." counts as "does not compile".
+            ++reasons[row.status.substr(0, row.status.find(": "))];
         }
     }
     const int total = static_cast<int>(rows.size());

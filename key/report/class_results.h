@@ -66,7 +66,8 @@ std::string csvField(const std::string& value);
 // The gradebook: a header row and one row per folder, CRLF line ends.
 std::string classCsv(const std::vector<FolderResult>& rows);
 
-// The summary: folders graded and not (with the reasons counted), the score
+// The summary: folders graded and not (with the reasons counted, each up to
+// its first ": ", so all that do not compile count as one), the score
 // distribution, per question the share right and its most common named
 // mistakes, then the findings of flagFolders.
 std::string classSummary(const std::vector<FolderResult>& rows,

@@ -175,7 +175,7 @@ class ClassReport(unittest.TestCase):
     def test_a_class_is_graded_into_rows_feedback_and_a_summary(self):
         ana = self.student("Ana Lima_101_assignsubmission_file_/exam", 101, COMPLETED_ANSWERS)
         self.student("Ben, Jr_102_assignsubmission_file_/exam", 102, WRONG_Y)
-        self.student("Cy_103/unpacked/deep/exam", 103, WRONG_PULSE)
+        self.student("Cy_103/unpacked/deep/exam", 19, WRONG_PULSE)  # exam 64 is ID 19's own
         self.student("Dee_104", 104, "double x(double t) { return t }\n")
         self.student("Eli_105", 105, None)
         self.student("Fay_106", 106, COMPLETED_ANSWERS, pack_record(8, id_num=106, group=2))
@@ -190,7 +190,7 @@ class ClassReport(unittest.TestCase):
         shutil.copy(os.path.join(ana, "exam.dat"), planted)
         os.symlink("..", os.path.join(self.root, "class", "Gus_107", "loop"))
 
-        run = self.report("--csv", "grades.csv", "--feedback", "feedback", "--time-limit", "1")
+        run = self.report("--csv", "grades.csv", "--feedback", "feedback", "--time-limit", "1", "--own-variant")
         self.assertEqual(run.returncode, 0, run.stderr)
         with open(os.path.join(self.root, "grades.csv"), newline="", encoding="utf-8") as f:
             table = list(csv.reader(f))
@@ -200,7 +200,7 @@ class ClassReport(unittest.TestCase):
         wanted = {  # folder: ID, answers, score, status
             "Ana Lima_101_assignsubmission_file_": ("101", "right right right right", "4", "graded"),
             "Ben, Jr_102_assignsubmission_file_": ("102", "right wrong right right", "3", "graded"),
-            "Cy_103": ("103", "wrong wrong right right", "2", "graded"),
+            "Cy_103": ("19", "wrong wrong right right", "2", "graded"),
             "Dee_104": ("104", "not graded " * 3 + "not graded", "", "does not compile: signals.c:1:"),
             "Eli_105": ("105", "not graded " * 3 + "not graded", "", "no signals.c"),
             "Fay_106": ("", "not graded " * 3 + "not graded", "", "exam.dat does not hold an exam"),
@@ -215,15 +215,19 @@ class ClassReport(unittest.TestCase):
                              (id_num, answers, score), folder)
             self.assertTrue(row["status"].startswith(status), row)
         self.assertEqual(rows["Cy_103"]["folder"], "class/Cy_103/unpacked/deep/exam")
-        self.assertEqual(rows["Ana Lima_101_assignsubmission_file_"]["flags"], "ID 101 in 2 folders")
-        self.assertEqual(rows["Hal_108"]["flags"], "ID 101 in 2 folders; the same signals.c in 2 folders")
+        not_own = "variant 64, not the student's own (178)"
+        self.assertEqual(rows["Ana Lima_101_assignsubmission_file_"]["flags"], "ID 101 in 2 folders; " + not_own)
+        self.assertEqual(rows["Hal_108"]["flags"],
+                         "ID 101 in 2 folders; the same signals.c in 2 folders; " + not_own)
         self.assertEqual(rows["Cy_103"]["flags"], "")
         mistake = rows["Ben, Jr_102_assignsubmission_file_"]["Q2 mistake"]
         self.assertIn("x(2t-1)", mistake)
         self.assertEqual(rows["Hal_108"]["Q2 mistake"], mistake)
 
         lines = run.stdout.splitlines()
-        self.assertEqual(lines[0], "9 exam folders: 5 graded, 4 not graded.")
+        self.assertEqual(lines[:6], ["9 exam folders: 5 graded, 4 not graded.", "  1 does not compile",
+                                     "  1 exam.dat does not hold an exam made by mock-midterm",
+                                     "  1 no signals.c", "  1 signals.c is no regular file", ""])
         scores = [line.split()[:4] for line in lines if line.endswith(" of 4") or " of 4  " in line]
         self.assertEqual(scores, [["4", "of", "4", "1"], ["3", "of", "4", "2"], ["2", "of", "4", "2"],
                                   ["1", "of", "4", "0"], ["0", "of", "4", "0"]])
