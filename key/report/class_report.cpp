@@ -170,6 +170,7 @@ void gradeCopies(int timeLimitSeconds, FolderResult* result) {
         const GradedQuestion& question = graded.questions[i];
         result->answers[i] = answerResult(question);
         result->mistakes[i] = question.mistake.text;
+        result->mistakeKinds[i] = question.mistake.kind;
         result->score += question.right ? 1 : 0;
     }
 }

@@ -12,6 +12,9 @@ constexpr std::size_t mistakesListed = 3;
 // The score distribution's bar of the whole class.
 constexpr std::size_t widestBar = 40;
 
+// What stands for a mistake of no kind in an outcome's line.
+constexpr std::string_view noKind = "-";
+
 // One value per line: a line end inside one (a two-line mistake) is escaped.
 std::string escaped(const std::string& text) {
     std::string out;
@@ -79,12 +82,15 @@ int decodeLine(std::string_view line, FolderResult* result, bool* ended) {
         long question = 0, answer = 0;
         long* const numbers[] = {&question, &answer};
         const std::string_view mistake = readNumbers(rest, numbers, 2, &ok);
+        const std::size_t space = mistake.find(' ');
         if (!ok || question < 1 || question > questionCount || answer < notGraded ||
-            answer > answerTimedOut) {
+            answer > answerTimedOut || space == std::string_view::npos) {
             return -1;
         }
         result->answers[question - 1] = static_cast<int>(answer);
-        result->mistakes[question - 1] = unescaped(mistake);
+        const std::string_view kind = mistake.substr(0, space);
+        result->mistakeKinds[question - 1] = kind == noKind ? "" : std::string(kind);
+        result->mistakes[question - 1] = unescaped(mistake.substr(space + 1));
     } else if (name == "score") {
         long score = 0;
         long* const numbers[] = {&score};
@@ -111,22 +117,50 @@ std::vector<std::pair<int, std::string>> byCount(const std::map<std::string, int
     return sorted;
 }
 
+// What a mistake's text says first: "your y(t) is x(2t+2)" of "your y(t) is
+// x(2t+2): in x(2t+1) ...".
+std::string whatItSays(const std::string& mistake) {
+    const std::string line = mistake.substr(0, mistake.find('\n'));
+    return line.substr(0, line.find(": "));
+}
+
+// The mistakes made of one question, counted by kind, each kind shown by its
+// most common text.
+std::vector<std::pair<int, std::string>> mistakesByKind(const std::vector<FolderResult>& rows, int question) {
+    std::map<std::string, std::map<std::string, int>> texts;  // kind: what it says: count
+    for (const FolderResult& row : rows) {
+        const int answer = row.answers[question];
+        if (answer != notGraded && answer != answerRight && !row.mistakes[question].empty()) {
+            // A mistake of no kind, or one two kinds fit, counts by its own words.
+            const std::string& kind = row.mistakeKinds[question];
+            const std::string what = whatItSays(row.mistakes[question]);
+            ++texts[kind.empty() || kind == "uncertain" ? "text:" + what : kind][what];
+        }
+    }
+    std::map<std::string, int> shown;
+    for (const auto& [kind, byText] : texts) {
+        int count = 0;
+        for (const auto& [text, n] : byText) {
+            count += n;
+        }
+        const auto sorted = byCount(byText);
+        shown[sorted.front().second + (byText.size() > 1 ? ", or alike" : "")] = count;
+    }
+    return byCount(shown);
+}
+
 // "Question 2: 41 % right (49 of 120); 23 of 120: <mistake>; 3 crashed".
 std::string questionLine(const std::vector<FolderResult>& rows, int question, int graded) {
     int right = 0, crashed = 0, timedOut = 0;
-    std::map<std::string, int> mistakes;
     for (const FolderResult& row : rows) {
         const int answer = row.answers[question];
         right += answer == answerRight;
         crashed += answer == answerCrashed;
         timedOut += answer == answerTimedOut;
-        if (answer != notGraded && answer != answerRight && !row.mistakes[question].empty()) {
-            ++mistakes[row.mistakes[question]];
-        }
     }
     std::string line = "Question " + std::to_string(question + 1) + ": " + percent(right, graded) +
                        " % right (" + std::to_string(right) + " of " + std::to_string(graded) + ")";
-    const auto sorted = byCount(mistakes);
+    const auto sorted = mistakesByKind(rows, question);
     for (std::size_t i = 0; i < sorted.size() && i < mistakesListed; ++i) {
         line += "; " + std::to_string(sorted[i].first) + " of " + std::to_string(graded) + ": " +
                 sorted[i].second;
@@ -188,8 +222,10 @@ std::string encodeOutcome(const FolderResult& result) {
                 std::to_string(result.variant) + " " + std::to_string(result.ownVariant) + "\n";
     }
     for (int i = 0; i < questionCount; ++i) {
+        const std::string& kind = result.mistakeKinds[i];
         text += "answer " + std::to_string(i + 1) + " " + std::to_string(result.answers[i]) + " " +
-                escaped(result.mistakes[i]) + "\n";
+                (kind.empty() || kind.find_first_of(" \n") != std::string::npos ? std::string(noKind) : kind) +
+                " " + escaped(result.mistakes[i]) + "\n";
     }
     return text + "score " + std::to_string(result.score) + "\nend\n";
 }
@@ -292,7 +328,9 @@ std::string classCsv(const std::vector<FolderResult>& rows) {
         for (const int answer : row.answers) {
             fields.push_back(answerResultText(answer));
         }
-        for (const std::string& mistake : row.mistakes) {
+        for (std::string mistake : row.mistakes) {
+            // A gradebook cell holds one line: the diagnosis's lines joined.
+            std::replace(mistake.begin(), mistake.end(), '\n', ' ');
             fields.push_back(mistake);
         }
         fields.push_back(row.status == gradedStatus ? std::to_string(row.score) : "");

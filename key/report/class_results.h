@@ -34,6 +34,7 @@ struct FolderResult {
     int ownVariant = 0;                // the one `variant id` gives the student
     int answers[questionCount] = {};   // AnswerResult per question
     std::string mistakes[questionCount];  // the named mistake, "" when none fits
+    std::string mistakeKinds[questionCount];  // its kind in the catalogue ("y.shift-not-halved")
     int score = 0;                     // questions right
     std::string feedback;              // what grade printed, as handed back
     bool sourceRead = false;           // signals.c was read: sourceHash is its
@@ -68,7 +69,8 @@ std::string classCsv(const std::vector<FolderResult>& rows);
 
 // The summary: folders graded and not (with the reasons counted, each up to
 // its first ": ", so all that do not compile count as one), the score
-// distribution, per question the share right and its most common named
-// mistakes, then the findings of flagFolders.
+// distribution, per question the share right and its most common kinds of
+// mistake (each shown by what its most common text says, up to the first
+// ": "), then the findings of flagFolders.
 std::string classSummary(const std::vector<FolderResult>& rows,
                          const std::vector<std::string>& findings);
