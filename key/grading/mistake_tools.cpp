@@ -169,7 +169,10 @@ std::string Candidates::check(const std::vector<double>& times,
 
 std::string yours(char function) { return "your " + std::string(1, function) + "(t)"; }
 
-std::string signedTerm(double value) { return (value < 0 ? "" : "+") + shortNumber(value); }
+std::string signedTerm(double value) {
+    std::string sign = value < 0 ? "" : "+";
+    return sign + shortNumber(value);
+}
 
 std::string xOf(double scale, double shift) {
     std::string text = "x(";
