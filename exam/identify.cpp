@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "generate/exam_rules.h"
+
 namespace {
 constexpr int maxIdAttempts = 10;
 constexpr std::uint32_t examSeed = 1;
@@ -77,7 +79,7 @@ int readGroup(const ExamServices& services) {
         if (result == -2) {
             return -1;
         }
-        if (result == 0 && group > 0 && group <= 4 && group != 2) {
+        if (result == 0 && isGroup(group)) {
             return static_cast<int>(group);
         }
         std::printf("Invalid group!\n");

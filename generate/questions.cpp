@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "generate/exam_rules.h"
 #include "generate/text_file.h"
 #include "platform/platform.h"
 
@@ -20,20 +21,16 @@ static_assert(sizeof(Question1Block) == q1BlockSize);
 }  // namespace
 
 int makeQuestion1(ExamRecord* record, const ExamServices& services) {
-    const double s = services.drawRandom() % 5 - 1;
-    const int a = services.drawRandom() % 2 + 2;
+    const double s = services.drawRandom() % triangleStartCount + firstTriangleStart;
+    const int a = services.drawRandom() % peakCount + smallestPeak;
     // The third draw only keeps the later draws in their places: 1.0 to any
     // power is 1, so the peak stays positive.
     const int peak = a * static_cast<int>(std::pow(1.0, services.drawRandom() % 2));
-    const int pulseStart = static_cast<int>((s + 2.0) + services.drawRandom() % 2 + 1.0);
+    const int pulseStart = static_cast<int>(s + pulseDelay + services.drawRandom() % 2);
     const int pulseHeight = static_cast<int>(std::pow(-1.0, services.drawRandom() % 2));
 
-    const Question1Block block{
-        s,
-        {-2, static_cast<int>(s), static_cast<int>(s + 1.0), static_cast<int>(s + 2.0), pulseStart,
-         pulseStart, pulseStart + 1, pulseStart + 1, 8, 8, 8},
-        {0, 0, peak, 0, 0, pulseHeight, pulseHeight, 0, 0, 0, 0},
-    };
+    Question1Block block{s, {}, {}};
+    question1Breakpoints(static_cast<int>(s), peak, pulseStart, pulseHeight, block.t, block.x);
 
     std::memcpy(reinterpret_cast<unsigned char*>(record) + offsetof(ExamRecord, q1Shift), &block,
                 q1BlockSize);
@@ -41,13 +38,7 @@ int makeQuestion1(ExamRecord* record, const ExamServices& services) {
 }
 
 int plotQuestion1(const ExamRecord& record, const ExamServices& services) {
-    int result = -1;
-    if (std::FILE* file = openTextFile(plotDataFileName)) {
-        for (int i = 0; i < q1PointCount; ++i) {
-            std::fprintf(file, "%d %d\n", record.q1T[i], record.q1X[i]);
-        }
-        result = closeTextFile(file, plotDataFileName);
-    }
+    const int result = writeTextFile(plotDataFileName, question1PlotData(record), examWriter);
     if (services.runCommand((std::string(gnuplotProgram) + " q1.gp\n").c_str()) == commandNotFound) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s\n", gnuplotMissingLine("q1.png").c_str());
@@ -69,12 +60,12 @@ int randomNonzero(int a, const ExamServices& services) {
 }
 
 void makeQuestion2(ExamRecord* record, const ExamServices& services) {
-    record->varQT = randomNonzero(3, services);
-    record->varQK = 2;
+    record->varQT = randomNonzero(shiftRange, services);
+    record->varQK = timeScale;
 }
 
 void makeWindow(ExamRecord* record, const ExamServices& services) {
-    record->varTstart = (services.drawRandom() % 7) * 0.25;
-    record->varTend = record->varTstart + 0.25;
+    record->varTstart = (services.drawRandom() % windowStartCount) * windowStep;
+    record->varTend = record->varTstart + windowStep;
     record->varAmp = static_cast<std::int32_t>(std::pow(-1.0, services.drawRandom() % 2));
 }

@@ -1,5 +1,7 @@
 #include "key/model/answer_key.h"
 
+#include "generate/exam_rules.h"
+
 #include <limits>
 #include <utility>
 
@@ -160,20 +162,6 @@ double stepSum(const std::vector<StepTerm>& terms, double t) {
         }
     }
     return sum;
-}
-
-bool questionsAreMade(const ExamRecord& record) {
-    switch (record.state) {
-    case AwaitKey:
-    case MakeWindow:
-    case WriteText:
-    case BuildPdf:
-    case Menu:
-    case Exiting:
-        return true;
-    default:
-        return false;  // Restore and Identify lead to drawing them anew
-    }
 }
 
 int makeAnswerKey(const ExamRecord& record, AnswerKey* key) {

@@ -72,6 +72,3 @@ double stepSum(const std::vector<StepTerm>& terms, double t);
 // Question 2 transform. Returns 0, or -1 when the record holds no questions
 // that make a signal (not yet drawn, or damaged).
 int makeAnswerKey(const ExamRecord& record, AnswerKey* key);
-
-// Whether the exam had made its questions when the record was saved.
-bool questionsAreMade(const ExamRecord& record);

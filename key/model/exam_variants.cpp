@@ -2,40 +2,27 @@
 
 #include <algorithm>
 
+#include "generate/exam_rules.h"
 #include "platform/random.h"
-
-namespace {
-// The lists of the mixed radix documented in the header, in their order.
-constexpr int shifts[] = {-1, 0, 1, 2, 3};
-constexpr int peaks[] = {2, 3};
-constexpr int heights[] = {-1, 1};
-constexpr int timeShifts[] = {-3, -2, -1, 1, 2};
-}  // namespace
 
 int applyVariant(int variant, ExamRecord* record) {
     if (variant < 1 || variant > variantCount) {
         return -1;
     }
     int rest = variant - 1;
-    const int k = timeShifts[rest % 5];
-    rest /= 5;
-    const int b = heights[rest % 2];
+    const int k = question2ShiftAt(rest % shiftCount);
+    rest /= shiftCount;
+    const int b = rest % 2 == 0 ? -1 : 1;
     rest /= 2;
     const int later = rest % 2;
     rest /= 2;
-    const int a = peaks[rest % 2];
-    rest /= 2;
-    const int s = shifts[rest];
-    const int p = s + 3 + later;
-    const int t[q1PointCount] = {-2, s, s + 1, s + 2, p, p, p + 1, p + 1, 8, 8, 8};
-    const int x[q1PointCount] = {0, 0, a, 0, 0, b, b, 0, 0, 0, 0};
+    const int a = smallestPeak + rest % peakCount;
+    rest /= peakCount;
+    const int s = firstTriangleStart + rest;
     record->q1Shift = s;
-    for (int i = 0; i < q1PointCount; ++i) {
-        record->q1T[i] = t[i];
-        record->q1X[i] = x[i];
-    }
+    question1Breakpoints(s, a, s + pulseDelay + later, b, record->q1T, record->q1X);
     record->varQT = k;
-    record->varQK = 2;
+    record->varQK = timeScale;
     return 0;
 }
 

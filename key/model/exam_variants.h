@@ -16,9 +16,12 @@
 
 #include <cstdint>
 
+#include "generate/exam_rules.h"
 #include "record/record.h"
 
-constexpr int variantCount = 200;
+// Every s, A, p, B and k the exam's rules allow.
+constexpr int variantCount = triangleStartCount * peakCount * 2 * 2 * shiftCount;
+static_assert(variantCount == 200);
 
 // Writes variant n's questions into the record: the Question 1 block, varQT
 // and varQK. Returns 0, or -1 when n is not 1 to 200 (record unchanged).

@@ -1,31 +1,28 @@
 #include "key/model/record_check.h"
 
-#include "key/model/answer_key.h"
+#include <algorithm>
+#include <cstdint>
+
+#include "generate/exam_rules.h"
 
 namespace {
-// Question 1 as makeQuestion1 draws it: a triangle of peak 2 or 3 from s to
-// s + 2, s from -1 to 3, and a pulse of height +-1 from p to p + 1, p = s + 3
-// or s + 4; written as breakpoints from -2 to 8.
+// Question 1 in the one shape the exam draws.
 bool isQuestion1(const ExamRecord& r) {
     const int s = r.q1T[1];
     const int p = r.q1T[4];
     const int a = r.q1X[2];
     const int b = r.q1X[5];
-    if (s < -1 || s > 3 || r.q1Shift != s || (p != s + 3 && p != s + 4) || (a != 2 && a != 3) ||
-        (b != 1 && b != -1)) {
+    if (s < firstTriangleStart || s >= firstTriangleStart + triangleStartCount || r.q1Shift != s ||
+        (p != s + pulseDelay && p != s + pulseDelay + 1) || a < smallestPeak ||
+        a >= smallestPeak + peakCount || (b != 1 && b != -1)) {
         return false;
     }
-    const int t[q1PointCount] = {-2, s, s + 1, s + 2, p, p, p + 1, p + 1, 8, 8, 8};
-    const int x[q1PointCount] = {0, 0, a, 0, 0, b, b, 0, 0, 0, 0};
-    for (int i = 0; i < q1PointCount; ++i) {
-        if (r.q1T[i] != t[i] || r.q1X[i] != x[i]) {
-            return false;
-        }
-    }
-    return true;
+    std::int32_t t[q1PointCount];
+    std::int32_t x[q1PointCount];
+    question1Breakpoints(s, a, p, b, t, x);
+    return std::equal(t, t + q1PointCount, r.q1T) && std::equal(x, x + q1PointCount, r.q1X);
 }
 
-// makeWindow draws a start of 0 to 1.5 in quarters, a quarter wide.
 bool isWindow(const ExamRecord& r) {
     if (r.varAmp == 0) {
         return r.varTstart == 0 && r.varTend == 0;  // not drawn yet
@@ -33,15 +30,13 @@ bool isWindow(const ExamRecord& r) {
     if (r.varAmp != 1 && r.varAmp != -1) {
         return false;
     }
-    for (int quarter = 0; quarter <= 6; ++quarter) {
-        if (r.varTstart == quarter * 0.25 && r.varTend == r.varTstart + 0.25) {
+    for (int step = 0; step < windowStartCount; ++step) {
+        if (r.varTstart == step * windowStep && r.varTend == r.varTstart + windowStep) {
             return true;
         }
     }
     return false;  // NaN and infinities included
 }
-
-bool isShift(int k) { return k >= -3 && k <= 2 && k != 0; }
 
 // A refused ID exits before any question is drawn: all still zero.
 bool noQuestionDrawn(const ExamRecord& r) {
@@ -61,9 +56,8 @@ RecordCheck checkExamRecord(const ExamRecord& record) {
     if (!questionsAreMade(record) || noQuestionDrawn(record)) {
         return noQuestionsYet;
     }
-    const bool possible = record.idNum >= 1 &&
-                          (record.grpNum == 1 || record.grpNum == 3 || record.grpNum == 4) &&
-                          isQuestion1(record) && record.varQK == 2 && isShift(record.varQT) &&
+    const bool possible = record.idNum >= 1 && isGroup(record.grpNum) && isQuestion1(record) &&
+                          record.varQK == timeScale && isQuestion2Shift(record.varQT) &&
                           isWindow(record);
     return possible ? possibleExam : impossibleRecord;
 }

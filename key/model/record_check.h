@@ -12,7 +12,7 @@ enum RecordCheck {
 };
 
 // A possible exam has a known state; once its questions are made, an ID of
-// 1 or more, group 1, 3 or 4, the Question 1 breakpoints in the one shape
-// the exam draws, y(t) = x(2t + k) with k one of -3, -2, -1, 1, 2, and either
-// no time window yet or one the exam draws, with an amplitude sign of +-1.
+// 1 or more, one of the groups, and questions and either no time window yet
+// or one the exam draws, with an amplitude sign of +-1, all within the
+// exam's rules (generate/exam_rules.h).
 RecordCheck checkExamRecord(const ExamRecord& record);

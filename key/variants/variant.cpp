@@ -9,6 +9,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "generate/exam_rules.h"
 #include "generate/mock_midterm.h"
 #include "generate/questions.h"
 #include "key/model/key_text.h"
@@ -125,13 +126,7 @@ int repairPlotData(const ExamServices& services) {
         readWholeFile(plotDataFileName, &found, true) != 0) {
         return 0;
     }
-    std::string expected;
-    for (int i = 0; i < q1PointCount; ++i) {
-        char line[32];
-        std::snprintf(line, sizeof line, "%d %d\n", record.q1T[i], record.q1X[i]);
-        expected += line;
-    }
-    if (found == expected) {
+    if (found == question1PlotData(record)) {
         return 0;
     }
     sayProblem(std::string(plotDataFileName) + " does not match the exam in exam.dat: writing it and " +

@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "generate/exam_rules.h"
 #include "record/record.h"
 
 // The record of an exam whose Question 1 triangle starts at s with peak a,
@@ -19,12 +20,9 @@ inline ExamRecord examRecord(int s, int a, int p, int b, int k) {
     record.idNum = 12345;
     record.grpNum = 1;
     record.q1Shift = s;
-    const int t[q1PointCount] = {-2, s, s + 1, s + 2, p, p, p + 1, p + 1, 8, 8, 8};
-    const int x[q1PointCount] = {0, 0, a, 0, 0, b, b, 0, 0, 0, 0};
-    for (int i = 0; i < q1PointCount; ++i) {
-        record.q1T[i] = t[i];
-        record.q1X[i] = x[i];
-    }
+    // The shape itself is checked against hand-worked breakpoints in
+    // tests/generate/questions_test.cpp.
+    question1Breakpoints(s, a, p, b, record.q1T, record.q1X);
     record.varQT = k;
     record.varQK = 2;
     record.varTstart = 0.25;

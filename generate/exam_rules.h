@@ -1,0 +1,44 @@
+// The exam's rules: what its questions can be. The exam draws within them,
+// and the key checks a record and numbers the variants by the same ones.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "record/record.h"
+
+// Question 1: a triangle from s to s + 2 with its peak a at s + 1, and a
+// pulse of height b (-1 or 1) from p to p + 1.
+constexpr int firstTriangleStart = -1;  // s: -1 to 3
+constexpr int triangleStartCount = 5;
+constexpr int smallestPeak = 2;         // a: 2 or 3
+constexpr int peakCount = 2;
+constexpr int pulseDelay = 3;           // p: s + 3 or s + 4
+
+// Question 1's breakpoints, from -2 to 8, into t and x (q1PointCount each).
+void question1Breakpoints(int s, int a, int p, int b, std::int32_t* t, std::int32_t* x);
+
+// Question 2: y(t) = x(timeScale*t + k), k from -shiftRange to
+// shiftRange - 1 and never 0.
+constexpr int timeScale = 2;
+constexpr int shiftRange = 3;
+constexpr int shiftCount = 2 * shiftRange - 1;
+
+bool isQuestion2Shift(int k);
+
+// The allowed shifts in increasing order: place 0 to shiftCount - 1.
+int question2ShiftAt(int place);
+
+// The typeset exam's window: a start of 0 to 1.5 in quarters, a quarter wide.
+constexpr double windowStep = 0.25;
+constexpr int windowStartCount = 7;
+
+// The course's groups: 1, 3 and 4.
+bool isGroup(long group);
+
+// Whether the exam had made its questions when the record was saved: the
+// states before them (Restore, Identify) draw them anew.
+bool questionsAreMade(const ExamRecord& record);
+
+// What "q1plot.dat" holds for the record: a "t x" line per breakpoint.
+std::string question1PlotData(const ExamRecord& record);
