@@ -22,7 +22,8 @@ import tempfile
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-PROGRAM = sys.argv[1] if len(sys.argv) > 1 else os.path.join(REPO, "build", "key", "mock-midterm-key")
+# Made absolute here: the program is run from the exam folder.
+PROGRAM = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "key", "mock-midterm-key")
 RUNS = 10
 TARGET = 0.5
 

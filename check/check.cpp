@@ -4,25 +4,20 @@
 
 #include "platform/platform.h"
 
-bool isReadableSource(const char* path) {
+SourceState inspectSource(const char* path) {
     std::FILE* file = nullptr;
     if (openRegularFile(path, &file) != 0) {
-        return false;  // a pipe there would keep the open waiting for ever
-    }
-    const bool readable = std::fgetc(file) != EOF || std::ferror(file) == 0;
-    std::fclose(file);
-    return readable;
-}
-
-bool startsWithByteOrderMark(const char* path) {
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) {
-        return false;
+        return sourceUnreadable;  // a pipe there would keep the open waiting for ever
     }
     unsigned char start[3] = {0, 0, 0};
     const std::size_t count = std::fread(start, 1, sizeof start, file);
+    const bool failed = std::ferror(file) != 0;
     std::fclose(file);
-    return count == 3 && start[0] == 0xEF && start[1] == 0xBB && start[2] == 0xBF;
+    if (count == 0 && failed) {
+        return sourceUnreadable;
+    }
+    const bool mark = count == 3 && start[0] == 0xEF && start[1] == 0xBB && start[2] == 0xBF;
+    return mark ? sourceHasByteOrderMark : sourceReady;
 }
 
 std::string byteOrderMarkMessage(const char* path) {
@@ -33,11 +28,12 @@ std::string byteOrderMarkMessage(const char* path) {
 }
 
 int checkSignals(const char* path, const ExamServices& services) {
-    if (!isReadableSource(path)) {
+    const SourceState state = inspectSource(path);
+    if (state == sourceUnreadable) {
         std::printf("Error opening file: %s", path);
         return -1;
     }
-    if (startsWithByteOrderMark(path)) {
+    if (state == sourceHasByteOrderMark) {
         // tcc's own message points at the first name of the file, not at the mark.
         std::printf("%s", byteOrderMarkMessage(path).c_str());
         return -1;

@@ -5,14 +5,21 @@
 
 #include "platform/services.h"
 
-// Whether the file is a regular file that can be opened and read. A folder
-// opens on POSIX but cannot be read, and a compiler would take it for an
-// empty file; a named pipe would keep the open waiting.
-bool isReadableSource(const char* path);
+// What inspectSource finds.
+enum SourceState {
+    sourceReady = 0,
+    // No regular file that can be opened and read. A folder opens on POSIX
+    // but cannot be read, and a compiler would take it for an empty file; a
+    // named pipe would keep the open waiting.
+    sourceUnreadable = 1,
+    // It starts with the UTF-8 byte-order mark EF BB BF, which some editors
+    // write and tcc reads as a stray token before the first line.
+    sourceHasByteOrderMark = 2,
+};
 
-// Whether the file starts with the UTF-8 byte-order mark EF BB BF, which
-// some editors write and tcc reads as a stray token before the first line.
-bool startsWithByteOrderMark(const char* path);
+// Whether the file can be handed to the compiler, for the menu's check and
+// for grading alike.
+SourceState inspectSource(const char* path);
 
 // What to tell a student whose file starts with the mark, and how to save it
 // without; ends with a line end.

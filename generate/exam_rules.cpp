@@ -11,8 +11,6 @@ void question1Breakpoints(int s, int a, int p, int b, std::int32_t* t, std::int3
     }
 }
 
-bool isQuestion2Shift(int k) { return k >= -shiftRange && k < shiftRange && k != 0; }
-
 int question2ShiftAt(int place) { return -shiftRange + place + (place >= shiftRange ? 1 : 0); }
 
 bool isGroup(long group) { return group == 1 || group == 3 || group == 4; }

@@ -24,8 +24,6 @@ constexpr int timeScale = 2;
 constexpr int shiftRange = 3;
 constexpr int shiftCount = 2 * shiftRange - 1;
 
-bool isQuestion2Shift(int k);
-
 // The allowed shifts in increasing order: place 0 to shiftCount - 1.
 int question2ShiftAt(int place);
 

@@ -23,8 +23,9 @@ constexpr int longestTimeLimit = 60;
 // What readArgument returns when the program goes on with the next argument.
 constexpr int goOn = -1;
 
-constexpr const char* usageText =
-    "Usage: mock-midterm-key COMMAND [OPTION]...\n"
+// A printf format: the program's name and the ranges of its numbers go in.
+constexpr const char* usageFormat =
+    "Usage: %s COMMAND [OPTION]...\n"
     "Checks a practice attempt of the mock midterm, in the exam folder it is run in.\n"
     "\n"
     "Commands:\n"
@@ -34,7 +35,7 @@ constexpr const char* usageText =
     "  answers   print the answer key of this exam and draw x, y and r in key.png\n"
     "  variant N|random|id\n"
     "            keep this attempt in attempts/ and make this folder's exam\n"
-    "            variant N (1 to 200), one not taken here yet, or the one that\n"
+    "            variant N (1 to %d), one not taken here yet, or the one that\n"
     "            follows from the student's ID; mock-midterm then goes on with it\n"
     "  report FOLDER...\n"
     "            grade every exam folder (one holding exam.dat) at or under the\n"
@@ -42,9 +43,9 @@ constexpr const char* usageText =
     "\n"
     "Options:\n"
     "  --time-limit SECONDS  how long the compile and each answer function may\n"
-    "                        run when grading, 1 to 60 (default 5)\n"
+    "                        run when grading, 1 to %d (default %d)\n"
     "  --show-key            with grade: draw the key's curves in check.png too\n"
-    "  --variant N           with answers: the key of variant N (1 to 200), without\n"
+    "  --variant N           with answers: the key of variant N (1 to %d), without\n"
     "                        an exam folder\n"
     "  --csv FILE            with report: write the gradebook, a row per folder\n"
     "  --feedback FOLDER     with report: write each student's grading into FOLDER\n"
@@ -61,6 +62,9 @@ constexpr const char* usageText =
     "Exit status of variant: 0 done, 1 nothing changed (the reason is given).\n"
     "Exit status of report: 0 done, 1 no exam folder found, 2 an output not written.\n"
     "A wrong command line gives 2.\n";
+
+// "from 1 to 200", as the messages give a range.
+std::string fromOneTo(int largest) { return "from 1 to " + std::to_string(largest); }
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "%s: %s\nTry '%s --help'.\n", keyProgramName, message.c_str(),
@@ -112,19 +116,20 @@ int readOption(std::string_view argument, int argc, const char* const* argv, int
     }
     if (found == 0) {
         if (parseWholeNumber(value, 1, longestTimeLimit, &line->timeLimitSeconds) != 0) {
-            return usageError("--time-limit takes a whole number of seconds from 1 to 60, not '" +
-                              value + "'");
+            return usageError("--time-limit takes a whole number of seconds " +
+                              fromOneTo(longestTimeLimit) + ", not '" + value + "'");
         }
         line->timeLimitGiven = true;
         return goOn;
     }
     found = optionValue(argument, "--variant", argc, argv, i, &value);
     if (found < 0) {
-        return usageError("--variant needs a number from 1 to 200");
+        return usageError("--variant needs a number " + fromOneTo(variantCount));
     }
     if (found == 0) {
         if (parseWholeNumber(value, 1, variantCount, &line->variant) != 0) {
-            return usageError("--variant takes a number from 1 to 200, not '" + value + "'");
+            return usageError("--variant takes a number " + fromOneTo(variantCount) + ", not '" +
+                              value + "'");
         }
         line->variantGiven = true;
         return goOn;
@@ -175,7 +180,8 @@ int readArgument(int argc, const char* const* argv, int* i, CommandLine* line) {
         return goOn;
     }
     if (argument == "-h" || argument == "--help") {
-        std::fputs(usageText, stdout);
+        std::printf(usageFormat, keyProgramName, variantCount, longestTimeLimit,
+                    defaultTimeLimitSeconds, variantCount);
         return 0;
     }
     if (argument == "--version") {
@@ -201,9 +207,9 @@ int readArgument(int argc, const char* const* argv, int* i, CommandLine* line) {
     }
     if (line->command == "variant" && !line->variantGiven) {
         if (parseVariant(argv[*i], &line->variant) != 0) {
-            return usageError("variant takes a number from 1 to 200, random or id, not '" +
-                              std::string(argument) +
-                              "'\nUsage: mock-midterm-key variant N|random|id");
+            return usageError("variant takes a number " + fromOneTo(variantCount) +
+                              ", random or id, not '" + std::string(argument) + "'\nUsage: " +
+                              keyProgramName + " variant N|random|id");
         }
         line->variantGiven = true;
         return goOn;
@@ -234,7 +240,7 @@ int checkCombination(const CommandLine& line) {
         return usageError("--show-key is for grade only");
     }
     if (line.command == "variant" && !line.variantGiven) {
-        return usageError("variant needs a number from 1 to 200, random or id");
+        return usageError("variant needs a number " + fromOneTo(variantCount) + ", random or id");
     }
     if (line.command != "variant" && line.variantGiven && line.command != "answers") {
         return usageError("--variant is for answers only");
@@ -257,7 +263,7 @@ int runInFolder(const CommandLine& line) {
         repairPlotData(platformServices());
     }
     if (line.command == "variant") {
-        return startVariant(line.variant, platformServices());
+        return startVariant(line.variant, platformServices(), platformFileOps());
     }
     // Grading and the key write nothing of the exam's: the student may
     // start the exam meanwhile without being told another copy runs.

@@ -34,11 +34,12 @@ const char* const notRunnableHere =
 
 // Whether signals.c is there to compile. Returns 0, or -1 after saying why not.
 int checkSource() {
-    if (!isReadableSource("signals.c")) {
+    const SourceState state = inspectSource("signals.c");
+    if (state == sourceUnreadable) {
         sayCannotGrade("there is no readable signals.c here.");
         return -1;
     }
-    if (startsWithByteOrderMark("signals.c")) {
+    if (state == sourceHasByteOrderMark) {
         std::string message = byteOrderMarkMessage("signals.c");
         message.pop_back();  // its line end; sayCannotGrade writes one
         sayCannotGrade(message);

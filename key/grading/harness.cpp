@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cmath>
 
+#include "key/model/key_text.h"
+
 namespace {
 // C's hexadecimal notation carries a double exactly, whatever the C
 // library's decimal conversions do.
@@ -18,7 +20,8 @@ std::string hexLiteral(double value) {
 
 std::string harnessSource(const std::vector<GradePoint>& points) {
     std::string source =
-        "/* Written by mock-midterm-key to run the answers in signals.c at the\n"
+        "/* Written by " + std::string(keyProgramName) +
+        " to run the answers in signals.c at the\n"
         "   grading times; removed again after grading. */\n"
         "#include <stdio.h>\n"
         "\n"

@@ -6,10 +6,9 @@
 
 #include "generate/questions.h"
 #include "generate/text_file.h"
-#include "key/grading/scratch.h"
+#include "key/grading/verdict.h"
 #include "key/model/key_text.h"
 #include "key/plots/draw.h"
-#include "key/grading/verdict.h"
 #include "key/plots/key_plot.h"
 
 namespace {
@@ -278,16 +277,11 @@ int writeCheckPlot(const std::vector<GradePoint>& points, const std::vector<Grad
 }
 
 int drawCheckPlot(const GradedAttempt& graded, const ExamServices& services, bool showKey) {
-    // An old picture left in place would look like this grading's.
-    std::remove(checkPlotName);
-    int drawn = -1;
-    if (makeScratch(plotFolderPrefix) == 0) {
-        if (writeCheckPlot(graded.points, graded.questions, scratchPath(plotScriptName).c_str(),
-                           scratchPath(plotDataName).c_str(), checkPlotName, showKey) == 0) {
-            drawn = drawScratchPlot(services, checkPlotName);
-        }
-        removeScratch();
-    }
+    int drawn = drawPlot(services, checkPlotName, [&](const char* script, const char* data,
+                                                      const char* png) {
+        return writeCheckPlot(graded.points, graded.questions, script, data, png, showKey);
+    });
+    drawn = drawn == noScratchFolder ? -1 : drawn;
     if (drawn == 0 && showKey) {
         std::printf("Your functions are drawn over the key in %s.\n", checkPlotName);
     } else if (drawn == 0) {

@@ -1,14 +1,22 @@
 // gnuplot run on a plot script in the key's scratch folder.
 #pragma once
 
+#include <functional>
+
 #include "platform/services.h"
 
 // How long gnuplot may take to draw key.png or check.png: well under a
 // second is usual.
 constexpr int plotTimeLimitSeconds = 20;
 
-// Runs gnuplot on the scratch folder's plot script within
-// plotTimeLimitSeconds, through the services' runCommandWithTimeLimit.
-// Returns 0 when it drew `pngName`, -1 when it ran but drew nothing,
-// otherwise gnuplot's status.
-int drawScratchPlot(const ExamServices& services, const char* pngName);
+// What drawPlot returns when it could not make its scratch folder.
+constexpr int noScratchFolder = -4;
+
+// Writes a plot's script and data with `write` (script, data, PNG name; 0
+// or -1) into a scratch folder of its own, and runs gnuplot on them within
+// plotTimeLimitSeconds, through the services' runCommandWithTimeLimit. An
+// old `pngName` goes first, so that it cannot pass for this one. Returns 0
+// when it drew `pngName`, noScratchFolder (errno set), -1 when a file was
+// not written or gnuplot drew nothing, otherwise gnuplot's status.
+int drawPlot(const ExamServices& services, const char* pngName,
+             const std::function<int(const char*, const char*, const char*)>& write);

@@ -8,7 +8,6 @@
 
 #include "generate/questions.h"
 #include "generate/text_file.h"
-#include "key/grading/scratch.h"
 #include "key/model/key_text.h"
 #include "key/plots/draw.h"
 
@@ -97,24 +96,19 @@ int writeKeyPlot(const AnswerKey& key, const char* scriptName, const char* dataN
 }
 
 int drawKeyPlot(const AnswerKey& key, const ExamServices& services) {
-    // An old key.png left in place would look like this exam's if gnuplot failed.
-    std::remove(keyPlotName);
-    int status = -1;
-    if (makeScratch(plotFolderPrefix) != 0) {
-        std::fflush(stdout);
-        std::fprintf(stderr, "%s: cannot make a scratch folder here: %s.\n", keyProgramName,
-                     std::strerror(errno));
-    } else {
-        if (writeKeyPlot(key, scratchPath(plotScriptName).c_str(), scratchPath(plotDataName).c_str(),
-                         keyPlotName) == 0) {
-            status = drawScratchPlot(services, keyPlotName);
-        }
-        removeScratch();
-    }
+    int status = drawPlot(services, keyPlotName, [&key](const char* script, const char* data,
+                                                        const char* png) {
+        return writeKeyPlot(key, script, data, png);
+    });
     if (status == 0) {
         return 0;
     }
     std::fflush(stdout);
+    if (status == noScratchFolder) {
+        std::fprintf(stderr, "%s: cannot make a scratch folder here: %s.\n", keyProgramName,
+                     std::strerror(errno));
+        status = -1;
+    }
     if (status == commandTimedOut) {
         std::fprintf(stderr, "%s: %s was not drawn: gnuplot did not finish within %d s.\n",
                      keyProgramName, keyPlotName, plotTimeLimitSeconds);

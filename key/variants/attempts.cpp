@@ -40,7 +40,8 @@ std::string variantName(const ExamRecord& record) {
     const int variant = variantOfRecord(record);
     const std::string transform = " (" + formatTransform(record.varQK, record.varQT) + ")";
     return variant > 0 ? "variant " + std::to_string(variant) + transform
-                       : "an exam that is none of the 200 variants" + transform;
+                       : "an exam that is none of the " + std::to_string(variantCount) + " variants" +
+                             transform;
 }
 
 
@@ -82,7 +83,7 @@ std::map<int, std::string> surveyAttempts(bool (&taken)[variantCount]) {
 namespace {
 // Copies the attempt's files into the folder `gathering`. Returns 0, or -1
 // after saying why, the folder gone.
-int copyAttemptFiles(const ExamRecord& record, const std::string& gathering) {
+int copyAttemptFiles(const ExamRecord& record, const std::string& gathering, const FileOps& files) {
     std::error_code error;
     const std::string names[] = {workspaceFileName, "signals.c",   mockMidtermFileName,
                                  plotDataFileName,  questionPlotName, std::to_string(record.idNum) + ".pdf"};
@@ -95,7 +96,7 @@ int copyAttemptFiles(const ExamRecord& record, const std::string& gathering) {
         copy += name;
         std::string bytes;
         const int read = readWholeFile(name.c_str(), &bytes);
-        if (read != 0 || replaceFileWith(copy.c_str(), bytes.data(), bytes.size(), platformFileOps()) != 0) {
+        if (read != 0 || replaceFileWith(copy.c_str(), bytes.data(), bytes.size(), files) != 0) {
             const std::string reason = read == notRegularFile ? "it is not a regular file" : reasonOf(errno);
             fs::remove_all(gathering, error);
             std::string message = "cannot keep your attempt: ";
@@ -111,10 +112,11 @@ int copyAttemptFiles(const ExamRecord& record, const std::string& gathering) {
 // Adds the attempt's line to attempts/README.txt, and the lines of earlier
 // ones that a stopped run did not note. Returns 0, or -1 after saying why.
 int noteAttempt(const ExamRecord& record, const std::map<int, std::string>& earlier, int number,
-                int nextVariant, const std::string& folder) {
+                int nextVariant, const std::string& folder, const FileOps& files) {
     std::string readme;
     if (readWholeFile(attemptsReadmeName, &readme, true) != 0) {
-        readme = "Earlier attempts in this exam folder, kept by mock-midterm-key variant.\n"
+        readme = "Earlier attempts in this exam folder, kept by " + std::string(keyProgramName) +
+                 " variant.\n"
                  "Each numbered folder holds the attempt's exam.dat, signals.c,\n"
                  "MOCK_MIDTERM.txt, q1plot.dat, q1.png and PDF as they were.\n\n";
     }
@@ -126,7 +128,7 @@ int noteAttempt(const ExamRecord& record, const std::map<int, std::string>& earl
     }
     readme += std::to_string(number) + "  " + variantName(record) + ", kept " + timeNow() +
               "; then variant " + std::to_string(nextVariant) + "\n";
-    if (replaceFileWith(attemptsReadmeName, readme.data(), readme.size(), platformFileOps(), true) != 0) {
+    if (replaceFileWith(attemptsReadmeName, readme.data(), readme.size(), files, true) != 0) {
         // The copy is whole and stays; only the exam must not change unnoted.
         sayProblem(std::string("cannot write ") + attemptsReadmeName + ": " + reasonOf(errno) +
             ". The exam was not changed; a copy of it is in " + folder + ".");
@@ -138,7 +140,7 @@ int noteAttempt(const ExamRecord& record, const std::map<int, std::string>& earl
 }  // namespace
 
 int keepAttempt(const ExamRecord& record, const std::map<int, std::string>& earlier, int number,
-                int nextVariant) {
+                int nextVariant, const FileOps& files) {
     const std::string folder = std::string(attemptsFolderName) + "/" + std::to_string(number);
     const std::string gathering =
         std::string(attemptsFolderName) + "/" + std::string(keepingPrefix) + std::to_string(number);
@@ -148,15 +150,15 @@ int keepAttempt(const ExamRecord& record, const std::map<int, std::string>& earl
             ". Nothing was changed.");
         return -1;
     }
-    if (copyAttemptFiles(record, gathering) != 0) {
+    if (copyAttemptFiles(record, gathering, files) != 0) {
         return -1;
     }
-    if (replaceFile(gathering.c_str(), folder.c_str()) != 0) {
+    if (files.rename(gathering.c_str(), folder.c_str()) != 0) {
         const int failure = errno;
         fs::remove_all(gathering, error);
         sayProblem("cannot keep your attempt in " + folder + ": " + reasonOf(failure) +
             ". Nothing was changed.");
         return -1;
     }
-    return noteAttempt(record, earlier, number, nextVariant, folder);
+    return noteAttempt(record, earlier, number, nextVariant, folder, files);
 }

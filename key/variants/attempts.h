@@ -6,6 +6,7 @@
 #include <string>
 
 #include "key/model/exam_variants.h"
+#include "platform/platform.h"
 #include "record/record.h"
 
 constexpr const char* attemptsFolderName = "attempts";
@@ -27,5 +28,6 @@ std::map<int, std::string> surveyAttempts(bool (&taken)[variantCount]);
 // attempts/README.txt, and the lines of earlier ones that a stopped run did
 // not note. Returns 0, or -1 after saying why; the exam is then untouched and
 // no partial copy stays.
+// Its files are written through `files`.
 int keepAttempt(const ExamRecord& record, const std::map<int, std::string>& earlier, int number,
-                int nextVariant);
+                int nextVariant, const FileOps& files);

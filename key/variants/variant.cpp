@@ -37,8 +37,9 @@ int chooseVariant(int variant, const ExamRecord& record, bool (&taken)[variantCo
     const auto now = std::chrono::system_clock::now().time_since_epoch().count();
     const int picked = pickUntakenVariant(taken, static_cast<std::uint64_t>(now));
     if (picked == 0) {
-        sayProblem("all 200 variants have been taken in this folder: name one, such as "
-                   "'variant 1'. Nothing was changed.");
+        sayProblem("all " + std::to_string(variantCount) +
+                   " variants have been taken in this folder: name one, such as 'variant 1'. "
+                   "Nothing was changed.");
     }
     return picked;
 }
@@ -57,7 +58,7 @@ int parseVariant(const char* text, int* variant) {
     return parseWholeNumber(word, 1, variantCount, variant);
 }
 
-int startVariant(int variant, const ExamServices& services) {
+int startVariant(int variant, const ExamServices& services, const FileOps& files) {
     ExamRecord record{};
     AnswerKey key{};
     if (loadAnswerKey(&record, &key) != 0) {
@@ -83,13 +84,13 @@ int startVariant(int variant, const ExamServices& services) {
         return 1;
     }
     const int number = kept.empty() ? 1 : kept.rbegin()->first + 1;
-    if (keepAttempt(record, kept, number, variant) != 0) {
+    if (keepAttempt(record, kept, number, variant, files) != 0) {
         return 1;
     }
     ExamRecord next = record;
     applyVariant(variant, &next);
     next.state = WriteText;  // the exam's next start writes the new text
-    if (saveWorkspace(next) != 0) {
+    if (saveWorkspaceWith(next, files) != 0) {
         sayProblem(std::string("cannot save exam.dat: ") + reasonOf(errno) +
             ". The exam was not changed; a copy of it is in attempts/" + std::to_string(number) +
             ".");

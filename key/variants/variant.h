@@ -2,6 +2,7 @@
 // 200 variants (key/model/exam_variants.h), the attempt made so far kept.
 #pragma once
 
+#include "platform/platform.h"
 #include "platform/services.h"
 
 // What `variant` accepts besides a number.
@@ -16,8 +17,9 @@ int parseVariant(const char* text, int* variant);
 // puts the variant's questions into "exam.dat" at the WriteText step, and
 // writes "q1plot.dat" and "q1.png" for them. Returns 0, or 1 when nothing
 // was changed (said on stderr): no exam with an ID and questions, every
-// variant taken, or the attempt could not be kept whole.
-int startVariant(int variant, const ExamServices& services);
+// variant taken, or the attempt could not be kept whole. Its files are
+// written through `files` (the copies, the README and exam.dat).
+int startVariant(int variant, const ExamServices& services, const FileOps& files);
 
 // Where "q1plot.dat" disagrees with the exam in "exam.dat" (a variant that
 // was stopped before it wrote it), says so and writes it and "q1.png" again.
