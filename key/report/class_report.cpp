@@ -153,7 +153,7 @@ void gradeCopies(int timeLimitSeconds, FolderResult* result) {
         std::fprintf(stderr, "%s: cannot grade: there is no signals.c.\n", keyProgramName);
         return;
     }
-    if (startsWithByteOrderMark(sourceName)) {
+    if (inspectSource(sourceName) == sourceHasByteOrderMark) {
         result->status = "signals.c starts with a byte-order mark: save it as plain UTF-8";
     }
     std::printf("Grading signals.c of ID %ld, group %d.\n", static_cast<long>(record.idNum),
