@@ -13,6 +13,8 @@ std::string n(double value) { return shortNumber(value); }
 
 // Moves tried for a step or ramp put at the wrong time.
 constexpr double wrongTimeMoves[] = {-2, -1.5, -1, -0.5, -0.25, 0.25, 0.5, 1, 1.5, 2};
+// The pulse moved whole, in quarters: up to 5 units.
+constexpr int largestPulseMove = 20;
 
 bool isRamp(const StepTerm& term) { return term.ramp != 0; }
 
@@ -106,6 +108,46 @@ void addOneTermMistakes(const std::vector<StepTerm>& key, Candidates* c, const s
             });
         }
         addMovedTerm(key, i, c, mine);
+    }
+}
+
+// Both steps of the pulse wrong alike: negated, moved together, or at x's
+// own times.
+void addPulseSteps(const AnswerKey& answers, Candidates* c, const std::string& mine) {
+    const std::vector<StepTerm>& key = answers.z;
+    const auto moved = [&key](double by, double sign, double widen = 0) {
+        std::vector<StepTerm> terms = key;
+        bool first = true;
+        for (StepTerm& term : terms) {
+            if (!isRamp(term)) {
+                term = {term.at + by + (first ? 0 : widen), sign * term.step, 0};
+                first = false;
+            }
+        }
+        return terms;
+    };
+    double start = 0;
+    for (const StepTerm& term : key) {
+        start = !isRamp(term) && start == 0 ? term.at : start;
+    }
+    const std::string check = c->check({start + 0.25});
+    c->tryValues(sampleTerms(moved(0, -1), c->points()), "z.wrong-sign", [&] {
+        return mine + "'s pulse has the wrong sign: both of its steps are turned over.\n" + check;
+    });
+    const ExamNumbers e = examNumbers(answers);
+    c->tryValues(sampleTerms(moved(e.p - start, 1, 0.5), c->points()), "z.wrong-time", [&] {
+        return mine + "'s pulse is x's, from t = " + n(e.p) + " to t = " + n(e.p + 1) +
+               ": z is y, whose pulse is x's compressed and moved, from t = " + n(start) + ".\n" + check;
+    });
+    // As far as x's own pulse lies from y's.
+    for (int quarters = -largestPulseMove; quarters <= largestPulseMove; ++quarters) {
+        const double by = quarters / 4.0;
+        if (by != 0) {
+            c->tryValues(sampleTerms(moved(by, 1), c->points()), "z.wrong-time", [&] {
+                return mine + "'s pulse starts at t = " + n(start + by) + ": y's pulse starts at t = " +
+                       n(start) + ".\n" + check;
+            });
+        }
     }
 }
 
@@ -270,6 +312,7 @@ void addMistakesOfZ(const AnswerKey& key, const MistakeClues& clues, Candidates*
     }
     addOneTermMistakes(key.z, c, mine);
     addEveryRampMistakes(key.z, c, mine);
+    addPulseSteps(key, c, mine);
     if (!c->anyFit()) {
         addMistakesOfY(key, c);  // the slip made in y once more
     }

@@ -153,6 +153,35 @@ void addStrictCorners(const AnswerKey& key, Candidates* c) {
     }
 }
 
+// One part of y in the wrong place, the other right: a corner worked out by
+// hand from x's. A corner of y is where 2t + k reaches x's corner.
+void addPartMoves(const ExamNumbers& e, const Signal& yTriangle, const Signal& yPulse, Candidates* c) {
+    const auto& points = c->points();
+    const auto xAt = [&e](double t) { return "x(" + n(2 * t + e.k) + ") = "; };
+    const double t0 = (e.s - e.k) / 2.0;
+    const double q0 = (e.p - e.k) / 2.0;
+    const Sampled triangleValues = sample(yTriangle, points);
+    const Sampled pulseValues = sample(yPulse, points);
+    for (int quarters = -4 * largestMove; quarters <= 4 * largestMove; ++quarters) {
+        const double by = quarters / 4.0;
+        if (by == 0) {
+            continue;
+        }
+        c->tryValues(plus(sample(triangle(t0 + by, 1, e.peak), points), pulseValues), "y.triangle-place", [&] {
+            return yours(c->function()) + "'s triangle starts at t = " + n(t0 + by) +
+                   ": each corner of y is where 2t" + signedTerm(e.k) + " reaches a corner of x, so the "
+                   "triangle starts where 2t" + signedTerm(e.k) + " = " + n(e.s) + ".\n" +
+                   c->check({t0 + 0.5, t0 + 0.25}, xAt);
+        });
+        c->tryValues(plus(triangleValues, sample(pulse(q0 + by, 0.5, e.height), points)), "y.pulse-place", [&] {
+            return yours(c->function()) + "'s pulse starts at t = " + n(q0 + by) +
+                   ": each corner of y is where 2t" + signedTerm(e.k) + " reaches a corner of x, so the "
+                   "pulse starts where 2t" + signedTerm(e.k) + " = " + n(e.p) + ".\n" +
+                   c->check({q0 + 0.25, q0 + by + 0.25}, xAt);
+        });
+    }
+}
+
 // "x(2(t+0.5))".
 std::string compressed(double shift) { return "x(2(t" + signedTerm(shift) + "))"; }
 
@@ -266,4 +295,5 @@ void addMistakesOfY(const AnswerKey& key, Candidates* c) {
                    ", as long as x's: compressed by 2 it lasts half as long.\n" + check;
         });
     }
+    addPartMoves(e, yTriangle, yPulse, c);
 }

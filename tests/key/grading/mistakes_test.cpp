@@ -99,7 +99,7 @@ TEST(MistakeCatalogue, EachKindIsNamedOnExamsOfThreeShifts) {
         {'y', [=](E e, R) -> Answer { return x(e); }, "y.is-x"},
         {'y', [=](E e, R) -> Answer { return [=](double t) { return x(e)(t + e.k); }; }, "y.not-compressed"},
         {'y', [=](E e, R) -> Answer { return [=](double t) { return x(e)(t / 2 - e.k); }; }, "y.stretched"},
-        {'y', [=](E e, R) -> Answer { return [=](double t) { return x(e)(-2 * t + e.k); }; }, "y.reversed"},
+        {'y', [=](E e, R) -> Answer { return [=](double t) { return x(e)(-2 * t - e.k); }; }, "y.reversed"},
         {'y', [=](E e, R) -> Answer {
              return yOf(e, [=](double t) { return 2 * tri(e, t) + pul(e, t); }); }, "y.heights"},
         {'y', [=](E e, R) -> Answer {  // the sides drawn from the peak with x's slopes
@@ -111,12 +111,23 @@ TEST(MistakeCatalogue, EachKindIsNamedOnExamsOfThreeShifts) {
         {'y', [=](E e, R) -> Answer {
              return [=](double t) { const double q = (e.p - e.k) / 2.0;
                                     return tri(e, 2 * t + e.k) + (t >= q && t <= q + 1 ? e.b : 0); }; }, "y.pulse-width"},
+        {'y', [=](E e, R) -> Answer {  // the pulse's corners worked out as (p + k)/2
+             return [=](double t) { return tri(e, 2 * t + e.k) + pul(e, 2 * t - e.k); }; }, "y.pulse-place"},
+        {'y', [=](E e, R) -> Answer {
+             return [=](double t) { return tri(e, 2 * t + e.k - 1) + pul(e, 2 * t + e.k); }; }, "y.triangle-place"},
         {'y', [=](E e, R) -> Answer { return [=](double t) { return x(e)(2 * t + e.k) * 1.5; }; }, ""},
         {'z', [=](E, R k) -> Answer { return zWith(k, 99, 1); }, ""},
         {'z', [=](E, R k) -> Answer { return zWith(k, 2, 1, 0, true); }, "z.ramp-form"},  // c*t*u(t-a)
         {'z', [=](E, R k) -> Answer { return zWith(k, 4, 0); }, "z.missing"},            // no closing step
         {'z', [=](E, R k) -> Answer { return zWith(k, 3, -1); }, "z.wrong-sign"},
         {'z', [=](E, R k) -> Answer { return zWith(k, 4, 1, 0.5); }, "z.wrong-time"},
+        {'z', [=](E e, R k) -> Answer {  // the pulse's steps at x's own times
+             const auto steps = [e](double t) { return t >= e.p && t < e.p + 1 ? e.b : 0; };
+             return [=, &k](double t) { return stepSum(k.z, t) - steps(2 * t + e.k) + steps(t); }; },
+         "z.wrong-time"},
+        {'z', [=](E e, R k) -> Answer {  // the pulse turned over: both steps
+             const auto steps = [e](double t) { return t >= e.p && t < e.p + 1 ? e.b : 0; };
+             return [=, &k](double t) { return stepSum(k.z, t) - 2 * steps(2 * t + e.k); }; }, "z.wrong-sign"},
         {'z', [=](E, R k) -> Answer {  // every coefficient the slope after it
              return [&k](double t) { double sum = 0, slope = 0;
                                      for (const StepTerm& z : k.z) { slope += z.ramp;
