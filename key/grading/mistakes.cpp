@@ -31,9 +31,8 @@ void addSlipsOfC(const FunctionFacts& source, Candidates* candidates) {
         const long quotient = std::strtol(division.c_str(), nullptr, 0) /
                               std::max(1L, std::strtol(division.c_str() + division.find('/') + 1, nullptr, 0));
         candidates->note("c.integer-division",
-                         "in your " + f + ", " + division + " divides two whole numbers, which C does in whole "
-                         "numbers: " + division + " is " + std::to_string(quotient) +
-                             ". Write one of them with a point, as in 1.0/2.\n" + check);
+                         "in your " + f + ", " + division + " divides two whole numbers, so C gives a whole "
+                         "number: " + division + " is " + std::to_string(quotient) + ". Write 1.0/2, not 1/2.\n" + check);
     } else if (!source.absOfDouble.empty()) {
         candidates->note("c.abs-of-double",
                          "your " + f + " uses " + source.absOfDouble +
@@ -42,8 +41,8 @@ void addSlipsOfC(const FunctionFacts& source, Candidates* candidates) {
     } else if (!source.equalityOnT.empty() && candidates->wrongOnlyAtSingleTimes()) {
         candidates->note("c.equality",
                          "your " + f + " tests " + source.equalityOnT +
-                             ", and is wrong only at single times: == on doubles picks one exact "
-                             "time, and a piece's end belongs in a range with <= or >=.\n" + check);
+                             " and is wrong only at single times: == on doubles holds at one exact "
+                             "time; give a corner to a range with <= or >=.\n" + check);
     }
 }
 
@@ -54,13 +53,12 @@ void addUnsetValues(const FunctionFacts& source, Candidates* candidates) {
     if (!source.unsetVariable.empty()) {
         candidates->note("c.unset-variable",
                          "your " + f + " can return " + source.unsetVariable +
-                             " before it is set: C then gives whatever was in its place, and that "
-                             "can change from run to run. Set it on every path.\n" + candidates->check({}));
+                             " before setting it: C then gives whatever was there, which can change "
+                             "from run to run. Set it on every path.\n" + candidates->check({}));
     } else if (source.mayEndWithoutReturn) {
         candidates->note("c.missing-return",
-                         "your " + f + " can reach its closing brace without a return (tcc warns: "
-                         "function might return no value): C then gives whatever was left over. "
-                         "End every path with a return.\n" + candidates->check({}));
+                         "your " + f + " can end without a return, as tcc's warning says: C then gives "
+                         "whatever was left over. End every path with a return.\n" + candidates->check({}));
     }
 }
 

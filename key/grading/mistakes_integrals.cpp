@@ -173,8 +173,8 @@ void addEveryRampMistakes(const std::vector<StepTerm>& key, Candidates* c, const
             }
         }
         c->tryValues(sampleTerms(terms, c->points()), "z.ramp-form", [&] {
-            return mine + " writes its " + (subset & (subset - 1) ? "ramps" : "ramp") + " at t = " + where + " as c*t*u(t-a): that is already c*a where "
-                   "it starts at t = a, so z jumps there; a ramp that starts from 0 is c*(t-a)*u(t-a).\n" +
+            return mine + " writes its " + (subset & (subset - 1) ? "ramps" : "ramp") + " at t = " + where + " as c*t*u(t-a), which is already c*a "
+                   "at t = a, so z jumps there; a ramp from 0 is c*(t-a)*u(t-a).\n" +
                    c->check({first, first + 0.25});
         });
     }
@@ -186,8 +186,8 @@ void addEveryRampMistakes(const std::vector<StepTerm>& key, Candidates* c, const
         halved[i].ramp /= 2;
     }
     c->tryValues(sampleTerms(asSlopes, c->points()), "z.slope-not-change", [&] {
-        return mine + "'s ramps have y's slopes as coefficients: a ramp adds to the slope there, so its "
-               "coefficient is the slope after minus the slope before.\n" + c->check({});
+        return mine + "'s ramps have y's slopes as coefficients: a ramp's coefficient is the change of "
+               "slope, the slope after minus the slope before.\n" + c->check({});
     });
     c->tryValues(sampleTerms(halved, c->points()), "z.coefficient", [&] {
         return mine + "'s ramps change the slope by half as much as y's: y's sides are twice as steep as "
@@ -275,8 +275,8 @@ void addCarryMistakes(const ExamNumbers& e, Candidates* c, const Sampled& r) {
                 return "from t = " + n(from) + " on, your r(t) " +
                        (times < 0 ? "leaves out the triangle's area: a running integral keeps every area it "
                                     "has passed."
-                                  : "adds the triangle's area a second time: the area so far is carried once, "
-                                    "in the constant each piece starts from.") + "\n" + c->check({from + 0.5, from});
+                                  : "adds the triangle's area a second time: each piece starts from the area "
+                                    "so far, once.") + "\n" + c->check({from + 0.5, from});
             });
         }
     }

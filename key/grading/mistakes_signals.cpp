@@ -89,8 +89,8 @@ void addSideMistakes(const ExamNumbers& e, const Sampled& pulseValues, Candidate
                           : std::vector<std::pair<double, double>>{{s, 0}, {s + 1, a}, {s + 1, a + d}, {s + 2, d}, {s + 2, 0}};
             c->tryValues(plus(sample(polyline(corners), points), pulseValues), "x.intercept", [&] {
                 return std::string("your ") + (side == 0 ? "rising" : "falling") +
-                       " side has the right slope but is off by " + n(d) + ": a side's line must pass "
-                       "through both of its corners, so check its constant at one of them.\n" +
+                       " side has the right slope but is off by " + n(d) + ": its line must pass "
+                       "through both of its corners.\n" +
                        c->check({s + side + 0.5});
             });
         }
@@ -195,13 +195,12 @@ std::string transformText(int k, double scale, double shift) {
                " the shift after compressing is " + n(std::fabs(c)) + ", not " + n(std::abs(k));
     }
     if (scale == 2 && shift == c) {
-        return mine + ": moving x by " + n(std::fabs(c)) + " before compressing halves that move too; in " +
-               asked + " you compress first, then move " + way + " by " + n(std::fabs(c));
+        return mine + ": moving by " + n(std::fabs(c)) + " before compressing halves the move; " + asked +
+               " is compressed, then moved " + way + " by " + n(std::fabs(c));
     }
     if (scale == 2 && (shift == -k || shift == -2 * k || shift == -c)) {
-        return mine + ", moved the wrong way: " + compressed(c) + " is x compressed and moved " + way + " by " +
-               n(std::fabs(c)) + ", as y(t) takes x's value at the " + (c > 0 ? "later" : "earlier") +
-               " time 2(t" + signedTerm(c) + ")";
+        return mine + ", moved the wrong way: " + compressed(c) + " is moved " + way + " by " + n(std::fabs(c)) +
+               ", as y(t) takes x's value at the " + (c > 0 ? "later" : "earlier") + " time 2(t" + signedTerm(c) + ")";
     }
     if (scale == 2 && shift == 0) {
         return mine + ", compressed but not moved: " + asked + " is also moved " + way + " by " + n(std::fabs(c));
@@ -213,7 +212,7 @@ std::string transformText(int k, double scale, double shift) {
         return mine + ", moved but not compressed: the 2 in " + xOf(2, k) + " squeezes x to half its width";
     }
     if (std::fabs(scale) == 0.5) {
-        return mine + ", stretched instead of compressed: in " + xOf(2, k) +
+        return mine + ", stretched, not compressed: in " + xOf(2, k) +
                " y at time t is x at twice that time, so y is x squeezed to half its width";
     }
     if (scale < 0) {
