@@ -131,6 +131,11 @@ class RealTools(unittest.TestCase):
 WRONG_Y = COMPLETED_ANSWERS.replace("return x(2 * t + 1);", "return x(2 * t - 1);")
 WRONG_PULSE = COMPLETED_ANSWERS.replace("if (t >= 3 && t < 4) return -1;", "if (t >= 3 && t < 4) return 1;")
 ENDLESS_X = COMPLETED_ANSWERS.replace("double x(double t)\n{", "double x(double t)\n{\n    for (;;) {}")
+# Hostile: an x that prints without end, and an r that leaves a child spinning.
+FLOODING_X = "#include <stdio.h>\n" + COMPLETED_ANSWERS.replace(
+    "double x(double t)\n{", "double x(double t)\n{\n    for (;;) puts(\"flood\");")
+FORKING_R = "#include <unistd.h>\n" + WRONG_PULSE.replace(
+    "double r(double t)\n{", "double r(double t)\n{\n    static int forked;\n    if (!forked++ && fork() == 0) for (;;) {}")
 HEADER = ["folder", "ID", "group", "variant", "Q1", "Q2", "Q3", "Q4", "Q1 mistake", "Q2 mistake",
           "Q3 mistake", "Q4 mistake", "score", "status", "flags"]
 
@@ -175,11 +180,11 @@ class ClassReport(unittest.TestCase):
     def test_a_class_is_graded_into_rows_feedback_and_a_summary(self):
         ana = self.student("Ana Lima_101_assignsubmission_file_/exam", 101, COMPLETED_ANSWERS)
         self.student("Ben, Jr_102_assignsubmission_file_/exam", 102, WRONG_Y)
-        self.student("Cy_103/unpacked/deep/exam", 19, WRONG_PULSE)  # exam 64 is ID 19's own
+        self.student("Cy_103/unpacked/deep/exam", 19, FORKING_R)  # exam 64 is ID 19's own
         self.student("Dee_104", 104, "double x(double t) { return t }\n")
         self.student("Eli_105", 105, None)
         self.student("Fay_106", 106, COMPLETED_ANSWERS, pack_record(8, id_num=106, group=2))
-        self.student("Gus_107", 107, ENDLESS_X)
+        self.student("Gus_107", 107, FLOODING_X)
         self.student("Hal_108", 101, WRONG_Y)
         os.mkfifo(os.path.join(self.student("Ivy_109", 109, None), "signals.c"))
         # Not students: an exam kept by `variant`, a scratch folder, a link looping back.
@@ -242,6 +247,8 @@ class ClassReport(unittest.TestCase):
         feedback = sorted(os.listdir(os.path.join(self.root, "feedback")))
         self.assertEqual(len(feedback), 9, feedback)
         self.assertIn("class_Ben__Jr_102_assignsubmission_file__exam-102.txt", feedback)
+        flood = os.path.getsize(os.path.join(self.root, "feedback", "class_Gus_107-107.txt"))
+        self.assertLess(flood, 4096, "what the functions print is dropped")
         with open(os.path.join(self.root, "feedback", "class_Dee_104-104.txt")) as f:
             self.assertIn("signals.c:1: error", f.read(), "the compiler's message is handed back")
         self.assertEqual(self.left_behind(), ([planted], []))
