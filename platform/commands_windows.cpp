@@ -53,6 +53,29 @@ bool isFile(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// The course's tcc: beside the exam folder, or beside the folder of the key
+// itself when it works elsewhere (the class report grades each folder in a
+// scratch folder of its own). "" when there is neither.
+std::string courseCompiler() {
+    const std::string besideExam = "..\\tcc\\tcc.exe";
+    if (isFile(besideExam)) {
+        return besideExam;
+    }
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string program(path, length > 0 && length < sizeof path ? length : 0);
+    const std::size_t folderEnd = program.find_last_of('\\');
+    if (folderEnd == std::string::npos) {
+        return "";
+    }
+    const std::string besideProgram = program.substr(0, folderEnd) + "\\..\\tcc\\tcc.exe";
+    if (!isFile(besideProgram)) {
+        return "";
+    }
+    // The command interpreter reads a quoted program name whole.
+    return besideProgram.find(' ') != std::string::npos ? "\"" + besideProgram + "\"" : besideProgram;
+}
+
 // The course's programs sit beside the exam folder (..\tcc\tcc.exe, as
 // ..\gnuplot\bin\gnuplot.exe), so the student never sets PATH: a line
 // that starts "tcc.exe" runs that tcc when it is there, and through PATH when
@@ -63,8 +86,8 @@ std::string withCourseProgram(const char* commandLine) {
     const std::string line = commandLine;
     const std::string program = line.substr(0, line.find_first_of(" \t\r\n"));
     if (program == "tcc.exe") {
-        const std::string courseCompiler = "..\\tcc\\tcc.exe";
-        return isFile(courseCompiler) ? courseCompiler + line.substr(program.size()) : line;
+        const std::string compiler = courseCompiler();
+        return !compiler.empty() ? compiler + line.substr(program.size()) : line;
     }
     if (program.find('\\') != std::string::npos && !isFile(program)) {
         return "";
