@@ -58,7 +58,7 @@ int compileHarness(const std::vector<GradePoint>& points, const ExamServices& se
     }
     if (writeTextFile(scratchPath(harnessSourceName).c_str(), harnessSource(points), nullptr) != 0) {
         sayCannotGrade(std::string("cannot write ") + harnessSourceName + " in the scratch folder.");
-        removeScratch();
+        removeWholeScratch();
         return -1;
     }
     std::printf("Compiling signals.c with the grading program...\n");
@@ -68,7 +68,7 @@ int compileHarness(const std::vector<GradePoint>& points, const ExamServices& se
     if (compiled == 0) {
         return 0;
     }
-    removeScratch();
+    removeWholeScratch();
     if (compiled == commandNotFound || compiled == commandNotRunnable) {
         sayCannotGrade("the C compiler tcc was not found.");
     } else if (compiled == commandTimedOut) {
@@ -102,12 +102,13 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
                   GradedQuestion* graded) {
     const std::string resultsFile = scratchPath(harnessResultsName);
     std::remove(resultsFile.c_str());
+    // The test program writes its results beside itself, in its own folder.
     const std::string command = scratchCommandPath(harnessProgramName) + " " + question.function +
-                                " " + scratchCommandPath(harnessResultsName);
+                                " " + harnessResultsName;
     const int status = services.runCommandWithTimeLimit(command.c_str(), timeLimitSeconds);
     std::string results;
     if (status == commandNotRunnable || readWholeFile(resultsFile.c_str(), &results) != 0) {
-        removeScratch();
+        removeWholeScratch();
         sayCannotGrade(status == commandNotRunnable
                            ? notRunnableHere
                            : "the grading program did not run (status " + std::to_string(status) + ").");
@@ -165,7 +166,7 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
         rightCount += right;
         graded->questions.push_back(std::move(done));
     }
-    removeScratch();
+    removeWholeScratch();
     std::printf("\n%d of 4 right.\n", rightCount);
     std::fflush(stdout);
     return rightCount == 4 ? 0 : 1;

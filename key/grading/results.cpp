@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <limits>
+#include <string_view>
 
 namespace {
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
@@ -36,6 +37,11 @@ StudentRun readRun(const std::string& results, std::size_t pointCount, int statu
         }
         const char* text = line.data() + space + 1;
         const char* textEnd = line.data() + line.size();
+        run.exited = std::string_view(text, textEnd - text) == "exit";
+        run.stackOverflow = std::string_view(text, textEnd - text) == "stack";
+        if (run.exited || run.stackOverflow) {
+            break;
+        }
         double value = 0;
         const auto [valueEnd, valueError] = std::from_chars(text, textEnd, value);
         run.values.push_back(valueError == std::errc{} && valueEnd == textEnd ? value : notANumber);

@@ -13,6 +13,10 @@ struct StudentRun {
     std::vector<double> values;  // one per point reached in order; NaN where no number was written
     bool complete = false;       // every point has a value and "end" followed
     int status = 0;              // as runCommandWithTimeLimit returned it
+    // How the test program saw it end early: the function called exit(), or
+    // it faulted where its stack ran out.
+    bool exited = false;
+    bool stackOverflow = false;
 };
 
 // Reads the results file of a run over `pointCount` points.

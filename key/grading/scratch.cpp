@@ -1,13 +1,15 @@
 #include "key/grading/scratch.h"
 
 #include <cstdio>
+#include <filesystem>
+#include <system_error>
 
 #include "platform/platform.h"
 
 namespace {
 constexpr std::size_t longestPath = 64;
 const char* const scratchNames[] = {harnessSourceName, harnessProgramName, harnessResultsName,
-                                    plotScriptName, plotDataName};
+                                    plotScriptName, plotDataName, plotPictureName};
 constexpr std::size_t scratchCount = sizeof scratchNames / sizeof scratchNames[0];
 
 // Made before they are needed: the signal handler may not allocate.
@@ -44,5 +46,14 @@ void removeScratch() {
     }
     if (removeEmptyFolder(folder) == 0) {
         folderMade = false;
+    }
+}
+
+void removeWholeScratch() {
+    removeScratch();
+    if (folderMade) {
+        std::error_code error;
+        std::filesystem::remove_all(folder, error);
+        folderMade = !!error;
     }
 }

@@ -18,6 +18,7 @@ constexpr const char* harnessProgramName = "harness.exe";
 constexpr const char* harnessResultsName = "results.txt";
 constexpr const char* plotScriptName = "plot.gp";
 constexpr const char* plotDataName = "plot.dat";
+constexpr const char* plotPictureName = "plot.png";
 
 // Makes the folder in the working folder; from then on an interrupt ends the
 // program the key runs and removes the folder.
@@ -33,3 +34,7 @@ std::string scratchCommandPath(const char* name);
 // Removes the folder and the files above in it. Harmless when there is
 // none, and safe inside a signal handler.
 void removeScratch();
+
+// Removes the folder with whatever is in it, such as the files a student's
+// function wrote there. Not for a signal handler.
+void removeWholeScratch();

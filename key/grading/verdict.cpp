@@ -52,7 +52,7 @@ const char* crashName(int status) {
         {0xC000008Eu, "division by zero"},   {139, "invalid memory access"},
         {135, "invalid memory access"},      {0xC0000005u, "invalid memory access"},
         {0xC00000FDu, "stack overflow"},     {134, "it called abort"},
-        {0xC0000409u, "it called abort"},
+        {0xC0000409u, "it called abort"},  {137, "it was killed (SIGKILL)"},
     };
     for (const Crash& crash : crashes) {
         if (static_cast<int>(crash.code) == status) {
@@ -70,6 +70,14 @@ std::string endingText(const std::vector<GradePoint>& points, const StudentRun& 
                                                    : "after t = " + shortNumber(points.back().t);
     if (run.status == commandTimedOut) {
         return where + " it never returned a value within " + std::to_string(timeLimitSeconds) + " s";
+    }
+    if (run.stackOverflow) {
+        return "it crashed " + where + ": stack overflow";
+    }
+    if (run.exited) {
+        // exit(136) is no division by zero, whatever its status looks like.
+        return "the program ended " + where + " without a value" +
+               (run.status != 0 ? ": it called exit(" + std::to_string(run.status) + ")" : "");
     }
     if (run.status != 0) {
         const char* name = crashName(run.status);
