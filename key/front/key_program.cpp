@@ -78,6 +78,7 @@ struct CommandLine {
     bool timeLimitGiven = false;
     int variant = 0;
     bool variantGiven = false;
+    bool variantOption = false;  // given as --variant
     bool showKey = false;
     ReportOptions report;
     const char* workerFolder = nullptr;  // the class report's own gradings
@@ -132,6 +133,7 @@ int readOption(std::string_view argument, int argc, const char* const* argv, int
                               value + "'");
         }
         line->variantGiven = true;
+        line->variantOption = true;
         return goOn;
     }
     return 1;
@@ -242,7 +244,7 @@ int checkCombination(const CommandLine& line) {
     if (line.command == "variant" && !line.variantGiven) {
         return usageError("variant needs a number " + fromOneTo(variantCount) + ", random or id");
     }
-    if (line.command != "variant" && line.variantGiven && line.command != "answers") {
+    if (line.variantOption && line.command != "answers") {
         return usageError("--variant is for answers only");
     }
     return goOn;

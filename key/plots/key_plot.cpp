@@ -105,11 +105,9 @@ int drawKeyPlot(const AnswerKey& key, const ExamServices& services) {
     }
     std::fflush(stdout);
     if (status == noScratchFolder) {
-        std::fprintf(stderr, "%s: cannot make a scratch folder here: %s.\n", keyProgramName,
-                     std::strerror(errno));
-        status = -1;
-    }
-    if (status == commandTimedOut) {
+        std::fprintf(stderr, "%s: %s was not drawn: cannot make a scratch folder here: %s.\n",
+                     keyProgramName, keyPlotName, std::strerror(errno));
+    } else if (status == commandTimedOut) {
         std::fprintf(stderr, "%s: %s was not drawn: gnuplot did not finish within %d s.\n",
                      keyProgramName, keyPlotName, plotTimeLimitSeconds);
     } else if (status == commandNotFound) {

@@ -1,6 +1,9 @@
 #include "key/variants/attempts.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <cstdio>
 #include <climits>
 #include <cstring>
 #include <ctime>
@@ -19,6 +22,58 @@ namespace fs = std::filesystem;
 namespace {
 // A kept attempt is gathered here first, so attempts/<n> is either whole or absent.
 constexpr std::string_view keepingPrefix = ".keeping-";
+
+// Reads the record at the start of an exam.dat, however long the file.
+// Returns 0, notRegularFile, or -1 (errno set when the system failed).
+int readRecordFile(const char* path, ExamRecord* record) {
+    std::FILE* file = nullptr;
+    const int opened = openRegularFile(path, &file);
+    if (opened != 0) {
+        return opened;
+    }
+    const std::size_t count = std::fread(record, 1, examRecordSize, file);
+    std::fclose(file);
+    return count == examRecordSize ? 0 : -1;
+}
+
+// Copies at most `limit` bytes of `source` to `target` through `files`, a
+// block at a time, as replaceFileWith writes a file: a temp beside the
+// target, synced and renamed over it. Returns 0, notRegularFile, or -1 with
+// errno set; no temp is left.
+int copyFileWith(const char* source, const char* target, std::uint64_t limit, const FileOps& files) {
+    std::FILE* in = nullptr;
+    const int opened = openRegularFile(source, &in);
+    if (opened != 0) {
+        return opened;
+    }
+    std::string temp;
+    std::FILE* out = files.createTemp(target, &temp);
+    int failure = out == nullptr ? errno : 0;
+    char block[1 << 16];
+    while (out != nullptr && failure == 0 && limit > 0) {
+        const std::size_t count = std::fread(block, 1, std::min<std::uint64_t>(sizeof block, limit), in);
+        if (count == 0) {
+            failure = std::ferror(in) != 0 ? EIO : 0;
+            break;
+        }
+        failure = files.write(out, block, count) != 0 ? errno : 0;
+        limit -= count;
+    }
+    std::fclose(in);
+    if (out == nullptr) {
+        errno = failure;
+        return -1;
+    }
+    failure = failure == 0 && files.sync(out) != 0 ? errno : failure;
+    failure = files.close(out) != 0 && failure == 0 ? errno : failure;
+    failure = failure == 0 && files.rename(temp.c_str(), target) != 0 ? errno : failure;
+    if (failure != 0) {
+        files.remove(temp.c_str());
+        errno = failure;
+        return -1;
+    }
+    return files.syncFolder(target);
+}
 
 std::string timeNow() {
     const std::time_t now = std::time(nullptr);
@@ -52,21 +107,23 @@ std::map<int, std::string> surveyAttempts(bool (&taken)[variantCount]) {
     for (fs::directory_iterator entry(attemptsFolderName, error); entry != fs::directory_iterator();
          entry.increment(error)) {
         const std::string name = entry->path().filename().string();
-        if (name.compare(0, keepingPrefix.size(), keepingPrefix) == 0) {
-            std::error_code ignored;
-            fs::remove_all(entry->path(), ignored);
-            continue;
-        }
-        int number = 0;  // a kept attempt's folder is named by its number
+        int number = 0;  // a kept attempt's folder is named by its number, as written
+        const bool gathering = name.compare(0, keepingPrefix.size(), keepingPrefix) == 0;
+        const std::string digits = gathering ? name.substr(keepingPrefix.size()) : name;
         // Below INT_MAX, so that the next attempt's number still fits.
-        if (parseWholeNumber(name, 1, INT_MAX - 1, &number) != 0) {
+        if (parseWholeNumber(digits, 1, INT_MAX - 1, &number) != 0 ||
+            std::to_string(number) != digits) {
             continue;
         }
-        std::string bytes;
+        if (gathering) {
+            if (entry->symlink_status(error).type() == fs::file_type::directory) {
+                std::error_code ignored;
+                fs::remove_all(entry->path(), ignored);
+            }
+            continue;
+        }
         ExamRecord record{};
-        if (readWholeFile((entry->path() / workspaceFileName).string().c_str(), &bytes) == 0 &&
-            bytes.size() >= examRecordSize) {
-            std::memcpy(&record, bytes.data(), examRecordSize);
+        if (readRecordFile((entry->path() / workspaceFileName).string().c_str(), &record) == 0) {
             const int variant = variantOfRecord(record);
             if (variant > 0) {
                 taken[variant - 1] = true;
@@ -91,13 +148,13 @@ int copyAttemptFiles(const ExamRecord& record, const std::string& gathering, con
         if (fs::symlink_status(name, error).type() == fs::file_type::not_found) {
             continue;
         }
-        std::string copy = gathering;
-        copy += "/";
-        copy += name;
-        std::string bytes;
-        const int read = readWholeFile(name.c_str(), &bytes);
-        if (read != 0 || replaceFileWith(copy.c_str(), bytes.data(), bytes.size(), files) != 0) {
-            const std::string reason = read == notRegularFile ? "it is not a regular file" : reasonOf(errno);
+        const std::string copy = gathering + "/" + name;
+        // The exam reads the first 144 bytes of exam.dat and nothing else:
+        // those are its copy, however long the file has grown.
+        const std::uint64_t limit = name == workspaceFileName ? examRecordSize : UINT64_MAX;
+        const int copied = copyFileWith(name.c_str(), copy.c_str(), limit, files);
+        if (copied != 0) {
+            const std::string reason = copied == notRegularFile ? "it is not a regular file" : reasonOf(errno);
             fs::remove_all(gathering, error);
             std::string message = "cannot keep your attempt: ";
             message += name;

@@ -70,7 +70,8 @@ int startVariant(int variant, const ExamServices& services, const FileOps& files
     }
     std::error_code error;
     fs::create_directory(attemptsFolderName, error);
-    if (!fs::is_directory(attemptsFolderName, error)) {
+    // Through a link the copies, and the survey's removals, would land elsewhere.
+    if (fs::symlink_status(attemptsFolderName, error).type() != fs::file_type::directory) {
         sayProblem(std::string("cannot keep your attempt: ") + attemptsFolderName +
             " is not a folder that can be made here. Nothing was changed.");
         return 1;
@@ -115,23 +116,42 @@ int startVariant(int variant, const ExamServices& services, const FileOps& files
     return 0;
 }
 
+namespace {
+// Whether the file is a whole PNG: gnuplot stopped while drawing leaves a
+// file without the closing IEND chunk, or an empty one.
+bool isWholePicture(const char* path) {
+    std::FILE* file = nullptr;
+    if (openRegularFile(path, &file) != 0) {
+        return false;
+    }
+    static const unsigned char end[] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+    unsigned char last[sizeof end] = {};
+    const bool read = std::fseek(file, -static_cast<long>(sizeof end), SEEK_END) == 0 &&
+                      std::fread(last, 1, sizeof last, file) == sizeof last;
+    std::fclose(file);
+    return read && std::equal(last, last + sizeof last, end);
+}
+}  // namespace
+
 int repairPlotData(const ExamServices& services) {
     std::error_code error;
-    if (!fs::is_regular_file(workspaceFileName, error) ||
-        fs::symlink_status(plotDataFileName, error).type() == fs::file_type::not_found) {
+    // Only an exam folder made from the kit can draw q1.png.
+    if (!fs::is_regular_file(workspaceFileName, error) || !fs::is_regular_file("q1.gp", error)) {
         return 0;
     }
     ExamRecord record{};
     std::string found;
-    if (loadWorkspace(&record) != 0 || !questionsAreMade(record) ||
-        readWholeFile(plotDataFileName, &found, true) != 0) {
+    if (loadWorkspace(&record) != 0 || !questionsAreMade(record)) {
         return 0;
     }
-    if (found == question1PlotData(record)) {
+    if (readWholeFile(plotDataFileName, &found, true) != 0 || found != question1PlotData(record)) {
+        sayProblem(std::string(plotDataFileName) + " does not match the exam in exam.dat: writing it and " +
+                   questionPlotName + " again.");
+    } else if (!isWholePicture(questionPlotName)) {
+        sayProblem(std::string(questionPlotName) + " is missing or was not drawn whole: drawing it again.");
+    } else {
         return 0;
     }
-    sayProblem(std::string(plotDataFileName) + " does not match the exam in exam.dat: writing it and " +
-        questionPlotName + " again.");
     std::remove(questionPlotName);
     plotQuestion1(record, services);
     return 1;
