@@ -20,7 +20,8 @@ copies, default 200) and MOCK_MIDTERM_KILL_SECONDS (default 150); prints a
 summary for docs/reliability.md.
 
 Then "mock-midterm-key variant 37" is killed likewise (MOCK_MIDTERM_VARIANT_KILLS,
-default 120); the checks are in variant_kill_run.
+default 200), with a stand-in gnuplot that draws q1.png from q1plot.dat slowly, in
+place; the checks are in variant_kill_run.
 """
 
 import collections
@@ -41,7 +42,7 @@ KILLS = int(os.environ.get("MOCK_MIDTERM_KILLS", "500"))
 PAIR_KILLS = int(os.environ.get("MOCK_MIDTERM_PAIR_KILLS", "200"))
 SECONDS = float(os.environ.get("MOCK_MIDTERM_KILL_SECONDS", "150"))
 WORKERS = int(os.environ.get("MOCK_MIDTERM_KILL_WORKERS", "8"))
-VARIANT_KILLS = int(os.environ.get("MOCK_MIDTERM_VARIANT_KILLS", "120"))
+VARIANT_KILLS = int(os.environ.get("MOCK_MIDTERM_VARIANT_KILLS", "200"))
 SLOW_SAVE_MS = "15"
 FIRST_START = -1  # scenario key: no stored exam
 
@@ -220,6 +221,18 @@ def plot_lines(record):
     return "".join("%d %d\n" % p for p in zip(record.q1_t, record.q1_x)).encode()
 
 
+# q1.png as the stand-in below draws it: a PNG's first and last bytes around the data.
+PNG_START = b"\x89PNG\r\n\x1a\n"
+PNG_END = b"\0\0\0\0IEND\xaeB`\x82"
+DRAWING_GNUPLOT = ("#!/bin/sh\ncase \"$1\" in *q1.gp) ;; *) exit 0;; esac\n"
+                   "{ printf '\\211PNG\\r\\n\\032\\n'; /bin/sleep 0.02; /bin/cat q1plot.dat; /bin/sleep 0.02; "
+                   "printf '\\000\\000\\000\\000IEND\\256B\\140\\202'; } > q1.png\n")
+
+
+def picture_of(record):
+    return PNG_START + plot_lines(record) + PNG_END
+
+
 def run_key(root, folder, arguments, env=None):
     result = subprocess.run([os.path.join(root, "mock-midterm-key")] + arguments, cwd=folder.path,
                             stdin=subprocess.DEVNULL, capture_output=True, timeout=30,
@@ -258,11 +271,16 @@ def variant_kill_run(root, number, delay, slowed, attempt, new):
     if found == "new" and "1" not in kept:
         problems.append("the new exam is in place but the attempt is not kept")
     stale_plot = folder.read("q1plot.dat") != plot_lines(harness.Record(killed)) if found != "neither" else False
+    redrawn = found != "neither" and folder.read("q1.png") != picture_of(harness.Record(killed))
 
     status, err = run_key(root, folder, ["answers"])
-    if status not in (0, 2) or folder.read("q1plot.dat") != plot_lines(harness.Record(folder.read("exam.dat"))):
+    exam = harness.Record(folder.read("exam.dat"))
+    if status not in (0, 2) or folder.read("q1plot.dat") != plot_lines(exam):
         problems.append("answers after the kill (exam.dat %s) left q1plot.dat wrong, status %d: %s"
                         % (found, status, err))
+    elif folder.read("q1.png") != picture_of(exam):
+        problems.append("answers after the kill (exam.dat %s) left q1.png %s: %s"
+                        % (found, "missing" if folder.read("q1.png") is None else "wrong", err))
     elif stale_plot and "q1plot.dat does not match" not in err:
         problems.append("answers rewrote q1plot.dat without saying so")
     status, err = run_key(root, folder, ["variant", "37"])
@@ -274,7 +292,7 @@ def variant_kill_run(root, number, delay, slowed, attempt, new):
                not any(line.startswith(n + "  ") for line in readme.splitlines())]
     if unnoted:
         problems.append("attempts/README.txt has no line for %s" % unnoted)
-    return {"found": found, "stale plot": stale_plot, "problems": problems}
+    return {"found": found, "stale plot": stale_plot, "redrawn": redrawn, "problems": problems}
 
 
 def variant_crash(root, finished):
@@ -283,7 +301,11 @@ def variant_crash(root, finished):
         raise SystemExit("set MOCK_MIDTERM_KEY to the built mock-midterm-key")
     attempt = {"exam.dat": finished, "signals.c": b"double x(double t) { return 0; }\n",
                "MOCK_MIDTERM.txt": b"Mock Midterm Exam\n", "q1plot.dat": plot_lines(harness.Record(finished)),
-               "q1.png": b"\x89PNG a plot", "123.pdf": b"%PDF a typeset exam"}
+               "q1.png": picture_of(harness.Record(finished)), "123.pdf": b"%PDF a typeset exam"}
+    gnuplot = os.path.join(root, "tools", "gnuplot")
+    with open(gnuplot, "w") as f:
+        f.write(DRAWING_GNUPLOT)
+    os.chmod(gnuplot, 0o755)
     durations = {}
     new = None
     for slowed in (False, True):
@@ -304,8 +326,9 @@ def variant_crash(root, finished):
     problems = [p for o in outcomes for p in o["problems"]]
     found = collections.Counter(o["found"] for o in outcomes)
     print("variant crash test: %d kills (runs of %.3f s, %.3f s slowed); exam.dat found %s; %d stale "
-          "q1plot.dat rewritten; attempts lost: %d" % (len(outcomes), durations[False], durations[True],
-          dict(found), sum(o["stale plot"] for o in outcomes), len(problems)))
+          "q1plot.dat rewritten; %d q1.png redrawn; problems: %d"
+          % (len(outcomes), durations[False], durations[True], dict(found),
+             sum(o["stale plot"] for o in outcomes), sum(o["redrawn"] for o in outcomes), len(problems)))
     for p in problems[:20]:
         print("FAIL variant: " + p)
     return 1 if problems else 0

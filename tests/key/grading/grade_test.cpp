@@ -113,6 +113,7 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
     TempFolder folder;
     fake = FakeRun{};
     writeFile("signals.c", "/* the answers */\n");
+    writeFile("check.png", "an old grading's picture");
     const AnswerKey key = freshKey();
     Signal shiftedWrongWay;
     scaleTime(key.x, 2, -1, &shiftedWrongWay);
@@ -144,6 +145,7 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
               "\n"
               "2 of 4 right.\n"
               "check.png was not drawn.\n");
+    EXPECT_FALSE(fileExists("check.png")) << "an old picture must not pass for this grading's";
     expectNoScratchFiles();
 }
 
