@@ -487,5 +487,108 @@ class BrokenConsole(TestCase):
         self.assertFinishedAs(folder)
 
 
+class KeyInAHostileFolder(TestCase):
+    """mock-midterm-key against links at its outputs, a student's program
+    that goes for the exam folder or ends oddly, odd attempt folders and an
+    oversize exam.dat: each case one finding of the third round."""
+
+    REAL_TOOLS = {"PATH": "/usr/bin:/bin"}
+
+    def key(self, folder, arguments, env=None, as_other_user=False, limit=None):
+        user = harness.other_user() if as_other_user else None
+        extra = {"user": user[0], "group": user[1], "extra_groups": []} if user else {}
+        if limit:
+            extra["preexec_fn"] = lambda: resource.setrlimit(resource.RLIMIT_AS, (limit, limit))
+        result = subprocess.run([os.path.join(ROOT, "mock-midterm-key")] + arguments, cwd=folder.path,
+                                stdin=subprocess.DEVNULL, capture_output=True, timeout=120,
+                                env=harness.environment(ROOT, env), **extra)
+        return result.returncode, result.stdout.decode(errors="replace"), result.stderr.decode(errors="replace")
+
+    def need(self, *tools):
+        if not harness.KEY_PROGRAM:
+            self.skipTest("set MOCK_MIDTERM_KEY to the built key program")
+        for tool in tools:
+            if not shutil.which(tool):
+                self.skipTest(tool + " is not installed")
+
+    def test_links_at_the_keys_pictures_are_replaced(self):
+        self.need("gnuplot", "tcc")
+        folder = new_folder(stored_state=8)
+        answers = b"double x(double t) { return t; }\ndouble y(double t) { return t; }\n" \
+                  b"double z(double t) { return t; }\ndouble r(double t) { return t; }\n"
+        folder.write("signals.c", answers)
+        for name, command in (("key.png", "answers"), ("check.png", "grade")):
+            with self.subTest(name):
+                os.symlink("signals.c", folder.file(name))
+                self.key(folder, [command], self.REAL_TOOLS)
+                self.assertEqual(folder.read("signals.c"), answers)
+                self.assertFalse(os.path.islink(folder.file(name)))
+                self.assertEqual(folder.read(name)[:4], b"\x89PNG")
+
+    def test_the_students_program_runs_apart_and_its_ending_is_named(self):
+        self.need("tcc")
+        folder = new_folder(stored_state=8)
+        folder.write("signals.c", b"""#include <stdio.h>
+#include <stdlib.h>
+#include <signal.h>
+#include <unistd.h>
+static double deep(double t) { volatile char pad[256]; pad[0] = 1; return deep(t + pad[0]) + 1; }
+double x(double t) { FILE *f; remove("exam.dat"); f = fopen("mine.txt", "w"); if (f) fclose(f);
+                     return t > 1 ? deep(t) : 0; }
+double y(double t) { if (t > 1) exit(136); return 0; }
+double z(double t) { if (t > 1) kill(getpid(), SIGKILL); return 0; }
+double r(double t) { return 0; }
+""")
+        status, out, err = self.key(folder, ["grade"], self.REAL_TOOLS)
+        self.assertEqual(status, 1, out + err)
+        self.assertEqual(folder.read("exam.dat"), harness.record_bytes(FINISHED, 8))
+        self.assertEqual(sorted(n for n in listing(folder) if n.startswith((".key", "mine"))), [])
+        self.assertIn("just after t = 1: stack overflow", out)
+        self.assertIn("without a value: it called exit(136)", out)
+        self.assertIn("it crashed just after t = 1: it was killed (SIGKILL)", out)
+
+    def test_variant_refusals_and_attempt_names(self):
+        self.need()
+        folder = new_folder(stored_state=8)
+        status, _, err = self.key(folder, ["variant", "7", "--variant", "9"])
+        self.assertEqual(status, 2, err)
+        self.assertEqual(folder.read("exam.dat"), harness.record_bytes(FINISHED, 8))
+        for name in ("00001", "007"):
+            os.makedirs(folder.file(os.path.join("attempts", name)))
+            folder.write(os.path.join("attempts", name, "exam.dat"), FINISHED)
+        status, out, err = self.key(folder, ["variant", "7"])
+        self.assertEqual(status, 0, err)
+        self.assertIn("kept in attempts/1.", out)
+        self.assertNotIn("\n7  ", folder.read(os.path.join("attempts", "README.txt")).decode())
+        # attempts as a link: nothing kept there, nothing removed through it
+        other = new_folder(stored_state=8)
+        os.makedirs(os.path.join(folder.path, "elsewhere", ".keeping-1"))
+        os.symlink(os.path.join(folder.path, "elsewhere"), other.file("attempts"))
+        status, _, err = self.key(other, ["variant", "7"])
+        self.assertEqual(status, 1, err)
+        self.assertTrue(os.path.isdir(os.path.join(folder.path, "elsewhere", ".keeping-1")))
+        self.assertEqual(other.read("exam.dat"), harness.record_bytes(FINISHED, 8))
+
+    def test_an_oversize_exam_is_kept_as_its_record(self):
+        self.need()
+        folder = new_folder(stored_state=8)
+        with open(folder.file("exam.dat"), "r+b") as f:
+            f.truncate(2 << 30)  # sparse: 2 GB that take no disk
+        status, _, err = self.key(folder, ["variant", "7"], limit=1500 << 20)
+        self.assertEqual(status, 0, err)
+        self.assertEqual(folder.read(os.path.join("attempts", "1", "exam.dat")),
+                         harness.record_bytes(FINISHED, 8))
+
+    def test_answers_in_a_read_only_folder_says_why(self):
+        self.need()
+        folder = new_folder(stored_state=8)
+        os.chmod(folder.path, 0o555)
+        status, _, err = self.key(folder, ["answers"], as_other_user=True)
+        os.chmod(folder.path, 0o755)
+        self.assertEqual(status, 2, err)
+        self.assertIn("key.png was not drawn: cannot make a scratch folder here", err)
+        self.assertNotIn("gnuplot status", err)
+
+
 if __name__ == "__main__":
     unittest.main(verbosity=2)
