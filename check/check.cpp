@@ -43,5 +43,5 @@ int checkSignals(const char* path, const ExamServices& services) {
     if (length < 0 || length >= static_cast<int>(sizeof command)) {
         return -1;  // a cut-off command would compile some other file
     }
-    return services.runCommand(command) == 0 ? 0 : -1;
+    return runTool(services, command, "tcc", compileTimeLimitSeconds) == 0 ? 0 : -1;
 }

@@ -25,8 +25,13 @@ SourceState inspectSource(const char* path);
 // without; ends with a line end.
 std::string byteOrderMarkMessage(const char* path);
 
+// A compile of one file takes a second; a minute leaves room for a slow
+// laptop whose antivirus scans the compiler's output.
+constexpr int compileTimeLimitSeconds = 60;
+
 // Checks that the file exists and that the C compiler accepts it (compile
-// only, no link). Returns 0 when it does, -1 otherwise; the compiler's own
+// only, no link, within the time limit). Returns 0 when it does, -1
+// otherwise (a compile stopped at the limit too); the compiler's own
 // messages are the student's report of what is wrong, except for a file
 // that starts with a byte-order mark, which is not compiled but explained.
 int checkSignals(const char* path, const ExamServices& services);

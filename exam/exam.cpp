@@ -83,7 +83,10 @@ void showMenu(ExamState* next, const ExamServices& services) {
 
 int runExam() {
     if (claimWorkspace() == 1) {
-        std::fprintf(stderr, "mock-midterm: another copy of the exam is running in this folder.\n");
+        std::fprintf(stderr, examFolderLockedByKey()
+                                 ? "mock-midterm: mock-midterm-key is changing this folder's exam "
+                                   "or its plot: start the exam again once it has ended.\n"
+                                 : "mock-midterm: another copy of the exam is running in this folder.\n");
         return 1;
     }
     startConsole();

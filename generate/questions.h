@@ -11,6 +11,9 @@
 #include "record/record.h"
 
 constexpr const char* plotDataFileName = "q1plot.dat";
+constexpr const char* plotPictureFileName = "q1.png";  // as the course's q1.gp names it
+// A slow school laptop draws the plot in seconds; a minute is generous.
+constexpr int gnuplotTimeLimitSeconds = 60;
 
 // Draws the Question 1 signal (five draws), writes its breakpoints to
 // "q1plot.dat", stores them in the record and has gnuplot plot them.
@@ -19,8 +22,8 @@ constexpr const char* plotDataFileName = "q1plot.dat";
 int makeQuestion1(ExamRecord* record, const ExamServices& services);
 
 // Writes the record's Question 1 breakpoints to "q1plot.dat" and has gnuplot
-// plot them into "q1.png". Returns 0, or -1 when "q1plot.dat" could not be
-// written (gnuplot is run all the same).
+// plot them into "q1.png" within its time limit. Returns 0, or -1 when
+// "q1plot.dat" could not be written (gnuplot is run all the same).
 int plotQuestion1(const ExamRecord& record, const ExamServices& services);
 
 // The one line (without its line end) that says `pngName` was not drawn

@@ -1,7 +1,10 @@
 #include "generate/text_file.h"
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 namespace {
 void reportWriteFailure(const char* fileName, const char* writer) {
@@ -28,11 +31,34 @@ int closeTextFile(std::FILE* file, const char* fileName, const char* writer) {
     return 0;
 }
 
-int writeTextFile(const char* fileName, const std::string& content, const char* writer) {
-    std::FILE* file = openTextFile(fileName, writer);
-    if (file == nullptr) {
-        return -1;
+void appendText(std::string* content, const char* format, ...) {
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::va_list again;
+    va_copy(again, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, arguments);
+    va_end(arguments);
+    if (length > 0) {
+        const std::size_t start = content->size();
+        content->resize(start + static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(content->data() + start, static_cast<std::size_t>(length) + 1, format, again);
+        content->resize(start + static_cast<std::size_t>(length));
     }
-    std::fwrite(content.data(), 1, content.size(), file);
-    return closeTextFile(file, fileName, writer);
+    va_end(again);
+}
+
+int writeTextFile(const char* fileName, const std::string& content, const char* writer,
+                  const FileOps& files) {
+    std::error_code error;
+    const auto status = std::filesystem::symlink_status(fileName, error);
+    const auto writable = std::filesystem::perms::owner_write | std::filesystem::perms::group_write |
+                          std::filesystem::perms::others_write;
+    if (status.type() == std::filesystem::file_type::regular &&
+        (status.permissions() & writable) == std::filesystem::perms::none) {
+        errno = EACCES;  // as writing it in place would have been refused
+    } else if (replaceFileWith(fileName, content.data(), content.size(), files, true) == 0) {
+        return 0;
+    }
+    reportWriteFailure(fileName, writer);
+    return -1;
 }

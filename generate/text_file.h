@@ -5,9 +5,7 @@
 #include <cstdio>
 #include <string>
 
-// How the exam's failure messages start: a fresh line (one may follow a
-// prompt) and its name. The key passes its own name.
-constexpr const char* examWriter = "\nmock-midterm";
+#include "platform/platform.h"
 
 // Opens a text file for writing, emptying an earlier copy. On failure says on
 // stderr, after `writer` (null: nothing), which file could not be written and
@@ -18,5 +16,12 @@ std::FILE* openTextFile(const char* fileName, const char* writer = examWriter);
 // reached the disk (said as openTextFile says it).
 int closeTextFile(std::FILE* file, const char* fileName, const char* writer = examWriter);
 
-// Writes the whole file anew. Returns 0, or -1 as closeTextFile does.
-int writeTextFile(const char* fileName, const std::string& content, const char* writer);
+// Adds printf-style text to a file's content, for writeTextFile.
+void appendText(std::string* content, const char* format, ...);
+
+// Writes the whole file anew as exam.dat is saved (replaceFileWith): a link,
+// a second name or a pipe at the name is replaced, never written through,
+// and a crash leaves the old file or the new one. A file with no write
+// permission is left as it is. Returns 0, or -1 said as openTextFile says it.
+int writeTextFile(const char* fileName, const std::string& content, const char* writer = examWriter,
+                  const FileOps& files = platformFileOps());

@@ -1,8 +1,12 @@
 // Starting and waiting for the programs of the exam's command lines on POSIX.
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#ifdef __linux__
+#include <sys/prctl.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -24,6 +28,7 @@ int waitForGroup(pid_t child, int slot, int seconds, int* status) {
     // Polling keeps SIGCHLD and the signal mask untouched; a program that
     // ends at once costs a millisecond, a long one 20 ms at most.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+    const long stoppedBefore = millisecondsStopped;
     long pauseNanoseconds = 1000000;
     int result = 0;
     for (;;) {
@@ -39,7 +44,8 @@ int waitForGroup(pid_t child, int slot, int seconds, int* status) {
         if (info.si_pid == child) {
             break;
         }
-        if (std::chrono::steady_clock::now() >= deadline) {
+        if (std::chrono::steady_clock::now() >=
+            deadline + std::chrono::milliseconds(millisecondsStopped - stoppedBefore)) {
             result = commandTimedOut;
             break;
         }
@@ -54,31 +60,75 @@ int waitForGroup(pid_t child, int slot, int seconds, int* status) {
     return result;
 }
 
-// Starts an isolated program: in a group of its own, with the null device as
-// its input, and known to the interrupt handler as soon as it exists.
-int spawnIsolated(pid_t* child, int* slot, const char* program, char* const* argv) {
-    posix_spawnattr_t attributes;
-    posix_spawn_file_actions_t actions;
-    posix_spawnattr_init(&attributes);
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+// The child's side of spawnIsolated, between fork and exec, where only
+// async-signal-safe calls may be made. It is in a group of its own, reads
+// the null device, dies with the caller (where the system can do that), and
+// may use the CPU for a second more than the time limit, so neither a
+// stopped nor a killed caller leaves it running for ever. SIGTTOU stays
+// blocked: a background program's writes to the terminal then go through
+// even under `stty tostop`, instead of stopping it.
+[[noreturn]] void becomeIsolated(const char* program, char* const* argv, int seconds,
+                                 sigset_t mask, pid_t caller, int report) {
+    setpgid(0, 0);
+#ifdef PR_SET_PDEATHSIG
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && getppid() != caller) {
+        _exit(commandNotFound);  // the caller is gone already
+    }
+#endif
+    const int input = open("/dev/null", O_RDONLY);
+    if (input > 0) {
+        dup2(input, 0);
+        close(input);
+    }
+    if (seconds > 0) {
+        const rlimit cpu{static_cast<rlim_t>(seconds) + 1, static_cast<rlim_t>(seconds) + 2};
+        setrlimit(RLIMIT_CPU, &cpu);
+    }
+    defaultSignalsForChild();
+    sigaddset(&mask, SIGTTOU);
+    sigprocmask(SIG_SETMASK, &mask, nullptr);
+    execve(program, argv, environ);
+    const int failure = errno;
+    [[maybe_unused]] const ssize_t said = write(report, &failure, sizeof failure);
+    _exit(commandNotFound);
+}
+
+// Starts an isolated program (becomeIsolated), known to the interrupt
+// handler as soon as it exists. Returns 0, or the errno of the failed start.
+int spawnIsolated(pid_t* child, int* slot, const char* program, char* const* argv, int seconds) {
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0) {
+        return errno;
+    }
+    watchChildSignals();
     sigset_t blocked;
     sigset_t previous;
     sigfillset(&blocked);
     sigprocmask(SIG_BLOCK, &blocked, &previous);
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setsigmask(&attributes, &previous);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
-    const int spawned = posix_spawn(child, program, &actions, &attributes, argv, environ);
-    if (spawned == 0) {
+    const pid_t caller = getpid();
+    *child = fork();
+    if (*child == 0) {
+        close(report[0]);
+        becomeIsolated(program, argv, seconds, previous, caller, report[1]);
+    }
+    int failure = *child < 0 ? errno : 0;
+    if (*child > 0) {
+        setpgid(*child, *child);  // at once, so the group can be ended at once
         *slot = noteRunning(*child);
     }
     sigprocmask(SIG_SETMASK, &previous, nullptr);
-    posix_spawn_file_actions_destroy(&actions);
-    posix_spawnattr_destroy(&attributes);
-    return spawned;
+    close(report[1]);
+    while (*child > 0 && read(report[0], &failure, sizeof failure) == -1 && errno == EINTR) {
+    }
+    close(report[0]);
+    if (failure != 0 && *child > 0) {
+        while (waitpid(*child, nullptr, 0) == -1 && errno == EINTR) {
+        }
+        forgetRunning(*slot);
+        *slot = -1;
+    }
+    return failure;
 }
-
 }  // namespace
 
 // A plain program stays in our process group so that Ctrl-C reaches it too.
@@ -104,7 +154,7 @@ int runProgram(const std::string& program, const CommandWords& arguments, int se
     pid_t child = 0;
     int slot = -1;
     const int spawned =
-        isolated ? spawnIsolated(&child, &slot, program.c_str(), argv.data())
+        isolated ? spawnIsolated(&child, &slot, program.c_str(), argv.data(), seconds)
                  : posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ);
     if (spawned != 0) {
         reclaimConsole();

@@ -134,6 +134,12 @@ int runCommandWithTimeLimit(const char* commandLine, int seconds) {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags =
         JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_DIE_ON_UNHANDLED_EXCEPTION;
+    if (seconds > 0) {
+        // A second of CPU more than the limit: nothing in the job outlives a
+        // caller that is stopped in a debugger or killed past its job's close.
+        limits.BasicLimitInformation.LimitFlags |= JOB_OBJECT_LIMIT_JOB_TIME;
+        limits.BasicLimitInformation.PerJobUserTimeLimit.QuadPart = (seconds + 1) * 10000000LL;
+    }
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 
     // The null device as input, so that nothing it runs waits for a key.

@@ -56,6 +56,7 @@ void setOriginalMode() {
 // Key mode again after a stop, a SIGSTOP too (which no handler sees).
 void resumeKeyMode() {
     if (keyModeWanted != 0) {
+        keyModeActive = 0;  // the shell may have set a mode of its own meanwhile
         setKeyMode();
     }
 }

@@ -29,6 +29,17 @@ int createFileIfAbsent(const char* path) {
     return 0;
 }
 
+int removeUnlessPlainFile(const char* path) {
+    struct stat info {};
+    if (lstat(path, &info) != 0) {
+        return errno == ENOENT ? 0 : -1;
+    }
+    if (S_ISDIR(info.st_mode) || (S_ISREG(info.st_mode) && info.st_nlink == 1)) {
+        return 0;  // a folder cannot be written through: the writer fails on it
+    }
+    return unlink(path);
+}
+
 int replaceFile(const char* source, const char* target) {
     return std::rename(source, target) == 0 ? 0 : -1;
 }
@@ -89,9 +100,38 @@ bool sameFolder(int one, int other) {
     struct stat b {};
     return fstat(one, &a) == 0 && fstat(other, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
 }
+
+// The key's mark beside the lock: a read lock on a byte of the folder, which
+// another copy can see without taking it (an open file's own lock, so that
+// no other descriptor of the folder closed by this program drops it).
+#ifdef F_OFD_SETLK
+constexpr int setMark = F_OFD_SETLK;
+constexpr int getMark = F_OFD_GETLK;
+#else
+constexpr int setMark = F_SETLK;
+constexpr int getMark = F_GETLK;
+#endif
+
+struct flock keyMark(short type) {
+    struct flock mark {};
+    mark.l_type = type;
+    mark.l_whence = SEEK_SET;
+    mark.l_len = 1;
+    return mark;
+}
 }  // namespace
 
-int lockExamFolder() {
+bool examFolderLockedByKey() {
+    const int folder = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    struct flock mark = keyMark(F_WRLCK);
+    const bool marked = folder >= 0 && fcntl(folder, getMark, &mark) == 0 && mark.l_type != F_UNLCK;
+    if (folder >= 0) {
+        close(folder);
+    }
+    return marked;
+}
+
+int lockExamFolder(bool byKey) {
     // The folder itself is locked, so no lock file appears beside the exam.
     // The descriptor stays open for the life of the program; the system
     // drops the lock when it ends, however it ends.
@@ -108,6 +148,10 @@ int lockExamFolder() {
         const bool held = errno == EWOULDBLOCK;
         close(folder);
         return held ? 1 : -1;
+    }
+    if (byKey) {
+        struct flock mark = keyMark(F_RDLCK);
+        fcntl(folder, setMark, &mark);  // without it only a refusal's words are vaguer
     }
     lockedFolder = folder;
     return 0;

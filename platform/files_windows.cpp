@@ -172,6 +172,36 @@ int createFileIfAbsent(const char* path) {
     return 0;
 }
 
+int removeUnlessPlainFile(const char* path) {
+    std::wstring widePath;
+    if (!widen(path, &widePath)) {
+        errno = EINVAL;
+        return -1;
+    }
+    const DWORD attributes = GetFileAttributesW(widePath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? 0 : failWithLastError();
+    }
+    const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    bool plain = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
+    if (plain && !folder) {  // a hard link is a second name of the same file
+        const HANDLE file = CreateFileW(widePath.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        BY_HANDLE_FILE_INFORMATION information{};
+        plain = file == INVALID_HANDLE_VALUE || (GetFileInformationByHandle(file, &information) != 0 &&
+                                                 information.nNumberOfLinks <= 1);
+        if (file != INVALID_HANDLE_VALUE) {
+            CloseHandle(file);
+        }
+    }
+    if (plain) {
+        return 0;
+    }
+    const BOOL removed = folder ? RemoveDirectoryW(widePath.c_str()) : DeleteFileW(widePath.c_str());
+    return removed != 0 ? 0 : failWithLastError();
+}
+
 int replaceFile(const char* source, const char* target) {
     std::wstring wideSource;
     std::wstring wideTarget;
@@ -245,39 +275,70 @@ std::FILE* createTempBeside(const char* target, std::string* tempPath) {
 
 namespace {
 HANDLE lockedMutex = nullptr;  // the last lock taken, open until the end
+HANDLE keyMutex = nullptr;     // the key's mark beside it
+
+// The folder's mutex, or with `key` the key's mark beside it, named after
+// the folder. Null when the folder's path cannot be had.
+HANDLE folderMutex(bool key) {
+    std::uint64_t hash = 0;
+    if (!folderHash(&hash)) {
+        return nullptr;
+    }
+    wchar_t name[64];
+    swprintf(name, sizeof name / sizeof name[0], key ? L"Local\\mock-midterm-key-%016llx" : L"Local\\mock-midterm-%016llx",
+             static_cast<unsigned long long>(hash));
+    return CreateMutexW(nullptr, FALSE, name);
+}
+
+// Owning it, not merely opening it, is what counts: a copy that was killed
+// leaves it abandoned, and the next one takes it.
+bool own(HANDLE mutex) {
+    const DWORD waited = WaitForSingleObject(mutex, 0);
+    return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+}
 }  // namespace
 
-int lockExamFolder() {
+int lockExamFolder(bool byKey) {
     // A named mutex, so that no lock file appears beside the exam; Windows
     // lets go of it when the program ends, however it ends. "Local\" is the
     // student's own session. A folder shared over the network is not
     // guarded against a copy on another computer.
-    std::uint64_t hash = 0;
-    if (!folderHash(&hash)) {
-        return -1;
-    }
-    wchar_t name[64];
-    swprintf(name, sizeof name / sizeof name[0], L"Local\\mock-midterm-%016llx",
-             static_cast<unsigned long long>(hash));
-    const HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+    const HANDLE mutex = folderMutex(false);
     if (mutex == nullptr) {
         return -1;
     }
-    // Owning it, not merely opening it, is what counts: a copy that was
-    // killed leaves it abandoned, and the next one takes it.
     const DWORD waited = WaitForSingleObject(mutex, 0);
-    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
-        lockedMutex = mutex;  // the handle stays open for the life of the program
-        return 0;
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        CloseHandle(mutex);
+        return waited == WAIT_TIMEOUT ? 1 : -1;
+    }
+    lockedMutex = mutex;  // the handle stays open for the life of the program
+    if (byKey && keyMutex == nullptr && (keyMutex = folderMutex(true)) != nullptr && !own(keyMutex)) {
+        CloseHandle(keyMutex);
+        keyMutex = nullptr;
+    }
+    return 0;
+}
+
+bool examFolderLockedByKey() {
+    const HANDLE mutex = folderMutex(true);
+    if (mutex == nullptr) {
+        return false;
+    }
+    const bool owned = own(mutex);
+    if (owned) {
+        ReleaseMutex(mutex);
     }
     CloseHandle(mutex);
-    return waited == WAIT_TIMEOUT ? 1 : -1;
+    return !owned;
 }
 
 void unlockExamFolder() {
-    if (lockedMutex != nullptr) {
-        ReleaseMutex(lockedMutex);
-        CloseHandle(lockedMutex);
-        lockedMutex = nullptr;
+    for (HANDLE* mutex : {&keyMutex, &lockedMutex}) {
+        if (*mutex != nullptr) {
+            ReleaseMutex(*mutex);
+            CloseHandle(*mutex);
+            *mutex = nullptr;
+        }
     }
 }

@@ -125,6 +125,12 @@ void useTextLineEnds(std::FILE* file);
 // Returns 0, or -1 with errno set.
 int flushToDisk(std::FILE* file);
 
+// Removes `path` unless it is a file with no other name (not a link, not a
+// second name of a file, not a pipe), so that a program that writes it in
+// place cannot write through it into another file. Returns 0, or -1 with
+// errno set; nothing at the name is not a failure.
+int removeUnlessPlainFile(const char* path);
+
 // Creates an empty file unless something of that name already exists; an
 // existing file is never truncated or touched.
 // Returns 0 when it was created, 1 when the name was taken, -1 with errno set
@@ -165,10 +171,14 @@ int removeStaleTemps(const char* target);
 // Takes the exam folder's lock (the working folder), held until the program
 // ends and dropped by the system even when the program is killed, so one
 // copy at a time saves there. No file is made for it. Asked again for the
-// same folder, the program that holds it gets 0.
+// same folder, the program that holds it gets 0. `byKey`: the answer key
+// takes it, and examFolderLockedByKey says so to a copy refused meanwhile.
 // Returns 0 when taken, 1 when another running copy holds it, -1 when this
 // folder has no such lock (a file system without locks, say): go on then.
-int lockExamFolder();
+int lockExamFolder(bool byKey = false);
+
+// Whether the answer key holds the exam folder's lock now.
+bool examFolderLockedByKey();
 
 // Lets go of the lock lockExamFolder took last, for a program that goes on
 // without writing in the folder. Harmless when it holds none.

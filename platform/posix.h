@@ -30,6 +30,17 @@ int runProgram(const std::string& program, const CommandWords& arguments, int se
 int noteRunning(pid_t group);
 void forgetRunning(int slot);
 
+// How long, in all, the program has been stopped (Ctrl-Z): a time limit
+// does not count it.
+extern volatile sig_atomic_t millisecondsStopped;
+
+// Before an isolated program starts: from now on an ending signal ends its
+// group first (as cleanUpOnInterrupt's do), and a stop stops it too.
+void watchChildSignals();
+
+// In a forked child before exec: the parent's handlers are dropped.
+void defaultSignalsForChild();
+
 // From now on every signal that would end the program, and a stop (Ctrl-Z),
 // first calls `restore`, which puts the terminal back; a continue calls
 // `resume`. Both run inside a signal handler.

@@ -1,5 +1,7 @@
 #include "platform/services.h"
 
+#include <cstdio>
+
 #include "platform/platform.h"
 #include "platform/random.h"
 
@@ -9,4 +11,14 @@ const ExamServices& platformServices() {
         runCommand, seedRandom, drawRandom,   runCommandWithTimeLimit,
     };
     return services;
+}
+
+int runTool(const ExamServices& services, const char* commandLine, const char* tool, int seconds,
+            const char* writer) {
+    const int status = services.runCommandWithTimeLimit(commandLine, seconds);
+    if (status == commandTimedOut) {
+        std::fprintf(stderr, "%s: %s did not finish within %d s and was stopped.\n", writer, tool,
+                     seconds);
+    }
+    return status;
 }

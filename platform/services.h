@@ -14,6 +14,10 @@ constexpr int commandTimedOut = -2;
 // The course's gnuplot, beside the exam folder; both programs plot with it.
 constexpr const char* gnuplotProgram = "..\\gnuplot\\bin\\gnuplot.exe";
 
+// How the exam's failure messages start: a fresh line (one may follow a
+// prompt) and its name. The key passes its own name.
+constexpr const char* examWriter = "\nmock-midterm";
+
 struct ExamServices {
     int (*readKey)();       // a key byte 0..255, or -1 at end of input
     int (*keyWaiting)();    // 1 waiting, 0 none, -1 end of input
@@ -29,3 +33,10 @@ struct ExamServices {
 
 // The table backed by the platform layer and the exam's own random source.
 const ExamServices& platformServices();
+
+// Runs one of the course's tools (the compiler, gnuplot, pdflatex) through
+// services.runCommandWithTimeLimit; when it had to be stopped, says so in
+// one line on stderr after `writer`, naming the tool and the limit.
+// Returns what runCommandWithTimeLimit returned.
+int runTool(const ExamServices& services, const char* commandLine, const char* tool, int seconds,
+            const char* writer = examWriter);

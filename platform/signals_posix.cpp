@@ -1,6 +1,7 @@
 // The signal handlers on POSIX, all installed here, one per signal: the
 // action it replaced is put back before the signal ends the program, so the
 // program still ends by it, with a core where the system makes one.
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -10,6 +11,8 @@
 
 #include "platform/platform.h"
 #include "platform/posix.h"
+
+volatile sig_atomic_t millisecondsStopped = 0;
 
 namespace {
 constexpr int runningSlots = 64;
@@ -30,8 +33,9 @@ bool isFault(int signalNumber) {
            signalNumber == SIGILL;
 }
 
-// The signals on which cleanUpOnInterrupt's cleanup runs.
-constexpr int interruptSignals[] = {SIGINT, SIGTERM, SIGHUP};
+// The signals that end what runs and call cleanUpOnInterrupt's cleanup:
+// Ctrl-C, Ctrl-\, kill, a closed console, and output to a closed pipe.
+constexpr int interruptSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE};
 
 void signalRunning(int signalNumber) {
     for (std::atomic<pid_t>& group : runningGroups) {
@@ -69,12 +73,30 @@ void endProgram(int signalNumber, siginfo_t* info, void*) {
     }
 }
 
-// The shell gets its terminal back while the program is stopped. Stopping
-// here, not after returning, also covers an orphaned process group, whose
-// stop the system discards: the key mode comes back either way.
+// Also after a SIGSTOP, which no handler sees.
+void continueAsBefore(int, siginfo_t*, void*) {
+    const int savedErrno = errno;
+    signalRunning(SIGCONT);
+    if (terminalResume != nullptr) {
+        terminalResume();
+    }
+    errno = savedErrno;
+}
+
+long millisecondsBetween(const timespec& start, const timespec& end) {
+    return (end.tv_sec - start.tv_sec) * 1000 + (end.tv_nsec - start.tv_nsec) / 1000000;
+}
+
+// The shell gets its terminal back while the program is stopped, and the
+// programs running for it stop with it. Stopping here, not after returning,
+// also covers an orphaned process group, whose stop the system discards: the
+// key mode comes back either way. The time stopped is not the programs'.
 void stopWithTerminalRestored(int, siginfo_t*, void*) {
     const int savedErrno = errno;
-    terminalRestore();
+    if (terminalRestore != nullptr) {
+        terminalRestore();
+    }
+    signalRunning(SIGSTOP);
     struct sigaction byDefault {};
     struct sigaction ours {};
     byDefault.sa_handler = SIG_DFL;
@@ -84,17 +106,15 @@ void stopWithTerminalRestored(int, siginfo_t*, void*) {
     sigemptyset(&stop);
     sigaddset(&stop, SIGTSTP);
     sigprocmask(SIG_UNBLOCK, &stop, &before);
+    timespec stopped{};
+    timespec continued{};
+    clock_gettime(CLOCK_MONOTONIC, &stopped);
     kill(getpid(), SIGTSTP);  // stops here until continued
+    clock_gettime(CLOCK_MONOTONIC, &continued);
+    millisecondsStopped = millisecondsStopped + millisecondsBetween(stopped, continued);
     sigprocmask(SIG_SETMASK, &before, nullptr);
     sigaction(SIGTSTP, &ours, nullptr);
-    terminalResume();
-    errno = savedErrno;
-}
-
-// Also after a SIGSTOP, which no handler sees.
-void continueInKeyMode(int, siginfo_t*, void*) {
-    const int savedErrno = errno;
-    terminalResume();
+    continueAsBefore(SIGCONT, nullptr, nullptr);
     errno = savedErrno;
 }
 
@@ -132,7 +152,7 @@ void restoreTerminalOnSignals(void (*restore)(), void (*resume)()) {
             handle(signalNumber, stopWithTerminalRestored);
             break;
         case SIGCONT:
-            handle(signalNumber, continueInKeyMode);
+            handle(signalNumber, continueAsBefore);
             break;
         default:
             handle(signalNumber, endProgram);
@@ -175,9 +195,23 @@ void endAsInterrupted() {
     _exit(128 + signalNumber);  // the action found ignores it
 }
 
-void cleanUpOnInterrupt(void (*cleanup)()) {
-    interruptCleanup = cleanup;
+void watchChildSignals() {
     for (const int signalNumber : interruptSignals) {
         handle(signalNumber, endProgram);
     }
+    handle(SIGTSTP, stopWithTerminalRestored);
+    handle(SIGCONT, continueAsBefore);
+}
+
+void defaultSignalsForChild() {
+    for (int signalNumber = 1; signalNumber < NSIG; ++signalNumber) {
+        if (handled[signalNumber]) {
+            signal(signalNumber, SIG_DFL);
+        }
+    }
+}
+
+void cleanUpOnInterrupt(void (*cleanup)()) {
+    interruptCleanup = cleanup;
+    watchChildSignals();
 }

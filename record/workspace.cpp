@@ -13,8 +13,8 @@ void reportUnreadable(const char* reason) {
 }
 }  // namespace
 
-int claimWorkspace() {
-    const int locked = lockExamFolder();
+int claimWorkspace(bool byKey) {
+    const int locked = lockExamFolder(byKey);
     if (locked == 0) {
         removeStaleTemps(workspaceFileName);
     }

@@ -13,7 +13,8 @@ constexpr const char* workspaceFileName = "exam.dat";
 // files a killed save left. Returns 0 when this copy holds the folder, 1 when
 // another running copy does (nothing has been touched), -1 when the folder
 // cannot be locked: go on unguarded then, stray temp files left alone.
-int claimWorkspace();
+// `byKey`: the answer key claims it (lockExamFolder).
+int claimWorkspace(bool byKey = false);
 
 // Looks for the workspace at start-up.
 // Returns 1 when it exists and is readable, 0 when there was none (an empty one is created, if the folder lets

@@ -254,7 +254,7 @@ int checkCombination(const CommandLine& line) {
 int runInFolder(const CommandLine& line) {
     // The exam, or another variant, running here owns exam.dat, q1plot.dat
     // and q1.png until it ends; grading and the key only read them.
-    const bool examRunning = claimWorkspace() == 1;
+    const bool examRunning = claimWorkspace(true) == 1;
     if (line.command == "variant" && examRunning) {
         sayProblem("mock-midterm (or another variant) is running in this folder: end it, then "
                    "try again. Nothing was changed.");
