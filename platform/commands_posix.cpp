@@ -64,8 +64,8 @@ int waitForGroup(pid_t child, int slot, int seconds, int* status) {
 // async-signal-safe calls may be made. It is in a group of its own, reads
 // the null device, dies with the caller (where the system can do that), and
 // may use the CPU for a second more than the time limit, so neither a
-// stopped nor a killed caller leaves it running for ever. SIGTTOU stays
-// blocked: a background program's writes to the terminal then go through
+// stopped nor a killed caller leaves it running for ever. SIGTTOU is
+// ignored: a background program's writes to the terminal then go through
 // even under `stty tostop`, instead of stopping it.
 [[noreturn]] void becomeIsolated(const char* program, char* const* argv, int seconds,
                                  sigset_t mask, pid_t caller, int report) {
@@ -85,7 +85,7 @@ int waitForGroup(pid_t child, int slot, int seconds, int* status) {
         setrlimit(RLIMIT_CPU, &cpu);
     }
     defaultSignalsForChild();
-    sigaddset(&mask, SIGTTOU);
+    signal(SIGTTOU, SIG_IGN);  // kept through exec, and by a shell script too
     sigprocmask(SIG_SETMASK, &mask, nullptr);
     execve(program, argv, environ);
     const int failure = errno;

@@ -38,12 +38,13 @@ void scriptedPause(int) {
     }
 }
 
-int scriptedRunCommand(const char* commandLine) {
+int scriptedRunWithTimeLimit(const char* commandLine, int seconds) {
     currentScript.commands.emplace_back(commandLine);
+    currentScript.limits.push_back(seconds);
     return currentScript.commandStatus;
 }
 
-int scriptedRunWithTimeLimit(const char* commandLine, int) { return scriptedRunCommand(commandLine); }
+int scriptedRunCommand(const char* commandLine) { return scriptedRunWithTimeLimit(commandLine, 0); }
 
 void scriptedSeed(std::uint32_t seed) {
     currentScript.seeds.push_back(seed);

@@ -16,6 +16,7 @@ struct Script {
     std::size_t drawPosition = 0;
     std::vector<std::uint32_t> seeds;
     std::vector<std::string> commands;
+    std::vector<int> limits;       // the time limit of each command, 0: none
     int commandStatus = 0;
     std::vector<std::string> savedAtPause;  // "exam.dat" as each turn left it
     void (*atPause)() = nullptr;  // run at each pause, after savedAtPause is taken

@@ -16,6 +16,7 @@ REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__)
 KIT = os.path.join(REPO, "exam-kit")
 GOLDEN = os.path.join(REPO, "tests", "e2e", "golden")
 PROGRAM = os.environ.get("MOCK_MIDTERM", os.path.join(REPO, "build", "mock-midterm"))
+KEY_PROGRAM = os.environ.get("MOCK_MIDTERM_KEY", os.path.join(REPO, "build", "key", "mock-midterm-key"))
 IN_CI = os.environ.get("CI") == "true"
 
 RESTORE = "Exam workspace exists. Restoring to previously saved state.\n"
@@ -79,11 +80,11 @@ class ExamFolder:
         with open(self.file(name), "wb" if isinstance(content, bytes) else "w") as f:
             f.write(content)
 
-    def stand_in(self, name, status=0):
-        """A program on PATH that records how it was called."""
+    def stand_in(self, name, status=0, also=""):
+        """A program on PATH that records how it was called, and does `also` (shell)."""
         path = os.path.join(self.bin, name)
         with open(path, "w") as f:
-            f.write(f'#!/bin/sh\necho "{name} $*" >> "{self.log}"\nexit {status}\n')
+            f.write(f'#!/bin/sh\necho "{name} $*" >> "{self.log}"\n{also}\nexit {status}\n')
         os.chmod(path, 0o755)
 
     def calls(self):
@@ -113,9 +114,14 @@ class PtySession:
     prints "[stopped]" and continues the program once a line ("fg") is typed.
     """
 
-    def __init__(self, folder, real_tools=False, job_control=False):
+    def __init__(self, folder, real_tools=False, job_control=False, argv=None, tostop=False):
         self.fd, terminal = os.openpty()
+        if tostop:  # background programs that write to the terminal are stopped
+            settings = termios.tcgetattr(terminal)
+            settings[3] |= termios.TOSTOP
+            termios.tcsetattr(terminal, termios.TCSANOW, settings)
         self.before = termios.tcgetattr(terminal)
+        argv = argv or [PROGRAM]
         self.pid = os.fork()
         if self.pid == 0:
             try:
@@ -130,7 +136,7 @@ class PtySession:
                     signal.signal(ignored_by_python, signal.SIG_DFL)
                 if job_control:
                     _run_as_job(folder.env(real_tools))
-                os.execve(PROGRAM, [PROGRAM], folder.env(real_tools))
+                os.execve(argv[0], argv, folder.env(real_tools))
             finally:
                 os._exit(127)
         os.close(terminal)

@@ -2,11 +2,12 @@
 import os
 import random
 import signal
+import termios
 import time
 import unittest
 
-from harness import (FAREWELL, MENU, RESTORE, ExamFolder, PtySession, main, pack_record,
-                     unpack_record)
+from harness import (FAREWELL, KEY_PROGRAM, MENU, RESTORE, ExamFolder, PtySession, main,
+                     pack_record, unpack_record)
 
 
 class Terminal(unittest.TestCase):
@@ -19,7 +20,10 @@ class Terminal(unittest.TestCase):
         self.folder.cleanup()
 
     def test_typed_exam_with_single_keys(self):
-        session = PtySession(self.folder)
+        # The compiler gets the terminal in line mode, and may write to it
+        # from its own process group even under `stty tostop`.
+        self.folder.stand_in("tcc", also='/bin/stty -a </dev/tty >> "%s"; echo compiled' % self.folder.log)
+        session = PtySession(self.folder, tostop=True)
         try:
             session.read_until("Enter your ID number: ")
             session.type("123\r")
@@ -36,9 +40,49 @@ class Terminal(unittest.TestCase):
             self.assertIn("exiting.", session.output.decode("latin-1"))
             # The key itself is not echoed.
             self.assertNotIn("program. y", session.output.decode("latin-1"))
+            self.assertIn("compiled", session.output.decode("latin-1"))
+            modes = " ".join(self.folder.calls()).split()
+            self.assertIn("icanon", modes)
+            self.assertIn("echo", modes)
         finally:
             session.close()
         self.assertEqual(unpack_record(self.folder.read("exam.dat", "rb"))["state"], 9)
+
+    def test_the_key_s_compiler_writes_and_changes_the_terminal_under_tostop(self):
+        # A compiler in its own process group is not stopped by `stty tostop`
+        # when it says what is wrong, and the mode it leaves is put right.
+        self.folder.write("exam.dat", pack_record(9))
+        self.folder.stand_in("tcc", status=1, also="/bin/stty -echo -icanon </dev/tty; "
+                                                   "echo 'signals.c:1: error: not C' >&2")
+        session = PtySession(self.folder, argv=[KEY_PROGRAM, "grade"], tostop=True)
+        try:
+            status = session.wait()
+            self.assertEqual(os.WEXITSTATUS(status), 2)
+            out = session.output.decode("latin-1")
+            self.assertIn("signals.c:1: error: not C", out)
+            self.assertIn("signals.c does not compile", out)
+            self.assertEqual(session.settings(), session.before)
+        finally:
+            session.close()
+
+    def test_sigstop_and_sigcont_at_the_menu(self):
+        # No handler sees SIGSTOP; the shell takes its line mode back while the
+        # program is stopped, and SIGCONT must bring key mode back.
+        self.folder.write("exam.dat", pack_record(8))
+        session = PtySession(self.folder)
+        try:
+            session.read_until("Press <E>")
+            self.assertTrue(wait_for(session.raw))
+            os.kill(session.pid, signal.SIGSTOP)
+            self.assertTrue(wait_for(lambda: process_state(session.pid) == "T"))
+            termios.tcsetattr(session.fd, termios.TCSANOW, session.before)
+            os.kill(session.pid, signal.SIGCONT)
+            self.assertTrue(wait_for(session.raw), "key mode is back after SIGCONT")
+            session.type("e")
+            self.assertEqual(os.WEXITSTATUS(session.wait()), 0)
+            self.assertNotIn("program. e", session.output.decode("latin-1"))
+        finally:
+            session.close()
 
     def test_confirmation_key_and_enter_in_await_key(self):
         self.folder.write("exam.dat", pack_record(2))
@@ -124,6 +168,11 @@ class Terminal(unittest.TestCase):
                     session.close()
                 # The last completed save is intact.
                 self.assertEqual(unpack_record(self.folder.read("exam.dat", "rb"))["state"], 8)
+
+
+def process_state(pid):
+    with open("/proc/%d/stat" % pid) as f:
+        return f.read().rsplit(")", 1)[1].split()[0]
 
 
 def wait_for(condition, timeout=10):

@@ -4,6 +4,9 @@
 
 #include <filesystem>
 
+#include "check/check.h"
+#include "generate/pdf.h"
+#include "generate/questions.h"
 #include "test_support.h"
 
 namespace {
@@ -72,6 +75,7 @@ TEST(ExamRun, FirstStartGoesThroughEveryStepToTheMenuAndExits) {
     EXPECT_EQ(saved.varQK, 2);
     EXPECT_EQ(script().seeds, std::vector<std::uint32_t>{1});
     EXPECT_EQ(script().commands, std::vector<std::string>{"..\\gnuplot\\bin\\gnuplot.exe q1.gp\n"});
+    EXPECT_EQ(script().limits, std::vector<int>{gnuplotTimeLimitSeconds});
     EXPECT_TRUE(fileExists("q1plot.dat"));
     EXPECT_TRUE(fileExists("MOCK_MIDTERM.txt"));
     EXPECT_FALSE(fileExists("defs.tex"));
@@ -115,6 +119,17 @@ TEST(ExamRun, MenuReportsAFailedCheckWithoutOk) {
     script().commandStatus = 1;
     run = runScripted("YE");
     EXPECT_EQ(run.out.find("ok"), std::string::npos);
+
+    // A compiler that never ends is stopped at its limit, said in one line.
+    resetScript();
+    script().commandStatus = commandTimedOut;
+    testing::internal::CaptureStderr();
+    run = runScripted("YE");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(),
+              "\nmock-midterm: tcc did not finish within 60 s and was stopped.\n");
+    EXPECT_EQ(run.out, std::string(restoreMessage) + menuPrompt + "\nChecking signals.c...\n\n" +
+                           menuPrompt + farewell);
+    EXPECT_EQ(script().limits, std::vector<int>{compileTimeLimitSeconds});
 }
 
 TEST(ExamRun, EndOfInputAtTheMenuExitsNormally) {
@@ -197,6 +212,8 @@ TEST(ExamRun, StoredStatesKeepTheirParametersUnlessTheirStepRedraws) {
               (std::vector<std::string>{"pdflatex create.tex -jobname=123 -quiet -silent",
                                         "pdflatex create.tex -jobname=123 -quiet -silent",
                                         "del *.aux *.log *.eps q1-eps-converted-to.pdf"}));
+    EXPECT_EQ(script().limits, (std::vector<int>{pdflatexTimeLimitSeconds, pdflatexTimeLimitSeconds,
+                                                 deleteTimeLimitSeconds}));
     EXPECT_TRUE(fileExists("defs.tex"));
     EXPECT_FALSE(fileExists("MOCK_MIDTERM.txt"));
 }

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
+#include <iterator>
 
 #include "generate/mock_midterm.h"
 #include "generate/pdf.h"
+#include "generate/text_file.h"
 #include "test_support.h"
 
 namespace {
@@ -40,6 +44,40 @@ TEST(MockMidterm, AnUnwritableFileIsReported) {
     EXPECT_EQ(writeMockMidterm(textRecord()), -1);
     EXPECT_NE(testing::internal::GetCapturedStderr().find("cannot write MOCK_MIDTERM.txt"),
               std::string::npos);
+}
+
+// Every step of the write can fail; the old text then stays whole, no temp
+// is left, and the failure is said once.
+TEST(TextFile, AFailedWriteKeepsTheOldTextAndIsReported) {
+    const struct {
+        const char* step;
+        void (*breakStep)(FileOps*);
+    } cases[] = {
+        {"write", [](FileOps* f) {
+             f->write = [](std::FILE*, const void*, std::size_t) { errno = EIO; return -1; };
+         }},
+        {"sync", [](FileOps* f) { f->sync = [](std::FILE*) { errno = EIO; return -1; }; }},
+        {"close", [](FileOps* f) {
+             f->close = [](std::FILE* file) { std::fclose(file); errno = EIO; return -1; };
+         }},
+        {"rename", [](FileOps* f) {
+             f->rename = [](const char*, const char*) { errno = EIO; return -1; };
+         }},
+    };
+    for (const auto& c : cases) {
+        TempFolder folder;
+        writeFile("defs.tex", "old\n");
+        FileOps files = platformFileOps();
+        c.breakStep(&files);
+        testing::internal::CaptureStderr();
+        EXPECT_EQ(writeTextFile("defs.tex", "new\n", examWriter, files), -1) << c.step;
+        EXPECT_EQ(testing::internal::GetCapturedStderr(),
+                  "\nmock-midterm: cannot write defs.tex: " + std::string(std::strerror(EIO)) + "\n")
+            << c.step;
+        EXPECT_EQ(readFile("defs.tex"), "old\n") << c.step;
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."),
+                                std::filesystem::directory_iterator()), 1) << c.step;
+    }
 }
 
 TEST(LatexDefinitions, CarryTheRecordIntoSevenMacros) {

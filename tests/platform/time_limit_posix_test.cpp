@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <signal.h>
+
 #include <chrono>
+#include <string>
 #include <cstdlib>
 
 #include "platform/platform.h"
@@ -65,4 +68,20 @@ TEST_F(TimeLimitTest, ALinkingTccGetsTheMathLibrary) {
     EXPECT_EQ(runCommand("tcc.exe -c signals.c"), 0);
     EXPECT_EQ(runCommandWithTimeLimit("tcc.exe -o b.exe b.c", 5), 0);
     EXPECT_EQ(readFile("tcc.log"), "-o a.exe a.c signals.c -lm\n-c signals.c\n-o b.exe b.c -lm\n");
+}
+
+// What keeps an isolated program from outliving its caller or being stopped
+// by the terminal: its own group, a CPU limit a second over the time limit,
+// SIGTTOU ignored (so `stty tostop` lets its writes through), no input.
+TEST_F(TimeLimitTest, AnIsolatedProgramRunsWithinLimitsOfItsOwn) {
+    program("limits", "{ ulimit -t; grep SigIgn /proc/$$/status; cut -d' ' -f1,5 /proc/$$/stat; "
+                      "cat; } > limits.log");
+    ASSERT_EQ(runCommandWithTimeLimit(".\\limits", 3), 0);
+    const std::string seen = readFile("limits.log");
+    EXPECT_TRUE(seen.starts_with("4\nSigIgn:")) << seen;
+    const unsigned long long ignored = std::stoull(seen.substr(seen.find(':') + 1, 18), nullptr, 16);
+    EXPECT_NE(ignored & (1ULL << (SIGTTOU - 1)), 0U) << seen;
+    const std::size_t ids = seen.find('\n', seen.find(':')) + 1;
+    const std::string pid = seen.substr(ids, seen.find(' ', ids) - ids);
+    EXPECT_EQ(seen.substr(ids), pid + " " + pid + "\n") << "a group of its own, and no input";
 }

@@ -99,7 +99,7 @@ def reference(root, scenario, index):
     started = time.monotonic()
     status, out, err = harness.run(root, folder, scenario.input, env=spy_env(log=log))
     scenario.duration = time.monotonic() - started
-    if status != 0:
+    if status != 0 or "save spy:" in err:
         raise AssertionError("%s: reference run ended with %d\n%s%s" % (scenario.name, status, out, err))
     with open(log, "rb") as f:
         data = f.read()

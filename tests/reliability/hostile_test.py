@@ -282,6 +282,206 @@ class TwoCopies(TestCase):
         exam.communicate(b"\rE", timeout=10)
         self.assertEqual(exam.returncode, 0)
 
+    def test_an_exam_refused_while_the_key_works_names_it(self):
+        if not harness.KEY_PROGRAM:
+            self.skipTest("set MOCK_MIDTERM_KEY to the built key program")
+        folder = new_folder(stored_state=harness.EXITING)
+        slow = tools_env("slow", {"gnuplot": "#!/bin/sh\nexec /bin/sleep 3\n"})
+        key = subprocess.Popen([os.path.join(ROOT, "mock-midterm-key"), "variant", "37"], cwd=folder.path,
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                               env=harness.environment(ROOT, slow))
+        self.assertTrue(wait_until(lambda: len(running_in(folder)) > 1), "gnuplot never ran")
+        status, _, err = harness.run(ROOT, folder, b"E")
+        self.assertEqual((status, err), (1, "mock-midterm: mock-midterm-key is changing this folder's "
+                                            "exam or its plot: start the exam again once it has ended.\n"))
+        self.assertEqual(key.wait(timeout=30), 0)
+
+
+
+SIGNALS_C = b"double x(double t) { return t; }\n"
+# Tools that write what the real ones write, in place: the picture, the
+# PDF and pdflatex's by-products. And tools that never end.
+DRAWING_TOOLS = {
+    "gnuplot": "#!/bin/sh\nprintf PNG > q1.png\n",
+    "pdflatex": "#!/bin/sh\nfor a; do case $a in -jobname=*) j=${a#-jobname=};; esac; done\n"
+                "printf PDF > $j.pdf; printf LOG > $j.log; printf AUX > $j.aux\n",
+}
+HANGING_TOOLS = {"gnuplot": "#!/bin/sh\nexec /bin/sleep 1000\n"}
+
+
+def tools_env(name, tools):
+    """An environment whose PATH finds `tools` before the usual stand-ins."""
+    folder = os.path.join(ROOT, name)
+    if not os.path.isdir(folder):
+        os.mkdir(folder)
+        for tool, text in tools.items():
+            with open(os.path.join(folder, tool), "w") as f:
+                f.write(text)
+            os.chmod(os.path.join(folder, tool), 0o755)
+    return {"PATH": folder + ":" + os.path.join(ROOT, "tools")}
+
+
+def running_in(folder):
+    """The processes whose program or working folder is in the folder."""
+    found = []
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        for link in ("exe", "cwd"):
+            try:
+                if os.readlink("/proc/%s/%s" % (pid, link)).startswith(folder.path):
+                    found.append(int(pid))
+                    break
+            except OSError:
+                pass
+    return found
+
+
+def wait_until(condition, timeout=10):
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.02)
+    return True
+
+
+class LinksAtOutputs(TestCase):
+    """A link or a second name at a file the exam writes: the name is
+    replaced, and the file it led to is left as it was."""
+
+    def test_links_at_every_output(self):
+        outputs = [("q1plot.dat", None, b"123\n3\nE"), ("MOCK_MIDTERM.txt", None, b"123\n3\nE"),
+                   ("q1.png", None, b"123\n3\nE"), ("defs.tex", 7, b"E"), ("123.pdf", 7, b"E"),
+                   ("123.log", 7, b"E")]
+        for name, state, answers in outputs:
+            for kind in ("symbolic", "hard"):
+                with self.subTest(file=name, link=kind):
+                    folder = new_folder(stored_state=state)
+                    folder.write("signals.c", SIGNALS_C)
+                    if kind == "symbolic":
+                        os.symlink("signals.c", folder.file(name))
+                    else:
+                        os.link(folder.file("signals.c"), folder.file(name))
+                    status, out, err = harness.run(ROOT, folder, answers,
+                                                   env=tools_env("drawing", DRAWING_TOOLS))
+                    self.assertEqual(status, 0, err)
+                    self.assertEqual(folder.read("signals.c"), SIGNALS_C)
+                    self.assertEqual(os.stat(folder.file("signals.c")).st_nlink, 1)
+                    self.assertFalse(os.path.islink(folder.file(name)))
+                    self.assertFinishedAs(folder)
+
+    def test_a_hard_linked_backup_keeps_its_files(self):
+        folder = new_folder()
+        env = tools_env("drawing", DRAWING_TOOLS)
+        self.assertEqual(harness.run(ROOT, folder, b"123\n3\nE", env=env)[0], 0)
+        backup = folder.path + ".backup"
+        subprocess.run(["cp", "-al", folder.path, backup], check=True)
+        def files():
+            found = {}
+            for name in os.listdir(backup):
+                with open(os.path.join(backup, name), "rb") as f:
+                    found[name] = f.read()
+            return found
+        kept = files()
+        for state in (3, 7):  # every output drawn and typeset again
+            folder.write("stored", harness.record_bytes(FINISHED, state))
+            os.replace(folder.file("stored"), folder.file("exam.dat"))  # the backup's stays
+            self.assertEqual(harness.run(ROOT, folder, b"E", env=env)[0], 0)
+        self.assertEqual(files(), kept)
+
+
+class ToolsThatHang(TestCase):
+    """The exam's tools read the null device and are stopped at their
+    limits, with all they started; the exam goes on."""
+
+    def test_tools_read_nothing_and_end_within_their_limits(self):
+        started = time.monotonic()
+        stuck = new_folder()  # a gnuplot that never ends, at the first start
+        piped = new_folder(stored_state=8)  # a compiler stuck opening a pipe
+        os.mkfifo(piped.file("pipe.h"))
+        piped.write("signals.c", b'#include "pipe.h"\n' + SIGNALS_C)
+        runs = []
+        for f, env, keys in ((stuck, tools_env("hanging", HANGING_TOOLS), b"123\n3\nE"), (piped, None, b"YE")):
+            reader, writer = os.pipe()  # both run at once
+            os.write(writer, keys)
+            os.close(writer)
+            runs.append(subprocess.Popen([harness.program_in(ROOT)], cwd=f.path, stdin=reader,
+                                         stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                         env=harness.environment(ROOT, env)))
+            os.close(reader)
+        results = [r.communicate(timeout=150) for r in runs]
+        self.assertLess(time.monotonic() - started, 100)
+        for run, (out, err), tool in zip(runs, results, ("gnuplot", "tcc")):
+            self.assertEqual(run.returncode, 0, err)
+            self.assertTrue(out.endswith(b"exiting.\n"), out)
+            self.assertEqual(err.count(b"%s did not finish within 60 s and was stopped." % tool.encode()), 1, err)
+        self.assertIsNotNone(stuck.read("MOCK_MIDTERM.txt"))
+        self.assertEqual(running_in(stuck) + running_in(piped), [])
+        if shutil.which("tcc"):  # the real compiler: its input is the null device, not the keys
+            folder = new_folder(stored_state=8)
+            folder.write("signals.c", b'#include "/dev/stdin"\n' + SIGNALS_C)
+            status, out, _ = harness.run(ROOT, folder, b"YyE")
+            self.assertEqual((status, out.count("ok\n")), (0, 2), out)
+        self.assertFinishedAs(piped)
+
+
+class GraderChildren(TestCase):
+    """The student's program, run by `mock-midterm-key grade`, never outlives
+    the grader, and stops and goes on with it."""
+
+    LOOPING = (b"#include <signal.h>\n#include <unistd.h>\n"
+               b"double x(double t) { (void)t; KILL; for (;;) {} }\n"
+               b"double u(double t) { return t >= 0; }\n"
+               b"double y(double t) { return t; }\ndouble z(double t) { return t; }\n"
+               b"double r(double t) { return t; }\n")
+
+    def grade(self, kill_parent=False, stdout=subprocess.DEVNULL):
+        folder = new_folder(stored_state=harness.EXITING)
+        folder.write("signals.c", self.LOOPING.replace(
+            b"KILL", b"kill(getppid(), SIGKILL)" if kill_parent else b"(void)0"))
+        key = subprocess.Popen([os.path.join(ROOT, "mock-midterm-key"), "grade", "--time-limit", "3"],
+                               cwd=folder.path, stdout=stdout, stderr=subprocess.DEVNULL,
+                               env=harness.environment(ROOT))
+        harnesses = lambda: [p for p in running_in(folder) if p != key.pid]  # noqa: E731
+        return folder, key, harnesses
+
+    def test_the_student_s_program_ends_with_the_grader(self):
+        if not harness.KEY_PROGRAM or not shutil.which("tcc"):
+            self.skipTest("needs the key program and the real compiler")
+        for name in ("Ctrl-\\", "kill -9", "its own kill of the grader", "SIGPIPE"):
+            with self.subTest(name):
+                folder, key, harnesses = self.grade(kill_parent=name.startswith("its own"),
+                                                    stdout=subprocess.PIPE if name == "SIGPIPE" else
+                                                    subprocess.DEVNULL)
+                if name == "SIGPIPE":  # `grade | head -1`
+                    key.stdout.readline()
+                    key.stdout.close()
+                self.assertTrue(wait_until(harnesses), "the harness never ran")
+                if name == "Ctrl-\\":
+                    key.send_signal(signal.SIGQUIT)
+                elif name == "kill -9":
+                    key.kill()
+                key.wait(timeout=20)
+                self.assertTrue(wait_until(lambda: not harnesses(), timeout=3), name)
+                if name in ("Ctrl-\\", "SIGPIPE"):
+                    self.assertEqual(key.returncode, -signal.SIGQUIT if name == "Ctrl-\\" else -signal.SIGPIPE)
+                    self.assertEqual([n for n in os.listdir(folder.path) if n.startswith(".key-")], [])
+
+    def test_the_student_s_program_stops_and_goes_on_with_the_grader(self):
+        if not harness.KEY_PROGRAM or not shutil.which("tcc"):
+            self.skipTest("needs the key program and the real compiler")
+        folder, key, harnesses = self.grade(stdout=subprocess.PIPE)
+        self.assertTrue(wait_until(harnesses), "the harness never ran")
+        key.send_signal(signal.SIGTSTP)  # Ctrl-Z
+        def stopped():
+            with open("/proc/%d/stat" % harnesses()[0]) as f:
+                return f.read().rsplit(")", 1)[1].split()[0] == "T"
+        self.assertTrue(wait_until(stopped, timeout=3), "the harness runs on while the grader is stopped")
+        time.sleep(4)  # longer than the time limit: stopped time is not the program's
+        key.send_signal(signal.SIGCONT)  # fg
+        out, _ = key.communicate(timeout=30)
+        self.assertIn(b"never returned a value within 3 s", out)
+        self.assertEqual(running_in(folder), [])
+
 
 class DiskFull(TestCase):
     """A save that cannot be written keeps the previous "exam.dat"."""

@@ -8,8 +8,11 @@
 //                             of the console), in each fsync and before each
 //                             rename, so that a kill at a random instant
 //                             often lands in the middle of a save.
+// Always: a save's temp renamed before it was fsynced is said on stderr
+// ("save spy: ... never synced"), as a crash then could leave it empty.
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -60,6 +63,26 @@ void appendCopy(const char* source, const char* logPath) {
     }
     close(in);
 }
+// The files fsynced lately, by device and inode.
+struct SyncedFile {
+    dev_t device;
+    ino_t inode;
+};
+SyncedFile synced[64];
+unsigned syncCount = 0;
+
+bool wasSynced(const char* path) {
+    struct stat info {};
+    if (stat(path, &info) != 0) {
+        return true;  // not ours to judge
+    }
+    for (unsigned i = 0; i < syncCount && i < 64; ++i) {
+        if (synced[i].device == info.st_dev && synced[i].inode == info.st_ino) {
+            return true;
+        }
+    }
+    return false;
+}
 }  // namespace
 
 extern "C" int fflush(FILE* stream) {
@@ -73,11 +96,19 @@ extern "C" int fflush(FILE* stream) {
 extern "C" int fsync(int descriptor) {
     static const auto real = nextFunction<int (*)(int)>("fsync");
     pauseIfAsked();
-    return real(descriptor);
+    const int result = real(descriptor);
+    struct stat info {};
+    if (result == 0 && fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode)) {
+        synced[syncCount++ % 64] = {info.st_dev, info.st_ino};
+    }
+    return result;
 }
 
 extern "C" int rename(const char* source, const char* target) {
     static const auto real = nextFunction<int (*)(const char*, const char*)>("rename");
+    if (std::strstr(source, ".tmp-") != nullptr && !wasSynced(source)) {
+        std::fprintf(stderr, "save spy: %s replaced by a temp never synced\n", target);
+    }
     if (endsWith(target, "exam.dat")) {
         if (const char* log = std::getenv("MOCK_MIDTERM_SAVE_LOG")) {
             appendCopy(source, log);
