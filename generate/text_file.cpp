@@ -31,20 +31,22 @@ int closeTextFile(std::FILE* file, const char* fileName, const char* writer) {
     return 0;
 }
 
-void appendText(std::string* content, const char* format, ...) {
+// printf's own formats, so the texts keep every number exactly as they were
+// always printed.
+void appendText(std::string* content, const char* format, ...) {  // NOLINT(cert-dcl50-cpp)
     std::va_list arguments;
     va_start(arguments, format);
-    std::va_list again;
-    va_copy(again, arguments);
     const int length = std::vsnprintf(nullptr, 0, format, arguments);
     va_end(arguments);
     if (length > 0) {
         const std::size_t start = content->size();
         content->resize(start + static_cast<std::size_t>(length) + 1);
-        std::vsnprintf(content->data() + start, static_cast<std::size_t>(length) + 1, format, again);
+        va_start(arguments, format);
+        std::vsnprintf(content->data() + start, static_cast<std::size_t>(length) + 1, format,
+                       arguments);
+        va_end(arguments);
         content->resize(start + static_cast<std::size_t>(length));
     }
-    va_end(again);
 }
 
 int writeTextFile(const char* fileName, const std::string& content, const char* writer,

@@ -111,7 +111,8 @@ void stopWithTerminalRestored(int, siginfo_t*, void*) {
     clock_gettime(CLOCK_MONOTONIC, &stopped);
     kill(getpid(), SIGTSTP);  // stops here until continued
     clock_gettime(CLOCK_MONOTONIC, &continued);
-    millisecondsStopped = millisecondsStopped + millisecondsBetween(stopped, continued);
+    millisecondsStopped =
+        static_cast<sig_atomic_t>(millisecondsStopped + millisecondsBetween(stopped, continued));
     sigprocmask(SIG_SETMASK, &before, nullptr);
     sigaction(SIGTSTP, &ours, nullptr);
     continueAsBefore(SIGCONT, nullptr, nullptr);
@@ -192,6 +193,7 @@ void endAsInterrupted() {
     const int signalNumber = interruptNoted != 0 ? interruptNoted : SIGINT;
     sigaction(signalNumber, &foundActions[signalNumber], nullptr);
     raise(signalNumber);
+    // cppcheck-suppress unreachableCode
     _exit(128 + signalNumber);  // the action found ignores it
 }
 
