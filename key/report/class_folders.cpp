@@ -23,7 +23,8 @@ bool isHidden(const fs::path& folder) {
     return name.size() > 1 && name[0] == '.' && name != "..";
 }
 
-void search(const fs::path& folder, int depth, std::vector<fs::path>* found,
+// Recursion bounded by deepestSearch; links are not followed.
+void search(const fs::path& folder, int depth, std::vector<fs::path>* found,  // NOLINT(misc-no-recursion)
             std::vector<std::string>* problems) {
     if (holdsExam(folder)) {
         found->push_back(folder);

@@ -125,7 +125,7 @@ std::string ungradedStatus(int timeLimitSeconds) {
 
 // How a question came out, for the gradebook.
 int answerResult(const GradedQuestion& question) {
-    if (question.right) {
+    if (question.right != 0) {
         return answerRight;
     }
     if (question.complete) {
@@ -171,7 +171,7 @@ void gradeCopies(int timeLimitSeconds, FolderResult* result) {
         result->answers[i] = answerResult(question);
         result->mistakes[i] = question.mistake.text;
         result->mistakeKinds[i] = question.mistake.kind;
-        result->score += question.right ? 1 : 0;
+        result->score += question.right != 0 ? 1 : 0;
     }
 }
 
@@ -314,7 +314,7 @@ std::vector<FolderResult> gradeAll(const std::vector<fs::path>& folders, const s
         for (std::size_t i = next++; i < folders.size() && interruptRequested() == 0; i = next++) {
             rows[i] = gradeFolder(folders[i], root + "/" + std::to_string(i), options);
             // A worker ended by the interrupt has no row worth keeping.
-            done[i] = interruptRequested() == 0 || rows[i].status == gradedStatus;
+            done[i] = static_cast<char>(interruptRequested() == 0 || rows[i].status == gradedStatus ? 1 : 0);
             progress.oneMore();
         }
     };
@@ -346,7 +346,9 @@ int writeFeedback(const std::vector<FolderResult>& rows, const std::string& fold
         for (int n = 2; !taken.insert(name).second; ++n) {
             name = feedbackFileName(row.folder + "-" + std::to_string(n), row.id, row.examRead);
         }
-        const std::string path = folder + "/" + name;
+        std::string path = folder;
+        path += "/";
+        path += name;
         if (replaceFileWith(path.c_str(), row.feedback.data(), row.feedback.size(), platformFileOps(),
                             true) != 0) {
             sayProblem("cannot write " + path + ": " + std::strerror(errno));

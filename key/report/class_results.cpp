@@ -82,15 +82,15 @@ int decodeLine(std::string_view line, FolderResult* result, bool* ended) {
         long question = 0, answer = 0;
         long* const numbers[] = {&question, &answer};
         const std::string_view mistake = readNumbers(rest, numbers, 2, &ok);
-        const std::size_t space = mistake.find(' ');
+        const std::size_t gap = mistake.find(' ');
         if (!ok || question < 1 || question > questionCount || answer < notGraded ||
-            answer > answerTimedOut || space == std::string_view::npos) {
+            answer > answerTimedOut || gap == std::string_view::npos) {
             return -1;
         }
         result->answers[question - 1] = static_cast<int>(answer);
-        const std::string_view kind = mistake.substr(0, space);
+        const std::string_view kind = mistake.substr(0, gap);
         result->mistakeKinds[question - 1] = kind == noKind ? "" : std::string(kind);
-        result->mistakes[question - 1] = unescaped(mistake.substr(space + 1));
+        result->mistakes[question - 1] = unescaped(mistake.substr(gap + 1));
     } else if (name == "score") {
         long score = 0;
         long* const numbers[] = {&score};
@@ -109,6 +109,7 @@ std::string percent(int part, int whole) {
 // Lines of "count reason", most common first, then in the order of the text.
 std::vector<std::pair<int, std::string>> byCount(const std::map<std::string, int>& counts) {
     std::vector<std::pair<int, std::string>> sorted;
+    sorted.reserve(counts.size());
     for (const auto& [text, count] : counts) {
         sorted.emplace_back(count, text);
     }
@@ -154,9 +155,9 @@ std::string questionLine(const std::vector<FolderResult>& rows, int question, in
     int right = 0, crashed = 0, timedOut = 0;
     for (const FolderResult& row : rows) {
         const int answer = row.answers[question];
-        right += answer == answerRight;
-        crashed += answer == answerCrashed;
-        timedOut += answer == answerTimedOut;
+        right += answer == answerRight ? 1 : 0;
+        crashed += answer == answerCrashed ? 1 : 0;
+        timedOut += answer == answerTimedOut ? 1 : 0;
     }
     std::string line = "Question " + std::to_string(question + 1) + ": " + percent(right, graded) +
                        " % right (" + std::to_string(right) + " of " + std::to_string(graded) + ")";

@@ -148,7 +148,9 @@ int copyAttemptFiles(const ExamRecord& record, const std::string& gathering, con
         if (fs::symlink_status(name, error).type() == fs::file_type::not_found) {
             continue;
         }
-        const std::string copy = gathering + "/" + name;
+        std::string copy = gathering;
+        copy += "/";
+        copy += name;
         // The exam reads the first 144 bytes of exam.dat and nothing else:
         // those are its copy, however long the file has grown.
         const std::uint64_t limit = name == workspaceFileName ? examRecordSize : UINT64_MAX;
