@@ -87,11 +87,14 @@ void addJumps(const Signal& expected, Candidates* candidates) {
         const double after = limitAt(*candidates, i + 1, points[i].t, gridStep);
         if (std::isfinite(before) && std::isfinite(after) && std::fabs(after - before) > smallestJump) {
             const std::string t = shortNumber(points[i].t);
-            candidates->note("r.jumps",
-                             "your r(t) jumps at t = " + t + ", from " + shortNumber(before) + " to " +
-                                 shortNumber(after) +
-                                 ": a running integral never jumps, as an area grows smoothly.\n"
-                                 "Check: both pieces that meet at t = " + t + " must give the same value there.");
+            std::string text = "your r(t) jumps at t = ";
+            text += t;
+            text += ", from " + shortNumber(before) + " to " + shortNumber(after) +
+                    ": a running integral never jumps, as an area grows smoothly.\n"
+                    "Check: both pieces that meet at t = ";
+            text += t;
+            text += " must give the same value there.";
+            candidates->note("r.jumps", text);
             return;
         }
     }
@@ -115,7 +118,7 @@ Diagnosis diagnoseMistake(const AnswerKey& key, char function, const std::vector
     if (values.size() != points.size() || candidates.trySignal(expected, nullptr, {})) {
         return {};
     }
-    const Diagnosis unwritten = allZero(function, values);
+    Diagnosis unwritten = allZero(function, values);
     if (!unwritten.kind.empty()) {
         return unwritten;
     }

@@ -57,9 +57,14 @@ void addMovedTerm(const std::vector<StepTerm>& key, std::size_t i, Candidates* c
         std::vector<StepTerm> terms = key;
         terms[i].at += by;
         c->tryValues(sampleTerms(terms, c->points()), "z.wrong-time", [&] {
-            return mine + " has its " + (isRamp(term) ? "ramp" : "step") + " at t = " + n(term.at + by) +
-                   ": y's " + (isRamp(term) ? "slope changes" : "value jumps") + " at t = " + n(term.at) + ".\n" +
-                   check;
+            std::string text = mine;
+            text += " has its ";
+            text += isRamp(term) ? "ramp" : "step";
+            text += " at t = " + n(term.at + by) + ": y's ";
+            text += isRamp(term) ? "slope changes" : "value jumps";
+            text += " at t = " + n(term.at) + ".\n";
+            text += check;
+            return text;
         });
     }
 }
@@ -72,39 +77,55 @@ void addOneTermMistakes(const std::vector<StepTerm>& key, Candidates* c, const s
         std::vector<StepTerm> terms = key;
         terms.erase(terms.begin() + static_cast<std::ptrdiff_t>(i));
         c->tryValues(sampleTerms(terms, c->points()), "z.missing", [&] {
+            std::string text = mine;
+            text += " has no " + termName(term);
             if (lastOfItsSort(key, i)) {
-                return mine + " has no " + termName(term) +
-                       (isRamp(term) ? " to end the triangle: after its last corner the ramps' coefficients "
+                text += isRamp(term) ? " to end the triangle: after its last corner the ramps' coefficients "
                                        "must add up to 0, so that z stays flat."
                                      : " to end the pulse: a pulse needs a step at its start and one of the "
-                                       "opposite sign at its end.") + "\n" + check;
+                                       "opposite sign at its end.";
+                text += "\n";
+            } else {
+                text += ", where y's ";
+                text += isRamp(term) ? "slope changes" : "value jumps";
+                text += ".\n";
             }
-            return mine + " has no " + termName(term) + ", where y's " +
-                   (isRamp(term) ? "slope changes" : "value jumps") + ".\n" + check;
+            text += check;
+            return text;
         });
         terms = key;
         terms[i] = {term.at, -term.step, -term.ramp};
         c->tryValues(sampleTerms(terms, c->points()), "z.wrong-sign", [&] {
-            return mine + " has its " + termName(term) + " with the wrong sign: y's " +
-                   (isRamp(term) ? std::string("slope ") + (term.ramp > 0 ? "grows" : "drops")
-                                 : std::string("value jumps ") + (term.step > 0 ? "up" : "down")) +
-                   " there.\n" + check;
+            std::string text = mine;
+            text += " has its " + termName(term) + " with the wrong sign: y's ";
+            text += isRamp(term) ? std::string("slope ") + (term.ramp > 0 ? "grows" : "drops")
+                                 : std::string("value jumps ") + (term.step > 0 ? "up" : "down");
+            text += " there.\n";
+            text += check;
+            return text;
         });
         for (double factor : {0.5, 2.0}) {
             terms = key;
             terms[i].ramp *= factor;
             c->tryValues(sampleTerms(terms, c->points()), isRamp(term) ? "z.coefficient" : nullptr, [&] {
-                return mine + "'s ramp at t = " + n(term.at) + " changes the slope by " +
-                       (factor < 1 ? "half" : "twice") + " as much as y's slope changes there.\n" + check;
+                std::string text = mine;
+                text += "'s ramp at t = " + n(term.at) + " changes the slope by ";
+                text += factor < 1 ? "half" : "twice";
+                text += " as much as y's slope changes there.\n";
+                text += check;
+                return text;
             });
         }
         if (isRamp(term) && i > 0 && slopes[i] != term.ramp && slopes[i] != 0) {
             terms = key;
             terms[i].ramp = slopes[i];
             c->tryValues(sampleTerms(terms, c->points()), "z.slope-not-change", [&] {
-                return mine + "'s ramp at t = " + n(term.at) + " has coefficient " + n(slopes[i]) +
-                       ", y's slope after it: a ramp adds to the slope there, so its coefficient is the "
-                       "slope after minus the slope before.\n" + check;
+                std::string text = mine;
+                text += "'s ramp at t = " + n(term.at) + " has coefficient " + n(slopes[i]) +
+                        ", y's slope after it: a ramp adds to the slope there, so its coefficient is the "
+                        "slope after minus the slope before.\n";
+                text += check;
+                return text;
             });
         }
         addMovedTerm(key, i, c, mine);
@@ -144,8 +165,10 @@ void addPulseSteps(const AnswerKey& answers, Candidates* c, const std::string& m
         const double by = quarters / 4.0;
         if (by != 0) {
             c->tryValues(sampleTerms(moved(by, 1), c->points()), "z.wrong-time", [&] {
-                return mine + "'s pulse starts at t = " + n(start + by) + ": y's pulse starts at t = " +
-                       n(start) + ".\n" + check;
+                std::string text = mine;
+                text += "'s pulse starts at t = " + n(start + by) + ": y's pulse starts at t = " + n(start) + ".\n";
+                text += check;
+                return text;
             });
         }
     }
@@ -173,9 +196,15 @@ void addEveryRampMistakes(const std::vector<StepTerm>& key, Candidates* c, const
             }
         }
         c->tryValues(sampleTerms(terms, c->points()), "z.ramp-form", [&] {
-            return mine + " writes its " + (subset & (subset - 1) ? "ramps" : "ramp") + " at t = " + where + " as c*t*u(t-a), which is already c*a "
-                   "at t = a, so z jumps there; a ramp from 0 is c*(t-a)*u(t-a).\n" +
-                   c->check({first, first + 0.25});
+            std::string text = mine;
+            text += " writes its ";
+            text += (subset & (subset - 1)) != 0 ? "ramps" : "ramp";
+            text += " at t = ";
+            text += where;
+            text += " as c*t*u(t-a), which is already c*a "
+                    "at t = a, so z jumps there; a ramp from 0 is c*(t-a)*u(t-a).\n";
+            text += c->check({first, first + 0.25});
+            return text;
         });
     }
     const std::vector<double> slopes = slopesAfter(key);
@@ -321,6 +350,8 @@ void addMistakesOfZ(const AnswerKey& key, const MistakeClues& clues, Candidates*
 void addMistakesOfR(const AnswerKey& key, Candidates* c) {
     const ExamNumbers e = examNumbers(key);
     const auto& points = c->points();
+    // Two copies of x on purpose: each is then cut down to one of its parts.
+    // cppcheck-suppress duplicateAssignExpression
     Signal triangleOnly = key.x;
     Signal pulseOnly = key.x;
     for (std::size_t i = 0; i < key.x.pieces.size(); ++i) {

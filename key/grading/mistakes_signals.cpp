@@ -260,7 +260,12 @@ void addMistakesOfY(const AnswerKey& key, Candidates* c) {
                 continue;
             }
             c->trySignal(candidate, transformKind(e.k, scale, shift),
-                         [&] { return mine + transformText(e.k, scale, shift) + ".\n" + check; });
+                         [&] {
+                             std::string text = mine;
+                             text += transformText(e.k, scale, shift) + ".\n";
+                             text += check;
+                             return text;
+                         });
         }
     }
     // Heights scaled with time, slopes not, or a pulse left as wide as x's.
@@ -268,12 +273,18 @@ void addMistakesOfY(const AnswerKey& key, Candidates* c) {
     const Signal yTriangle = triangle(t0, 1, e.peak);
     for (double factor : {2.0, 0.5}) {
         c->tryValues(plus(sample(triangle(t0, 1, e.peak * factor), points), sample(yPulse, points)), "y.heights", [&] {
-            return mine + "peaks at " + n(e.peak * factor) + ", x's peak times " + n(factor) +
-                   ": compressing in time leaves every height as it is.\n" + check;
+            std::string text = mine;
+            text += "peaks at " + n(e.peak * factor) + ", x's peak times " + n(factor) +
+                    ": compressing in time leaves every height as it is.\n";
+            text += check;
+            return text;
         });
         c->tryValues(plus(sample(yTriangle, points), sample(pulse(q0, 0.5, e.height * factor), points)), "y.heights", [&] {
-            return mine + "has a pulse of " + n(e.height * factor) + ", x's height times " + n(factor) +
-                   ": compressing in time leaves every height as it is.\n" + check;
+            std::string text = mine;
+            text += "has a pulse of " + n(e.height * factor) + ", x's height times " + n(factor) +
+                    ": compressing in time leaves every height as it is.\n";
+            text += check;
+            return text;
         });
     }
     const std::vector<std::pair<double, double>> unscaled[] = {
@@ -284,14 +295,20 @@ void addMistakesOfY(const AnswerKey& key, Candidates* c) {
     };
     for (const auto& corners : unscaled) {
         c->tryValues(plus(sample(polyline(corners), points), sample(yPulse, points)), "y.slopes", [&] {
-            return mine + "keeps x's slopes " + n(e.peak) + " and " + n(-e.peak) + ": y(t) = " + xOf(2, e.k) +
-                   " changes twice as fast as x, so its sides are twice as steep.\n" + check;
+            std::string text = mine;
+            text += "keeps x's slopes " + n(e.peak) + " and " + n(-e.peak) + ": y(t) = " + xOf(2, e.k) +
+                    " changes twice as fast as x, so its sides are twice as steep.\n";
+            text += check;
+            return text;
         });
     }
     for (double start : {q0, q0 - 0.5, q0 - 0.25}) {
         c->tryValues(plus(sample(yTriangle, points), sample(pulse(start, 1, e.height), points)), "y.pulse-width", [&] {
-            return mine + "has a pulse from t = " + n(start) + " to t = " + n(start + 1) +
-                   ", as long as x's: compressed by 2 it lasts half as long.\n" + check;
+            std::string text = mine;
+            text += "has a pulse from t = " + n(start) + " to t = " + n(start + 1) +
+                    ", as long as x's: compressed by 2 it lasts half as long.\n";
+            text += check;
+            return text;
         });
     }
     addPartMoves(e, yTriangle, yPulse, c);

@@ -119,21 +119,32 @@ struct Statement {
     std::size_t from, to;
 };
 
+// The readings below recurse once for each block, bracket or else-if nested
+// in the student's signals.c. Deeper than this they stop and pass the rest
+// over unread, claiming nothing of it: no student's file comes near it, and
+// a hostile file nested a million deep would otherwise overflow the stack.
+constexpr int deepestNesting = 256;
+
 // The statement at i: where it ends, and whether every path through it ends
 // in a return (as tcc judges before it warns "might return no value").
-std::size_t parseStatement(const Tokens& tokens, std::size_t i, std::size_t end, bool* returns,
-                           std::vector<Statement>* inner = nullptr) {
+// Recursion as deep as the statements nest, at most deepestNesting.
+std::size_t parseStatement(const Tokens& tokens, std::size_t i, std::size_t end, bool* returns,  // NOLINT(misc-no-recursion)
+                           std::vector<Statement>* inner = nullptr, int depth = 0) {
     *returns = false;
     if (i >= end) {
         return end;
     }
     const std::string& word = tokens[i];
+    if (depth > deepestNesting) {
+        *returns = true;  // taken to return, so that no missing return is claimed
+        return word == "{" ? afterGroup(tokens, i, end) : std::max(afterSimpleStatement(tokens, i, end), i + 1);
+    }
     std::size_t next = i + 1;
     bool part = false;
     if (word == "{") {
         while (next < end && tokens[next] != "}") {
             const std::size_t from = next;
-            next = std::max(parseStatement(tokens, next, end, &part), from + 1);
+            next = std::max(parseStatement(tokens, next, end, &part, nullptr, depth + 1), from + 1);
             *returns = *returns || part;
             if (inner != nullptr) {
                 inner->push_back({from, next});
@@ -142,19 +153,19 @@ std::size_t parseStatement(const Tokens& tokens, std::size_t i, std::size_t end,
         return std::min(next + 1, end);
     }
     if (word == "if") {
-        next = parseStatement(tokens, afterGroup(tokens, next, end), end, &part);
+        next = parseStatement(tokens, afterGroup(tokens, next, end), end, &part, nullptr, depth + 1);
         if (next < end && tokens[next] == "else") {
             bool otherwise = false;
-            next = parseStatement(tokens, next + 1, end, &otherwise);
+            next = parseStatement(tokens, next + 1, end, &otherwise, nullptr, depth + 1);
             *returns = part && otherwise;
         }
         return next;
     }
     if (word == "while" || word == "for" || word == "switch") {
-        return parseStatement(tokens, afterGroup(tokens, next, end), end, &part);
+        return parseStatement(tokens, afterGroup(tokens, next, end), end, &part, nullptr, depth + 1);
     }
     if (word == "do") {
-        return afterSimpleStatement(tokens, parseStatement(tokens, next, end, &part), end);
+        return afterSimpleStatement(tokens, parseStatement(tokens, next, end, &part, nullptr, depth + 1), end);
     }
     *returns = word == "return";
     return std::max(afterSimpleStatement(tokens, i, end), i + 1);
@@ -165,21 +176,30 @@ bool assignsAt(const Tokens& tokens, std::size_t i, const std::string& name) {
 }
 
 // Whether every path through the statement sets `name`.
-bool setsOnEveryPath(const Tokens& tokens, Statement statement, const std::string& name) {
+// Recursion as deep as the statements nest, at most deepestNesting.
+bool setsOnEveryPath(const Tokens& tokens, Statement statement, const std::string& name,  // NOLINT(misc-no-recursion)
+                     int depth = 0) {
+    if (depth > deepestNesting) {
+        return true;  // taken as set, so that no unset variable is claimed
+    }
     const std::string& word = tokens[statement.from];
     bool part = false;
     if (word == "if") {
         const std::size_t then = afterGroup(tokens, statement.from + 1, statement.to);
         const std::size_t otherwise = parseStatement(tokens, then, statement.to, &part);
         return otherwise < statement.to && tokens[otherwise] == "else" &&
-               setsOnEveryPath(tokens, {then, otherwise}, name) &&
-               setsOnEveryPath(tokens, {otherwise + 1, statement.to}, name);
+               setsOnEveryPath(tokens, {then, otherwise}, name, depth + 1) &&
+               setsOnEveryPath(tokens, {otherwise + 1, statement.to}, name, depth + 1);
     }
     if (word == "{") {
         std::vector<Statement> inner;
         parseStatement(tokens, statement.from, statement.to, &part, &inner);
-        return std::any_of(inner.begin(), inner.end(),
-                           [&](Statement s) { return setsOnEveryPath(tokens, s, name); });
+        for (const Statement& s : inner) {
+            if (setsOnEveryPath(tokens, s, name, depth + 1)) {
+                return true;
+            }
+        }
+        return false;
     }
     if (word == "while" || word == "for" || word == "do" || word == "switch") {
         return false;
@@ -255,9 +275,11 @@ struct Comparison {
     bool ofT = false;
 };
 
-Comparison comparisonIn(const Tokens& tokens, std::size_t from, std::size_t to) {
-    if (from < to && tokens[from] == "(" && afterGroup(tokens, from, to) == to) {
-        return comparisonIn(tokens, from + 1, to - 1);  // "(t > 3)"
+// Recursion as deep as the brackets around the comparison, at most
+// deepestNesting; deeper, the brackets are read as a group, with no operator.
+Comparison comparisonIn(const Tokens& tokens, std::size_t from, std::size_t to, int depth = 0) {  // NOLINT(misc-no-recursion)
+    if (depth < deepestNesting && from < to && tokens[from] == "(" && afterGroup(tokens, from, to) == to) {
+        return comparisonIn(tokens, from + 1, to - 1, depth + 1);  // "(t > 3)"
     }
     Comparison comparison;
     for (std::size_t i = from; i < to; i = tokens[i] == "(" ? afterGroup(tokens, i, to) : i + 1) {
@@ -294,7 +316,10 @@ void judgeChain(const Tokens& tokens, const std::vector<Statement>& segments, Fu
 
 // Finds the chains of comparisons joined by && in [from, to), at this level
 // of brackets and inside each bracket.
-void scanConditions(const Tokens& tokens, std::size_t from, std::size_t to, FunctionFacts* facts) {
+// Recursion as deep as the brackets nest, at most deepestNesting; deeper
+// brackets are passed over unread.
+void scanConditions(const Tokens& tokens, std::size_t from, std::size_t to, FunctionFacts* facts,  // NOLINT(misc-no-recursion)
+                    int depth = 0) {
     std::vector<Statement> chain;
     std::size_t start = from;
     auto endSegment = [&](std::size_t at, bool endsChain) {
@@ -310,7 +335,9 @@ void scanConditions(const Tokens& tokens, std::size_t from, std::size_t to, Func
     for (std::size_t i = from; i < to;) {
         if (tokens[i] == "(" || tokens[i] == "[") {
             const std::size_t close = afterGroup(tokens, i, to);
-            scanConditions(tokens, i + 1, close - 1, facts);
+            if (depth < deepestNesting) {
+                scanConditions(tokens, i + 1, close - 1, facts, depth + 1);
+            }
             i = close;
             continue;
         }
