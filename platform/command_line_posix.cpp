@@ -125,17 +125,25 @@ CommandWords tccArguments(const CommandWords& words) {
 CommandWords splitCommandLine(const char* commandLine) {
     CommandWords words;
     std::string word;
+    bool quoted = false;  // as in cmd.exe, "a b" is one word a b
+    bool started = false;  // "" is a word too
     for (const char* c = commandLine;; ++c) {
-        if (*c == '\0' || *c == ' ' || *c == '\t' || *c == '\r' || *c == '\n') {
-            if (!word.empty()) {
+        const bool blank = *c == ' ' || *c == '\t' || *c == '\r' || *c == '\n';
+        if (*c == '\0' || (blank && !quoted)) {
+            if (started) {
                 words.push_back(word);
                 word.clear();
+                started = false;
             }
             if (*c == '\0') {
                 return words;
             }
+        } else if (*c == '"') {
+            quoted = !quoted;
+            started = true;
         } else {
             word += *c == '\\' ? '/' : *c;
+            started = true;
         }
     }
 }

@@ -177,6 +177,8 @@ int runProgram(const std::string& program, const CommandWords& arguments, int se
 }
 
 std::string ownProgramCommand(const char* argv0) {
-    // The command runner finds a name without a folder on PATH, as the shell did.
-    return argv0 != nullptr ? argv0 : "";
+    // The command runner finds a name without a folder on PATH, as the shell
+    // did, and reads a quoted one whole.
+    const std::string program = argv0 != nullptr ? argv0 : "";
+    return program.find_first_of(" \t") != std::string::npos ? "\"" + program + "\"" : program;
 }

@@ -72,6 +72,8 @@ TEST(CommandLine, LinesBecomeTheWordsThePosixProgramsNeed) {
         {"pdflatex create.tex -jobname=123 -quiet -silent", "/usr/bin/pdflatex",
          {"pdflatex", "-jobname=123", "-interaction=batchmode", "create.tex"}},
         {"mytcc a.c", "/usr/bin/mytcc", {"mytcc", "a.c"}},
+        {"\"/home/ana/My Course/key\" --report-worker \"\" x", "/home/ana/My Course/key",
+         {"/home/ana/My Course/key", "--report-worker", "", "x"}},
         {" \t\n", "", {}},
     };
     for (const auto& c : cases) {
