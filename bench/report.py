@@ -7,12 +7,12 @@ own ID, nested as a learning platform's bulk download unpacks them. The
 report grades them on every core (the development machine has two) and
 writes the gradebook CSV; no check.png is drawn. Target: all 300 within 15 s.
 
-Measured on the 2-core development machine, shared with other builds: 17.5 s
-(17.2 folders/s) at a load average of 4.5, 19.1 s at 3; 21 to 22 s of
-processor time in all, 71 ms a folder, so about 11 s on two idle cores. Of a
-folder's time about two fifths is the test program writing and flushing each
-value (two writes a point), a fifth tcc, the rest starting and waiting for
-the programs.
+Measured on the 2-core development machine at a load average of 1.3: 14.3 s
+(20.9 folders/s), 27.4 s of processor time in all, 91 ms a folder. Before the
+test program kept its results in a shared mapping of the results file (on
+POSIX; two flushed writes a point before), 16.1 s and 102 ms a folder on the
+same machine. Of a folder's time about a fifth is tcc, the rest starting and
+waiting for the programs.
 
 usage: bench/report.py [path/to/mock-midterm-key] [folders]
        REPORT_JOBS=N bench/report.py ...   (gradings at once; default the program's own)
