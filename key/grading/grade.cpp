@@ -56,7 +56,8 @@ int compileHarness(const std::vector<GradePoint>& points, const ExamServices& se
         sayCannotGrade(std::string("cannot make a scratch folder here: ") + std::strerror(errno) + ".");
         return -1;
     }
-    if (writeTextFile(scratchPath(harnessSourceName).c_str(), harnessSource(points), nullptr) != 0) {
+    if (writeTextFile(scratchPath(harnessSourceName).c_str(), harnessSource(points), nullptr,
+                      scratchFileOps()) != 0) {
         sayCannotGrade(std::string("cannot write ") + harnessSourceName + " in the scratch folder.");
         removeWholeScratch();
         return -1;
@@ -95,7 +96,7 @@ void printBelow(const Question& question, const std::vector<std::string>& texts)
 
 // Runs one function, prints its lines and fills *graded. Returns 1 when it
 // is right, 0 when not, -1 after saying why it could not run (the scratch
-// folder then gone). `wrongY` is the student's y when it was wrong.
+// folder then gone). `wrongY`, for z, is the student's y when it was wrong.
 int gradeQuestion(const AnswerKey& key, const Question& question,
                   const std::vector<GradePoint>& points, const ExamServices& services,
                   int timeLimitSeconds, const SourceFacts& source, const std::vector<double>* wrongY,
@@ -117,7 +118,7 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
     const StudentRun run = readRun(results, points.size(), status);
     const Verdict verdict = judgeRun(*question.expected, points, run, timeLimitSeconds);
     const char function = question.function[0];
-    const MistakeClues clues{findFunction(source, question.function), function == 'z' ? wrongY : nullptr};
+    const MistakeClues clues{findFunction(source, question.function), wrongY};
     const Diagnosis mistake =
         verdict.right != 0 ? Diagnosis{} : diagnoseMistake(key, function, points, run.values, clues);
     const std::vector<std::string> remarks =
@@ -157,9 +158,12 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
     std::printf("\n");
     for (const Question& question : questions) {
         GradedQuestion done{};
+        // z may repeat the student's own wrong y: only a y with a value at
+        // every time graded can be compared with.
         const GradedQuestion* y = graded->questions.size() > 1 ? &graded->questions[1] : nullptr;
+        const bool zAfterWrongY = question.function[0] == 'z' && y != nullptr && y->right == 0 && y->complete;
         const int right = gradeQuestion(key, question, graded->points, services, timeLimitSeconds, source,
-                                        y != nullptr && y->right == 0 ? &y->values : nullptr, &done);
+                                        zAfterWrongY ? &y->values : nullptr, &done);
         if (right < 0) {
             return 2;
         }

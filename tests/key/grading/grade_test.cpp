@@ -149,6 +149,20 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
     expectNoScratchFiles();
 }
 
+TEST(Grading, AZAfterAYThatStoppedEarlyIsNotComparedWithIt) {
+    TempFolder folder;
+    fake = FakeRun{};
+    writeFile("signals.c", "/* the answers */\n");
+    const AnswerKey key = freshKey();
+    fake.stops['y'] = {1, commandTimedOut};  // one value of y, then no more
+    // The first of z's values is that y's: comparing goes on past y's end.
+    fake.behaviour['z'] = [&](double t) { return number(rightValue(key.y, t) + (t > 9 ? 1 : 0)); };
+    std::string out;
+    EXPECT_EQ(gradeWith(key, &out), 1);
+    EXPECT_NE(out.find("QUESTION 3  z(t): wrong"), std::string::npos) << out;
+    expectNoScratchFiles();
+}
+
 TEST(Grading, WhatKeepsItFromGrading) {
     TempFolder folder;
     fake = FakeRun{};
