@@ -43,7 +43,7 @@ int plotQuestion1(const ExamRecord& record, const ExamServices& services) {
     if (runTool(services, (std::string(gnuplotProgram) + " q1.gp\n").c_str(), "gnuplot",
                 gnuplotTimeLimitSeconds) == commandNotFound) {
         std::fflush(stdout);
-        std::fprintf(stderr, "%s\n", gnuplotMissingLine("q1.png").c_str());
+        std::fprintf(stderr, "%s\n", gnuplotMissingLine(plotPictureFileName).c_str());
     }
     return result;
 }

@@ -180,11 +180,11 @@ void forgetRunning(int slot) {
     }
 }
 
+// Every handler a child's start needs is put in here, before the caller
+// starts threads that start children: handle() is then only read.
 void deferInterrupts() {
     deferring = 1;
-    for (const int signalNumber : interruptSignals) {
-        handle(signalNumber, endProgram);
-    }
+    watchChildSignals();
 }
 
 int interruptRequested() { return interruptNoted != 0 ? 1 : 0; }

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/platform.h"
 #include "platform/services.h"
 
 // The folder of a grading or of a plot: the prefix and six characters.
@@ -19,6 +20,10 @@ constexpr const char* harnessResultsName = "results.txt";
 constexpr const char* plotScriptName = "plot.gp";
 constexpr const char* plotDataName = "plot.dat";
 constexpr const char* plotPictureName = "plot.png";
+
+// The platform's file operations without the syncs to disk: scratch files
+// are removed within the second, and no crash can leave one that matters.
+FileOps scratchFileOps();
 
 // Makes the folder in the working folder; from then on an interrupt ends the
 // program the key runs and removes the folder.

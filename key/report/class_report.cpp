@@ -15,6 +15,7 @@
 
 #include "check/check.h"
 #include "key/grading/grade.h"
+#include "key/grading/scratch.h"
 #include "key/model/exam_variants.h"
 #include "key/model/key_text.h"
 #include "key/model/load_key.h"
@@ -41,15 +42,6 @@ constexpr int workerRuns = 5;
 constexpr int workerOverheadSeconds = 10;
 constexpr unsigned gradingsPerCore = 2;
 
-// Scratch copies need no durability: they are removed within the second.
-int noSync(std::FILE*) { return 0; }
-int noFolderSync(const char*) { return 0; }
-FileOps scratchFileOps() {
-    FileOps files = platformFileOps();
-    files.sync = noSync;
-    files.syncFolder = noFolderSync;
-    return files;
-}
 
 // --- The worker ------------------------------------------------------------
 
