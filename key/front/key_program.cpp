@@ -51,7 +51,7 @@ constexpr const char* usageFormat =
     "  --feedback FOLDER     with report: write each student's grading into FOLDER\n"
     "  --own-variant         with report: flag exams that are not the variant\n"
     "                        `variant id` gives the student\n"
-    "  --jobs N              with report: grade N folders at once, 1 to 64\n"
+    "  --jobs N              with report: grade N folders at once, 1 to %d\n"
     "                        (default: two per core)\n"
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n"
@@ -163,7 +163,7 @@ int readReportArgument(std::string_view argument, int argc, const char* const* a
         }
         if (found == 0 && option.value == &jobs &&
             parseWholeNumber(jobs, 1, mostReportJobs, &report->jobs) != 0) {
-            return usageError("--jobs takes a number from 1 to " + std::to_string(mostReportJobs) +
+            return usageError("--jobs takes a number " + fromOneTo(mostReportJobs) +
                               ", not '" + jobs + "'");
         }
         if (found == 0) {
@@ -183,7 +183,7 @@ int readArgument(int argc, const char* const* argv, int* i, CommandLine* line) {
     }
     if (argument == "-h" || argument == "--help") {
         std::printf(usageFormat, keyProgramName, variantCount, longestTimeLimit,
-                    defaultTimeLimitSeconds, variantCount);
+                    defaultTimeLimitSeconds, variantCount, mostReportJobs);
         return 0;
     }
     if (argument == "--version") {

@@ -289,7 +289,7 @@ int drawCheckPlot(const GradedAttempt& graded, const ExamServices& services, boo
                     "draws the key there too.\n", checkPlotName);
     } else if (drawn == commandNotFound) {
         std::fflush(stdout);
-        std::fprintf(stderr, "%s: %s\n", keyProgramName, gnuplotMissingLine(checkPlotName).c_str());
+        sayProblem(gnuplotMissingLine(checkPlotName));
     } else if (drawn == -1) {
         std::printf("%s was not drawn.\n", checkPlotName);
     } else {

@@ -111,7 +111,7 @@ int drawKeyPlot(const AnswerKey& key, const ExamServices& services) {
         std::fprintf(stderr, "%s: %s was not drawn: gnuplot did not finish within %d s.\n",
                      keyProgramName, keyPlotName, plotTimeLimitSeconds);
     } else if (status == commandNotFound) {
-        std::fprintf(stderr, "%s: %s\n", keyProgramName, gnuplotMissingLine(keyPlotName).c_str());
+        sayProblem(gnuplotMissingLine(keyPlotName));
     } else {
         std::fprintf(stderr, "%s: %s was not drawn (gnuplot status %d).\n", keyProgramName,
                      keyPlotName, status);

@@ -142,7 +142,7 @@ void gradeCopies(int timeLimitSeconds, FolderResult* result) {
     std::error_code error;
     if (!fs::exists(sourceName, error)) {
         result->status = "no signals.c";
-        std::fprintf(stderr, "%s: cannot grade: there is no signals.c.\n", keyProgramName);
+        sayProblem("cannot grade: there is no signals.c.");
         return;
     }
     if (inspectSource(sourceName) == sourceHasByteOrderMark) {
@@ -280,7 +280,6 @@ public:
             std::fprintf(stderr, "\n");
         }
     }
-    std::size_t done() const { return done_; }
 
 private:
     std::mutex mutex_;
