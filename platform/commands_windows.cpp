@@ -53,6 +53,18 @@ bool isFile(const std::string& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// This program's own path, "" when Windows cannot say it.
+std::string ownProgramPath() {
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+    return std::string(path, length > 0 && length < sizeof path ? length : 0);
+}
+
+// The command interpreter reads a quoted program name whole.
+std::string quotedIfBlank(const std::string& program) {
+    return program.find(' ') != std::string::npos ? "\"" + program + "\"" : program;
+}
+
 // The course's tcc: beside the exam folder, or beside the folder of the key
 // itself when it works elsewhere (the class report grades each folder in a
 // scratch folder of its own). "" when there is neither.
@@ -61,9 +73,7 @@ std::string courseCompiler() {
     if (isFile(besideExam)) {
         return besideExam;
     }
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    std::string program(path, length > 0 && length < sizeof path ? length : 0);
+    const std::string program = ownProgramPath();
     const std::size_t folderEnd = program.find_last_of('\\');
     if (folderEnd == std::string::npos) {
         return "";
@@ -72,8 +82,7 @@ std::string courseCompiler() {
     if (!isFile(besideProgram)) {
         return "";
     }
-    // The command interpreter reads a quoted program name whole.
-    return besideProgram.find(' ') != std::string::npos ? "\"" + besideProgram + "\"" : besideProgram;
+    return quotedIfBlank(besideProgram);
 }
 
 // The course's programs sit beside the exam folder (..\tcc\tcc.exe, as
@@ -200,11 +209,6 @@ int interruptRequested() { return InterlockedCompareExchange(&interruptNoted, 0,
 void endAsInterrupted() { ExitProcess(STATUS_CONTROL_C_EXIT); }
 
 std::string ownProgramCommand(const char* argv0) {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    const std::string program = length > 0 && length < sizeof path
-                                    ? std::string(path, length)
-                                    : std::string(argv0 != nullptr ? argv0 : "");
-    // The command interpreter reads a quoted program name whole.
-    return program.find(' ') != std::string::npos ? "\"" + program + "\"" : program;
+    const std::string program = ownProgramPath();
+    return quotedIfBlank(!program.empty() ? program : std::string(argv0 != nullptr ? argv0 : ""));
 }

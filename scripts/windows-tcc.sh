@@ -43,7 +43,10 @@ apt_options=(-o "Dir::Etc::sourcelist=$apt_dir/sources.list" -o "Dir::Etc::sourc
 if [[ $(id -u) -eq 0 ]]; then
     apt_options+=(-o APT::Sandbox::User=root)  # the cache may be where _apt cannot write
 fi
-aptUpdate() {
+updated=0
+aptUpdate() {  # once a run: the source lists are fetched anew each time
+    ((updated == 0)) || return 0
+    updated=1
     mkdir -p "$apt_dir/lists/partial" "$apt_dir/cache/archives/partial" "$apt_dir/parts"
     apt-get indextargets --format '$(REPO_URI) $(RELEASE) $(COMPONENT)' \
         'Identifier: Packages' 'Origin: Debian' | sort -u | sed 's/^/deb-src /' >"$apt_dir/sources.list"
