@@ -355,7 +355,7 @@ begin "grading under wine with the ZIP's tcc, as the Linux key grades"
 SECONDS=0
 answers=$work/answers
 mkdir -p "$answers"
-cp "$root/.ci/answer-123-3.c" "$answers/right.c"
+cp "$root/tests/key/front/hand_written_answer.c" "$answers/right.c"
 sed 's/x(2 \* t + 1)/x(2 * t - 1)/' "$answers/right.c" >"$answers/wrong.c"
 sed '/^double x(double t)$/,/^{$/ s/^{$/{\n    while (t == t)\n        t = t + 0;/' "$answers/right.c" \
     >"$answers/endless.c"
