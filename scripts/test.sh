@@ -77,12 +77,13 @@ shown_beside() {
   for ((i = 0; i < ${#side_by_side[@]}; i += 2)); do
     wait "${side_by_side[i]}" || true
     cat "${side_by_side[i + 1]}"
-    if [ ! -f "${side_by_side[i + 1]}.summary" ]; then
+    if [ -f "${side_by_side[i + 1]}.summary" ]; then
+      while IFS= read -r line; do
+        [ -z "$line" ] || summary+=("$line")
+      done < "${side_by_side[i + 1]}.summary"
+    else
       summary+=("FAIL  a part run beside another ended without its verdict")
     fi
-    while IFS= read -r line; do
-      [ -z "$line" ] || summary+=("$line")
-    done < "${side_by_side[i + 1]}.summary" 2>/dev/null || true
     rm -f "${side_by_side[i + 1]}" "${side_by_side[i + 1]}.summary"
   done
 }

@@ -133,7 +133,7 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
     const bool onY = question.expected == &key.y;
     *graded = {title + (mistake.text.empty() ? "" : "\n" + mistake.text), question.expected,
                (onY ? key.yStart : key.xStart) - 0.5, (onY ? key.yEnd : key.xEnd) + 0.5, run.values,
-               verdict.wrongPoints, run.complete, function, verdict.right, mistake, remarks, status};
+               verdict.wrongPoints, run.complete, function, verdict.right, mistake, status};
     return verdict.right;
 }
 }  // namespace

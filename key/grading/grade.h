@@ -24,7 +24,6 @@ struct GradedQuestion {
     char function = 0;                     // 'x', 'y', 'z' or 'r'
     int right = 0;                         // 1 when every value is right
     Diagnosis mistake;                     // the known mistake a wrong answer's values fit, if any
-    std::vector<std::string> remarks;      // on the form of a right answer
     int status = 0;                        // the run's, as runCommandWithTimeLimit gave it
 };
 
