@@ -24,23 +24,23 @@ constexpr double limitGrid = 1024;
 // The C slips the source shows that change values without an error, named
 // only where no mistake of the exam's own gives the values.
 void addSlipsOfC(const FunctionFacts& source, Candidates* candidates) {
-    const std::string f = std::string(1, candidates->function()) + "(t)";
+    const std::string your = yours(candidates->function());
     const std::string check = candidates->check({});
     if (!source.integerDivision.empty()) {
         const std::string& division = source.integerDivision;
         const long quotient = std::strtol(division.c_str(), nullptr, 0) /
                               std::max(1L, std::strtol(division.c_str() + division.find('/') + 1, nullptr, 0));
         candidates->note("c.integer-division",
-                         "in your " + f + ", " + division + " divides two whole numbers, so C gives a whole "
+                         "in " + your + ", " + division + " divides two whole numbers, so C gives a whole "
                          "number: " + division + " is " + std::to_string(quotient) + ". Write 1.0/2, not 1/2.\n" + check);
     } else if (!source.absOfDouble.empty()) {
         candidates->note("c.abs-of-double",
-                         "your " + f + " uses " + source.absOfDouble +
+                         your + " uses " + source.absOfDouble +
                              ": abs takes and gives an int in C, so the fraction is lost. "
                              "fabs from math.h keeps it.\n" + check);
     } else if (!source.equalityOnT.empty() && candidates->wrongOnlyAtSingleTimes()) {
         candidates->note("c.equality",
-                         "your " + f + " tests " + source.equalityOnT +
+                         your + " tests " + source.equalityOnT +
                              " and is wrong only at single times: == on doubles holds at one exact "
                              "time; give a corner to a range with <= or >=.\n" + check);
     }
@@ -49,15 +49,15 @@ void addSlipsOfC(const FunctionFacts& source, Candidates* candidates) {
 // A variable read before it is set, or a path without a return, gives
 // whatever the stack or a register held: any value may be its.
 void addUnsetValues(const FunctionFacts& source, Candidates* candidates) {
-    const std::string f = std::string(1, candidates->function()) + "(t)";
+    const std::string your = yours(candidates->function());
     if (!source.unsetVariable.empty()) {
         candidates->note("c.unset-variable",
-                         "your " + f + " can return " + source.unsetVariable +
+                         your + " can return " + source.unsetVariable +
                              " before setting it: C then gives whatever was there, which can change "
                              "from run to run. Set it on every path.\n" + candidates->check({}));
     } else if (source.mayEndWithoutReturn) {
         candidates->note("c.missing-return",
-                         "your " + f + " can end without a return, as tcc's warning says: C then gives "
+                         your + " can end without a return, as tcc's warning says: C then gives "
                          "whatever was left over. End every path with a return.\n" + candidates->check({}));
     }
 }
@@ -106,8 +106,7 @@ Diagnosis allZero(char function, const std::vector<double>& values) {
             return {};
         }
     }
-    const std::string f = std::string(1, function) + "(t)";
-    return {"unwritten", "your " + f + " is 0 at every time graded: it still returns the answer file's 0."};
+    return {"unwritten", yours(function) + " is 0 at every time graded: it still returns the answer file's 0."};
 }
 }  // namespace
 

@@ -42,10 +42,10 @@ bool lastOfItsSort(const std::vector<StepTerm>& terms, std::size_t i) {
     return true;
 }
 
-// Term i put at the wrong time.
-void addMovedTerm(const std::vector<StepTerm>& key, std::size_t i, Candidates* c, const std::string& mine) {
+// Term i put at the wrong time; `check` is the term's own.
+void addMovedTerm(const std::vector<StepTerm>& key, std::size_t i, Candidates* c, const std::string& mine,
+                  const std::string& check) {
     const StepTerm& term = key[i];
-    const std::string check = c->check({term.at + 0.25, term.at, term.at + 1});
     for (double by : wrongTimeMoves) {
         bool ontoAnother = false;  // two terms at one time read as one, not as a move
         for (const StepTerm& other : key) {
@@ -128,7 +128,7 @@ void addOneTermMistakes(const std::vector<StepTerm>& key, Candidates* c, const s
                 return text;
             });
         }
-        addMovedTerm(key, i, c, mine);
+        addMovedTerm(key, i, c, mine, check);
     }
 }
 

@@ -155,13 +155,12 @@ void addStrictCorners(const AnswerKey& key, Candidates* c) {
 
 // One part of y in the wrong place, the other right: a corner worked out by
 // hand from x's. A corner of y is where 2t + k reaches x's corner.
-void addPartMoves(const ExamNumbers& e, const Signal& yTriangle, const Signal& yPulse, Candidates* c) {
+void addPartMoves(const ExamNumbers& e, const Sampled& triangleValues, const Sampled& pulseValues,
+                  Candidates* c) {
     const auto& points = c->points();
     const auto xAt = [&e](double t) { return "x(" + n(2 * t + e.k) + ") = "; };
     const double t0 = (e.s - e.k) / 2.0;
     const double q0 = (e.p - e.k) / 2.0;
-    const Sampled triangleValues = sample(yTriangle, points);
-    const Sampled pulseValues = sample(yPulse, points);
     for (int quarters = -4 * largestMove; quarters <= 4 * largestMove; ++quarters) {
         const double by = quarters / 4.0;
         if (by == 0) {
@@ -269,17 +268,17 @@ void addMistakesOfY(const AnswerKey& key, Candidates* c) {
         }
     }
     // Heights scaled with time, slopes not, or a pulse left as wide as x's.
-    const Signal yPulse = pulse(q0, 0.5, e.height);
-    const Signal yTriangle = triangle(t0, 1, e.peak);
+    const Sampled pulseValues = sample(pulse(q0, 0.5, e.height), points);
+    const Sampled triangleValues = sample(triangle(t0, 1, e.peak), points);
     for (double factor : {2.0, 0.5}) {
-        c->tryValues(plus(sample(triangle(t0, 1, e.peak * factor), points), sample(yPulse, points)), "y.heights", [&] {
+        c->tryValues(plus(sample(triangle(t0, 1, e.peak * factor), points), pulseValues), "y.heights", [&] {
             std::string text = mine;
             text += "peaks at " + n(e.peak * factor) + ", x's peak times " + n(factor) +
                     ": compressing in time leaves every height as it is.\n";
             text += check;
             return text;
         });
-        c->tryValues(plus(sample(yTriangle, points), sample(pulse(q0, 0.5, e.height * factor), points)), "y.heights", [&] {
+        c->tryValues(plus(triangleValues, sample(pulse(q0, 0.5, e.height * factor), points)), "y.heights", [&] {
             std::string text = mine;
             text += "has a pulse of " + n(e.height * factor) + ", x's height times " + n(factor) +
                     ": compressing in time leaves every height as it is.\n";
@@ -294,7 +293,7 @@ void addMistakesOfY(const AnswerKey& key, Candidates* c) {
         {{t0 - 0.5, 0}, {t0 + 0.5, e.peak}, {t0 + 1.5, 0}},
     };
     for (const auto& corners : unscaled) {
-        c->tryValues(plus(sample(polyline(corners), points), sample(yPulse, points)), "y.slopes", [&] {
+        c->tryValues(plus(sample(polyline(corners), points), pulseValues), "y.slopes", [&] {
             std::string text = mine;
             text += "keeps x's slopes " + n(e.peak) + " and " + n(-e.peak) + ": y(t) = " + xOf(2, e.k) +
                     " changes twice as fast as x, so its sides are twice as steep.\n";
@@ -303,7 +302,7 @@ void addMistakesOfY(const AnswerKey& key, Candidates* c) {
         });
     }
     for (double start : {q0, q0 - 0.5, q0 - 0.25}) {
-        c->tryValues(plus(sample(yTriangle, points), sample(pulse(start, 1, e.height), points)), "y.pulse-width", [&] {
+        c->tryValues(plus(triangleValues, sample(pulse(start, 1, e.height), points)), "y.pulse-width", [&] {
             std::string text = mine;
             text += "has a pulse from t = " + n(start) + " to t = " + n(start + 1) +
                     ", as long as x's: compressed by 2 it lasts half as long.\n";
@@ -311,5 +310,5 @@ void addMistakesOfY(const AnswerKey& key, Candidates* c) {
             return text;
         });
     }
-    addPartMoves(e, yTriangle, yPulse, c);
+    addPartMoves(e, triangleValues, pulseValues, c);
 }
