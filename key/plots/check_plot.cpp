@@ -27,6 +27,7 @@ constexpr std::size_t titleWidth = 120;
 struct Window {
     double lo, hi;
     double smallest, largest;
+    double bottom, top;  // the y range drawn: the values with a margin, in whole units
 };
 
 bool isDrawn(const GradedQuestion& panel) { return panel.complete && panel.wrongPoints.empty(); }
@@ -34,7 +35,7 @@ bool isDrawn(const GradedQuestion& panel) { return panel.complete && panel.wrong
 // The exam's window, widened to every wrong time and the time a run stopped,
 // and high enough for the key and, within reason, the student's values.
 Window windowOf(const std::vector<GradePoint>& points, const GradedQuestion& panel) {
-    Window window{panel.lo, panel.hi, 0, 0};
+    Window window{panel.lo, panel.hi, 0, 0, 0, 0};
     for (std::size_t i : panel.wrongPoints) {
         window.lo = std::min(window.lo, points[i].t - 0.5);
         window.hi = std::max(window.hi, points[i].t + 0.5);
@@ -64,23 +65,18 @@ Window windowOf(const std::vector<GradePoint>& points, const GradedQuestion& pan
             window.largest = std::min(ceilingValue, std::max(window.largest, value));
         }
     }
-    return window;
-}
-
-// The y range drawn: the window's values with a margin, in whole units.
-void yRange(const Window& window, double* bottom, double* top) {
     const double span = window.largest - window.smallest;
-    *bottom = std::floor(window.smallest - 0.1 * span) - 0.5;
-    *top = std::ceil(window.largest + 0.1 * span) + 0.5;
+    window.bottom = std::floor(window.smallest - 0.1 * span) - 0.5;
+    window.top = std::ceil(window.largest + 0.1 * span) + 0.5;
+    return window;
 }
 
 // Values the y range leaves out, marked at its edge: a triangle for each,
 // and the value itself once for each run of them on one side.
 void writeEdgeSets(std::FILE* out, const std::vector<GradePoint>& points, const GradedQuestion& panel,
                    const Window& window) {
-    double bottom = 0;
-    double top = 0;
-    yRange(window, &bottom, &top);
+    const double bottom = window.bottom;
+    const double top = window.top;
     const double inset = 0.04 * (top - bottom);
     std::string marks;
     std::string labels;
@@ -142,9 +138,8 @@ void writeStudentSet(std::FILE* out, const std::vector<GradePoint>& points, cons
 // Wrong values where they are; those beyond the y range are at its edge.
 void writeWrongSet(std::FILE* out, const std::vector<GradePoint>& points, const GradedQuestion& panel,
                    const Window& window) {
-    double bottom = 0;
-    double top = 0;
-    yRange(window, &bottom, &top);
+    const double bottom = window.bottom;
+    const double top = window.top;
     bool any = false;
     for (std::size_t i : panel.wrongPoints) {
         const double value = panel.values[i];
@@ -204,9 +199,8 @@ void writePanelScript(std::FILE* script, const std::vector<GradePoint>& points,
                      "lc rgb \"#d01010\"\n",
                      points[panel.values.size()].t, points[panel.values.size()].t);
     }
-    double bottom = 0;
-    double top = 0;
-    yRange(window, &bottom, &top);
+    const double bottom = window.bottom;
+    const double top = window.top;
     // A few wrong corners need rings large enough to find.
     const bool sparse = panel.wrongPoints.size() < 8;
     const std::size_t set = dataSetsPerPanel * i;

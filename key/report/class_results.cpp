@@ -179,8 +179,7 @@ void addFlag(FolderResult* row, const std::string& flag) {
     row->flags += (row->flags.empty() ? "" : "; ") + flag;
 }
 
-// Flags every row of each group of two or more sharing a key; returns the
-// groups, each as its folders.
+// The groups of two or more rows sharing a key, each as its folders.
 template <typename Key>
 std::vector<std::vector<std::size_t>> sharedGroups(const std::map<Key, std::vector<std::size_t>>& byKey) {
     std::vector<std::vector<std::size_t>> groups;
@@ -272,21 +271,19 @@ std::vector<std::string> flagFolders(std::vector<FolderResult>* rows, bool ownVa
         }
     }
     std::vector<std::string> findings;
-    for (const auto& members : sharedGroups(byId)) {
-        const long id = (*rows)[members[0]].id;
-        findings.push_back("ID " + std::to_string(id) + " in " + std::to_string(members.size()) +
-                           " folders: " + folderList(*rows, members));
+    // Each member gets the flag "<what> in N folders", the summary its folders too.
+    const auto flagGroup = [&](const std::vector<std::size_t>& members, const std::string& what) {
+        const std::string flag = what + " in " + std::to_string(members.size()) + " folders";
+        findings.push_back(flag + ": " + folderList(*rows, members));
         for (const std::size_t i : members) {
-            addFlag(&(*rows)[i], "ID " + std::to_string(id) + " in " +
-                                     std::to_string(members.size()) + " folders");
+            addFlag(&(*rows)[i], flag);
         }
+    };
+    for (const auto& members : sharedGroups(byId)) {
+        flagGroup(members, "ID " + std::to_string((*rows)[members[0]].id));
     }
     for (const auto& members : sharedGroups(bySource)) {
-        findings.push_back("the same signals.c in " + std::to_string(members.size()) +
-                           " folders: " + folderList(*rows, members));
-        for (const std::size_t i : members) {
-            addFlag(&(*rows)[i], "the same signals.c in " + std::to_string(members.size()) + " folders");
-        }
+        flagGroup(members, "the same signals.c");
     }
     for (FolderResult& row : *rows) {
         if (ownVariants && row.examRead && row.variant != row.ownVariant) {
