@@ -1,6 +1,7 @@
 // The mistakes of Questions 1 and 2: x read off the plot, and y = x(2t + k).
 #include "key/grading/mistakes_signals.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -127,28 +128,24 @@ void addPulseMistakes(const ExamNumbers& e, const Sampled& triangleValues, Candi
 void addStrictCorners(const AnswerKey& key, Candidates* c) {
     const auto& points = c->points();
     const auto& values = c->values();
+    const std::vector<double> xCorners = breakpointsOf(key.x);
     std::vector<double> corners;
+    std::vector<std::string> places;
     for (std::size_t i = 0; i < values.size(); ++i) {
         const double before = leftValue(key.x, points[i].t);
         const double after = rightValue(key.x, points[i].t);
         if (isRightValue(values[i], before, after)) {
             continue;
         }
-        bool corner = false;
-        for (std::size_t piece = 1; piece < key.x.pieces.size(); ++piece) {
-            corner = corner || key.x.pieces[piece].from == points[i].t;
-        }
+        const bool corner = std::find(xCorners.begin(), xCorners.end(), points[i].t) != xCorners.end();
         if (points[i].side != 0 || !corner || std::fabs(values[i]) > gradeTolerance) {
             return;
         }
         corners.push_back(points[i].t);
-    }
-    std::string where;
-    for (std::size_t i = 0; i < corners.size(); ++i) {
-        where += (i == 0 ? "" : i + 1 == corners.size() ? " and " : ", ") + ("t = " + n(corners[i]));
+        places.push_back("t = " + n(points[i].t));
     }
     if (!corners.empty()) {
-        c->note("x.strict-corner", "your x(t) is 0 at " + where + ", where two pieces meet: with < and > "
+        c->note("x.strict-corner", "your x(t) is 0 at " + joinWithAnd(places) + ", where two pieces meet: with < and > "
                 "on both sides neither piece takes it; use <= or >= so that one does.\n" + c->check(corners));
     }
 }
