@@ -119,9 +119,9 @@ bool fileExists(const std::string& name) {
     return std::filesystem::exists(std::filesystem::symlink_status(name, ignored));
 }
 
-std::vector<std::string> namesHere() {
+std::vector<std::string> namesHere(const char* folder) {
     std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(".")) {
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         names.push_back(entry.path().filename().string());
     }
     std::sort(names.begin(), names.end());

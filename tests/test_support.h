@@ -47,8 +47,9 @@ std::string readFile(const std::string& name);
 std::string readTextFile(const std::string& name);
 void writeFile(const std::string& name, const std::string& content);
 bool fileExists(const std::string& name);
-// The names in the working folder, sorted: a save must leave no temp file.
-std::vector<std::string> namesHere();
+// The names in the folder (the working one by default), sorted: a save must
+// leave no temp file.
+std::vector<std::string> namesHere(const char* folder = ".");
 
 // A record whose every byte differs from its neighbours, reserved ones too.
 ExamRecord patternedRecord();

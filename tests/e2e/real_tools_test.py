@@ -9,9 +9,8 @@ import tempfile
 import time
 import unittest
 
-from harness import REPO, ExamFolder, PtySession, main, pack_record, require_tool, unpack_record
-
-KEY = os.environ.get("MOCK_MIDTERM_KEY", os.path.join(REPO, "build", "key", "mock-midterm-key"))
+from harness import (KEY_PROGRAM as KEY, ExamFolder, PtySession, main, pack_record, require_tool,
+                     unpack_record)
 
 # The fresh exam's answers: s = 0, A = 3, p = 3, B = -1, y(t) = x(2t+1).
 COMPLETED_ANSWERS = r"""
