@@ -156,8 +156,12 @@ CommandWords programArguments(const CommandWords& words, const std::string& prog
     return name == "tcc" ? tccArguments(words) : words;
 }
 
-namespace {
-int runCommandLine(const char* commandLine, int seconds, bool isolated) {
+const char* gnuplotWhereabouts() {
+    return "gnuplot was found neither at ../gnuplot/bin/gnuplot nor through PATH: install gnuplot "
+           "(Debian's gnuplot-nox)";
+}
+
+int runCommandWithTimeLimit(const char* commandLine, int seconds) {
     const CommandWords words = splitCommandLine(commandLine);
     if (words.empty()) {
         return 0;
@@ -166,7 +170,7 @@ int runCommandLine(const char* commandLine, int seconds, bool isolated) {
         return deleteMatching(words);
     }
     std::string program = findProgram(words[0]);
-    if (program.empty() && isolated && words[0].find('/') != std::string::npos &&
+    if (program.empty() && words[0].find('/') != std::string::npos &&
         isRegularFile(words[0])) {
         program = words[0];  // not executable here: let the system say why
     }
@@ -175,17 +179,5 @@ int runCommandLine(const char* commandLine, int seconds, bool isolated) {
         std::fprintf(stderr, "%s: command not found\n", words[0].c_str());
         return commandNotFound;
     }
-    return runProgram(program, programArguments(words, program), seconds, isolated);
-}
-}  // namespace
-
-const char* gnuplotWhereabouts() {
-    return "gnuplot was found neither at ../gnuplot/bin/gnuplot nor through PATH: install gnuplot "
-           "(Debian's gnuplot-nox)";
-}
-
-int runCommand(const char* commandLine) { return runCommandLine(commandLine, 0, false); }
-
-int runCommandWithTimeLimit(const char* commandLine, int seconds) {
-    return runCommandLine(commandLine, seconds, true);
+    return runProgram(program, programArguments(words, program), seconds);
 }

@@ -1,6 +1,5 @@
 // Starting and waiting for the programs of the exam's command lines on POSIX.
 #include <fcntl.h>
-#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -20,9 +19,8 @@ extern char** environ;
 
 namespace {
 // Waits for the child to end, or for the time limit to pass (none when
-// seconds <= 0), then ends the process group of an isolated one before
-// reaping it: until then the group's number cannot be reused, so the kill
-// never reaches a stranger (nor anyone for a plain child, which has none).
+// seconds <= 0), then ends its process group before reaping it: until then
+// the group's number cannot be reused, so the kill never reaches a stranger.
 // Returns 0 with its wait status, -1 when waiting failed, commandTimedOut.
 int waitForGroup(pid_t child, int slot, int seconds, int* status) {
     // Polling keeps SIGCHLD and the signal mask untouched; a program that
@@ -131,17 +129,15 @@ int spawnIsolated(pid_t* child, int* slot, const char* program, char* const* arg
 }
 }  // namespace
 
-// A plain program stays in our process group so that Ctrl-C reaches it too.
-// An isolated one (seconds > 0 or not) gets a group of its own and the null
-// device as its input, and the group is ended with it: a forked child of a
-// student's function cannot outlive the grading. A grandchild that leaves
-// the group on purpose (setsid) escapes; nothing a student writes by mistake does.
-int runProgram(const std::string& program, const CommandWords& arguments, int seconds,
-               bool isolated) {
+// The program gets a group of its own and the null device as its input, and
+// the group is ended with it: a forked child of a student's function cannot
+// outlive the grading. A grandchild that leaves the group on purpose (setsid)
+// escapes; nothing a student writes by mistake does.
+int runProgram(const std::string& program, const CommandWords& arguments, int seconds) {
     // There but not startable: a file without execute permission, or any
     // file on a drive mounted noexec, which access() reports as the kernel
-    // would. Asked first, as not every system says so through posix_spawn.
-    if (isolated && access(program.c_str(), X_OK) != 0) {
+    // would. Asked first, as a failed exec says it only through the child.
+    if (access(program.c_str(), X_OK) != 0) {
         return commandNotRunnable;
     }
     std::vector<char*> argv;
@@ -153,12 +149,10 @@ int runProgram(const std::string& program, const CommandWords& arguments, int se
     lendConsole();
     pid_t child = 0;
     int slot = -1;
-    const int spawned =
-        isolated ? spawnIsolated(&child, &slot, program.c_str(), argv.data(), seconds)
-                 : posix_spawn(&child, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    const int spawned = spawnIsolated(&child, &slot, program.c_str(), argv.data(), seconds);
     if (spawned != 0) {
         reclaimConsole();
-        if (isolated && (spawned == EACCES || spawned == EPERM)) {
+        if (spawned == EACCES || spawned == EPERM) {
             return commandNotRunnable;
         }
         std::fprintf(stderr, "%s: cannot be started\n", arguments[0].c_str());

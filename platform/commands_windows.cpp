@@ -111,20 +111,6 @@ const char* gnuplotWhereabouts() {
            "gnuplot\\bin\\gnuplot.exe is there";
 }
 
-int runCommand(const char* commandLine) {
-    const std::string line = withCourseProgram(commandLine);
-    if (line.empty()) {
-        return commandNotFound;
-    }
-    std::fflush(nullptr);  // our output first, then the program's
-    const int status = std::system(line.c_str());
-    // -1: not even the command interpreter could be started.
-    if (status == -1 || status == interpreterNotFoundStatus) {
-        return commandNotFound;
-    }
-    return status;
-}
-
 void cleanUpOnInterrupt(void (*cleanup)()) {
     interruptCleanup = cleanup;
     SetConsoleCtrlHandler(interrupted, TRUE);

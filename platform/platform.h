@@ -38,11 +38,6 @@ void reclaimConsole();
 // Suspends the program for the given number of milliseconds.
 void pauseMilliseconds(int milliseconds);
 
-// Runs one command line in the working folder with the program's console.
-// Returns its exit status (0 for success), commandNotFound when its program
-// is not there, or -1 when it could not be waited for.
-int runCommand(const char* commandLine);
-
 // Where the course's gnuplot (gnuplotProgram) is looked for and what to put
 // there, in words for a student who has none: the end of the one line that
 // says a plot was not drawn.
@@ -52,15 +47,16 @@ const char* gnuplotWhereabouts();
 // system refuses to start it, as on a drive mounted noexec.
 constexpr int commandNotRunnable = -3;
 
-// Runs one command line as runCommand does, but stops the program once it
-// has run for the given number of seconds (no limit when seconds <= 0), so a
-// program that never ends cannot hang its caller. Its standard input is the
-// null device, so it never waits for the keyboard. When it ends, or is
+// Runs one command line in the working folder, its output on the program's
+// console, and stops the program once it has run for the given number of
+// seconds (no limit when seconds <= 0), so a program that never ends cannot
+// hang its caller. Its standard input is the null device, so it never waits
+// for the keyboard. When it ends, or is
 // stopped, whatever it started is ended with it. A program that crashes is
 // ended without any dialog waiting for the student.
-// Returns the exit status or commandNotFound as runCommand does,
-// commandTimedOut, commandNotRunnable, or -1 when it could not be run in
-// isolation (no job on Windows) or waited for.
+// Returns its exit status (0 for success), commandNotFound when its program
+// is not there, commandTimedOut, commandNotRunnable, or -1 when it could not
+// be run in isolation (no job on Windows) or waited for.
 int runCommandWithTimeLimit(const char* commandLine, int seconds);
 
 // From now on Ctrl-C, SIGTERM and SIGHUP (closing the console on Windows)

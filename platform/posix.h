@@ -18,9 +18,9 @@ CommandWords splitCommandLine(const char* commandLine);
 // gets the math library. Spawns nothing and reads no file.
 CommandWords programArguments(const CommandWords& words, const std::string& program);
 
-// Runs the program with the arguments, isolated or not, and returns what
-// runCommand and runCommandWithTimeLimit return.
-int runProgram(const std::string& program, const CommandWords& arguments, int seconds, bool isolated);
+// Runs the program with the arguments, isolated, and returns what
+// runCommandWithTimeLimit returns.
+int runProgram(const std::string& program, const CommandWords& arguments, int seconds);
 
 // The process groups of the isolated programs running now: the interrupt
 // handler ends them. Several run at once when the class report grades from

@@ -7,8 +7,8 @@
 
 const ExamServices& platformServices() {
     static const ExamServices services{
-        readKey,    keyWaiting, readLineByte, pauseMilliseconds,
-        runCommand, seedRandom, drawRandom,   runCommandWithTimeLimit,
+        readKey,    keyWaiting, readLineByte,           pauseMilliseconds,
+        seedRandom, drawRandom, runCommandWithTimeLimit,
     };
     return services;
 }

@@ -23,7 +23,6 @@ struct ExamServices {
     int (*keyWaiting)();    // 1 waiting, 0 none, -1 end of input
     int (*readLineByte)();  // next byte of line input, or -1 at end of input
     void (*pause)(int milliseconds);
-    int (*runCommand)(const char* commandLine);  // exit status
     void (*seedRandom)(std::uint32_t seed);
     int (*drawRandom)();    // 0 or more
     // Exit status, commandTimedOut once it has run `seconds`,

@@ -44,7 +44,6 @@ int scriptedRunWithTimeLimit(const char* commandLine, int seconds) {
     return currentScript.commandStatus;
 }
 
-int scriptedRunCommand(const char* commandLine) { return scriptedRunWithTimeLimit(commandLine, 0); }
 
 void scriptedSeed(std::uint32_t seed) {
     currentScript.seeds.push_back(seed);
@@ -70,7 +69,7 @@ void resetScript() {
 const ExamServices& scriptedServices() {
     static const ExamServices services{
         scriptedReadByte, scriptedKeyWaiting, scriptedReadByte, scriptedPause,
-        scriptedRunCommand, scriptedSeed, scriptedDraw, scriptedRunWithTimeLimit,
+        scriptedSeed, scriptedDraw, scriptedRunWithTimeLimit,
     };
     return services;
 }
