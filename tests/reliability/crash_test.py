@@ -415,8 +415,9 @@ def crash(root):
              sum(o["temp left"] for o in outcomes), (len(outcomes) + 1) // 2))
     print("  two copies at once: %d kills, %d second copies refused before their kill"
           % (len(pairs), sum(o["refused"] for o in pairs)))
-    print("  %d kills left the folder's lock with a child the exam was starting, until it died too"
-          % sum(o["lock awaited"] for o in outcomes))
+    awaited = collections.Counter(o["scenario"] for o in outcomes if o["lock awaited"])
+    print("  %d kills left the folder's lock with a child the exam was starting, until it died too: %s"
+          % (sum(awaited.values()), dict(awaited)))
     for s in scenarios:
         print("  %-24s %3d kills, %d saves in an uninterrupted run of %.2f s"
               % (s.name, per_scenario[s.name], len(s.saves), s.duration))

@@ -281,7 +281,7 @@ TEST_F(KeyProgramTest, AnAttemptWrittenFromTheKeyIsRightAndEachWrongAnswerIsFoun
     REQUIRE_TOOL("tcc");
     storeExam(examRecord(3, 2, 7, 1, -3));  // the latest triangle and pulse; y(t) = x(2t-3)
     // Right, in the test program's longest lines: 17 digits, a sign and an exponent.
-    writeFile("signals.c", answerFile(key_, {{'r', "    return rKey(t) * (1 + 1e-15) - 1e-300;\n"}}));
+    writeFile("signals.c", answerFile(key_, {{'y', "    return yKey(t) * (1 + 1e-15) - 1.2345678901234567e-300;\n"}}));
     Outcome run = grade();
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(verdicts(run.out), allRight()) << run.out;
