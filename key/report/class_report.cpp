@@ -21,6 +21,7 @@
 #include "key/model/load_key.h"
 #include "key/report/class_folders.h"
 #include "key/report/class_results.h"
+#include "platform/fence.h"
 #include "platform/platform.h"
 #include "record/workspace.h"
 
@@ -56,10 +57,10 @@ CompileSeen compileSeen;
 // The compile's messages go into the feedback where grade shows them, and
 // its first line is kept for the gradebook; what the student's functions
 // print is dropped, however much it is.
-int runForReport(const char* commandLine, int seconds) {
+int runForReport(const char* commandLine, const char* folder, int seconds) {
     const bool compile = std::string_view(commandLine).substr(0, 3) == "tcc";
     sendOutputTo(compile ? compileOutputName : nullptr);
-    const int status = platformServices().runCommandWithTimeLimit(commandLine, seconds);
+    const int status = platformServices().runFenced(commandLine, folder, seconds);
     sendOutputTo(feedbackName);
     if (compile) {
         compileSeen.ran = true;
@@ -78,7 +79,7 @@ int runForReport(const char* commandLine, int seconds) {
 
 ExamServices reportServices() {
     ExamServices services = platformServices();
-    services.runCommandWithTimeLimit = runForReport;
+    services.runFenced = runForReport;
     return services;
 }
 
@@ -225,11 +226,12 @@ std::string copyAttempt(const fs::path& folder, const std::string& work, FolderR
     return "";
 }
 
-// ".\\.key-report.abc123\\17": the command lines are written for Windows.
+// "\\tmp\\.key-report.abc123\\17": the command lines are written for Windows,
+// and read a quoted word whole.
 std::string commandPath(const std::string& path) {
-    std::string line = ".\\" + path;
+    std::string line = path;
     std::replace(line.begin(), line.end(), '/', '\\');
-    return line;
+    return line.find_first_of(" \t") != std::string::npos ? "\"" + line + "\"" : line;
 }
 
 FolderResult gradeFolder(const fs::path& folder, const std::string& work, const ReportOptions& options) {
@@ -419,8 +421,8 @@ int runClassReport(const ReportOptions& options) {
         sayProblem("no exam folder (a folder holding exam.dat) was found there.");
         return 1;
     }
-    char root[64];
-    if (makeScratchFolder(reportFolderPrefix, root, sizeof root) != 0) {
+    char root[4096];
+    if (makePrivateFolder(reportFolderPrefix, root, sizeof root) != 0) {
         sayProblem(std::string("cannot make a scratch folder here: ") + std::strerror(errno) + ".");
         return 2;
     }
