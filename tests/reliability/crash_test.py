@@ -7,7 +7,8 @@ are killed (SIGKILL to the program and any tool it started) at a random
 instant (one in five within the first 15 ms, around the first save); half
 of them with saves slowed by the spy so that kills often land inside a save.
 Further runs start two copies in the folder at once, as a student clicking
-twice does, and kill both. After every kill:
+twice does, and kill both. After every kill, once the folder's lock is free
+(wait_gone):
   - "exam.dat" is absent or empty (only before a first start's first save),
     or exactly 144 bytes equal to the stored record or to one that a turn of
     the uninterrupted run saved;
