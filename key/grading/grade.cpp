@@ -29,7 +29,8 @@ void sayCannotGrade(const std::string& reason) {
 }
 
 std::string notRunnableHere() {
-    return std::string("the temporary folder ") + scratchFolder() +
+    const std::string folder = scratchFolder();
+    return "the temporary folder " + folder.substr(0, folder.find_last_of("/\\")) +
            " does not let programs run (a drive mounted noexec?), so the grading program cannot "
            "run there. Set TMPDIR (TEMP on Windows) to a folder of yours and grade again.";
 }

@@ -163,9 +163,13 @@ class ClassReport(unittest.TestCase):
                 f.write(answers)
         return path
 
+    def env(self):
+        # The key's private scratch folders under the root too, where left_behind looks.
+        return dict(os.environ, TMPDIR=self.root)
+
     def report(self, *options):
         return subprocess.run([self.key, "report", *options, "class"], cwd=self.root, capture_output=True,
-                              text=True, timeout=120)
+                              text=True, timeout=120, env=self.env())
 
     def left_behind(self):
         """Scratch folders anywhere under the root, and programs still working in it."""
@@ -263,7 +267,8 @@ class ClassReport(unittest.TestCase):
         for name in ("c", "d", "e"):
             self.student(name, 2, ENDLESS_X)
         report = subprocess.Popen([KEY, "report", "--jobs", "1", "--csv", "grades.csv", "class"],
-                                  cwd=self.root, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+                                  cwd=self.root, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                                  env=self.env())
         deadline = time.monotonic() + 30
         while not glob.glob(os.path.join(self.root, ".key-report.*", "2")) and time.monotonic() < deadline:
             time.sleep(0.05)

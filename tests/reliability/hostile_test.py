@@ -438,9 +438,10 @@ class GraderChildren(TestCase):
         folder = new_folder(stored_state=harness.EXITING)
         folder.write("signals.c", self.LOOPING.replace(
             b"KILL", b"kill(getppid(), SIGKILL)" if kill_parent else b"(void)0"))
+        # Its private scratch folder in the exam folder, where running_in looks.
         key = subprocess.Popen([os.path.join(ROOT, "mock-midterm-key"), "grade", "--time-limit", "3"],
                                cwd=folder.path, stdout=stdout, stderr=subprocess.DEVNULL,
-                               env=harness.environment(ROOT), **popen_args)
+                               env=harness.environment(ROOT, {"TMPDIR": folder.path}), **popen_args)
         harnesses = lambda: running_in(folder, links=("exe",))  # noqa: E731  (not the compiler)
         return folder, key, harnesses
 
