@@ -280,7 +280,8 @@ TEST_F(KeyProgramTest, AHandWrittenAttemptAtTheFreshExamIsAllRight) {
 TEST_F(KeyProgramTest, AnAttemptWrittenFromTheKeyIsRightAndEachWrongAnswerIsFound) {
     REQUIRE_TOOL("tcc");
     storeExam(examRecord(3, 2, 7, 1, -3));  // the latest triangle and pulse; y(t) = x(2t-3)
-    writeFile("signals.c", answerFile(key_));
+    // Right, in the test program's longest lines: 17 digits, a sign and an exponent.
+    writeFile("signals.c", answerFile(key_, {{'y', "    return yKey(t) * (1 + 1e-15) - 1.2345678901234567e-300;\n"}}));
     Outcome run = grade();
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(verdicts(run.out), allRight()) << run.out;
@@ -551,9 +552,12 @@ TEST_F(KeyProgramTest, AVariantKeepsTheAttemptAndTheExamGoesOnWithIt) {
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("\n4 of 4 right.\n"), std::string::npos) << run.out;
 
-    // A folder numbered at the top of the range cannot overflow the next number.
+    // The next attempt comes after the highest kept, not after as many as are
+    // kept; a folder at the top of the range cannot overflow the number.
+    std::filesystem::create_directories("attempts/3");
+    writeFile("attempts/3/signals.c", "");
     std::filesystem::create_directory("attempts/2147483647");
     run = runKey({"variant", "38"});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
-    EXPECT_TRUE(fileExists("attempts/2/exam.dat")) << run.out;
+    EXPECT_TRUE(fileExists("attempts/4/exam.dat")) << run.out;
 }
