@@ -20,6 +20,7 @@
 #include "key/model/key_text.h"
 #include "key/model/load_key.h"
 #include "key/report/class_folders.h"
+#include "key/report/class_picture.h"
 #include "key/report/class_results.h"
 #include "platform/platform.h"
 #include "record/workspace.h"
@@ -434,6 +435,10 @@ int runClassReport(const ReportOptions& options) {
     const std::vector<std::string> findings = flagFolders(&rows, options.ownVariants);
     const int status = writeOutputs(rows, options);
     std::fputs(classSummary(rows, findings).c_str(), stdout);
+    const std::string plotPath = classPlotPath(options.classPlotPath, options.csvPath);
+    if (options.classPlot && !plotPath.empty() && interruptRequested() == 0) {
+        drawClassPicture(rows, plotPath);
+    }
     if (interruptRequested() != 0) {
         std::printf("\nInterrupted: %zu of %zu folders graded; the rest are left out.\n", rows.size(),
                     folders.size());
@@ -441,4 +446,8 @@ int runClassReport(const ReportOptions& options) {
         endAsInterrupted();
     }
     return status;
+}
+
+FolderResult gradeExamFolder(const std::string& folder, const std::string& work, const ReportOptions& options) {
+    return gradeFolder(folder, work, options);
 }

@@ -388,3 +388,7 @@ std::string classSummary(const std::vector<FolderResult>& rows,
     }
     return text;
 }
+
+std::vector<std::pair<int, std::string>> commonMistakes(const std::vector<FolderResult>& rows, int question) {
+    return mistakesByKind(rows, question);
+}

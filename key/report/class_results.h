@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 constexpr int questionCount = 4;
@@ -74,3 +75,8 @@ std::string classCsv(const std::vector<FolderResult>& rows);
 // ": "), then the findings of flagFolders.
 std::string classSummary(const std::vector<FolderResult>& rows,
                          const std::vector<std::string>& findings);
+
+// The named mistakes of one question (0 to 3), counted by kind, each shown
+// by what its most common text says (", or alike" when the texts differ),
+// most common first: the summary's list.
+std::vector<std::pair<int, std::string>> commonMistakes(const std::vector<FolderResult>& rows, int question);
