@@ -55,6 +55,7 @@ constexpr const char* usageFormat =
     "                        an exam folder\n"
     "  --csv FILE            with report: write the gradebook, a row per folder\n"
     "  --feedback FOLDER     with report: write each student's grading into FOLDER\n"
+    "  --canvas-csv FILE     with report: write the scores as Canvas imports them\n"
     "  --class-plot FILE     with report: draw the class in FILE, not class.png\n"
     "                        beside the CSV\n"
     "  --no-class-plot       with report: draw no class.png\n"
@@ -170,7 +171,8 @@ int readReportArgument(std::string_view argument, int argc, const char* const* a
         const char* name;
         std::string* value;
     } named[] = {{"--csv", &report->csvPath}, {"--feedback", &report->feedbackFolder},
-                {"--class-plot", &report->classPlotPath}, {"--jobs", &jobs}};
+                {"--canvas-csv", &report->canvasCsvPath}, {"--class-plot", &report->classPlotPath},
+                {"--jobs", &jobs}};
     for (const auto& option : named) {
         const int found = optionValue(argument, option.name, argc, argv, i, option.value);
         if (found < 0 || (found == 0 && option.value->empty())) {

@@ -1,5 +1,6 @@
 #include "key/plots/class_plot.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "generate/text_file.h"
@@ -13,7 +14,14 @@ constexpr const char* resultColours[plottedResults] = {"#b0b0b0", "#2a9d3a", "#d
 // Mistakes listed under the bars, per question.
 constexpr std::size_t mistakesDrawn = 3;
 
+// A tic step of whole folders that gives at most ten tics up to `largest`.
+int wholeStep(int largest) { return std::max(1, (largest + 9) / 10); }
+
 void writeData(std::FILE* data, const ClassPicture& picture) {
+    int graded = 0;
+    for (const int count : picture.scores) {
+        graded += count;
+    }
     std::fprintf(data, "# score folders\n");
     for (int score = 0; score <= plottedQuestions; ++score) {
         std::fprintf(data, "%d %d\n", score, picture.scores[score]);
@@ -32,7 +40,8 @@ void writeData(std::FILE* data, const ClassPicture& picture) {
         const auto& mistakes = picture.mistakes[question];
         for (std::size_t i = 0; i < mistakes.size() && i < mistakesDrawn; ++i) {
             const std::string label = "Question " + std::to_string(question + 1) + ", " +
-                                      std::to_string(mistakes[i].first) + " times: " + mistakes[i].second;
+                                      std::to_string(mistakes[i].first) + " of " +
+                                      std::to_string(graded) + " graded: " + mistakes[i].second;
             std::fprintf(data, "%d %d %s\n", question + 1, mistakes[i].first, plotString(label).c_str());
             any = true;
         }
@@ -44,8 +53,10 @@ void writeData(std::FILE* data, const ClassPicture& picture) {
 
 void writeScript(std::FILE* script, const ClassPicture& picture, const char* dataName, const char* pngName) {
     int graded = 0;
+    int most = 1;
     for (const int count : picture.scores) {
         graded += count;
+        most = std::max(most, count);
     }
     std::fprintf(script,
                  "set terminal pngcairo size 960,1100 enhanced font \"Sans,11\"\n"
@@ -54,18 +65,20 @@ void writeScript(std::FILE* script, const ClassPicture& picture, const char* dat
                  "set size 1,0.36\nset origin 0,0.64\n"
                  "set title \"Scores: %d of %d exam folders graded\" font \"Sans,14\"\n"
                  "set key off\nset style fill solid 0.85 border -1\nset boxwidth 0.6\n"
-                 "set xrange [-0.5:%d.5]\nset yrange [0:*]\nset ytics autofreq\nset grid ytics\n"
+                 "set xrange [-0.5:%d.5]\nset yrange [0:%d]\nset ytics %d\nset grid ytics\n"
                  "set xtics (\"0 of 4\" 0, \"1 of 4\" 1, \"2 of 4\" 2, \"3 of 4\" 3, \"4 of 4\" 4)\n"
                  "plot %s index 0 using 1:2 with boxes lc rgb \"#1f4fbf\", "
                  "\"\" index 0 using 1:2:2 with labels offset 0,0.8\n",
-                 plotString(pngName).c_str(), graded, picture.folders, plottedQuestions,
+                 plotString(pngName).c_str(), graded, picture.folders, plottedQuestions, most + 1 + most / 8,
+                 wholeStep(most),
                  plotString(dataName).c_str());
     std::fprintf(script,
                  "set size 1,0.36\nset origin 0,0.28\n"
                  "set title \"Each question, over the exam folders\" font \"Sans,14\"\n"
                  "set key outside right top vertical\n"
                  "set style data histograms\nset style histogram rowstacked\nset boxwidth 0.6\n"
-                 "set xrange [*:*]\nset xtics autofreq\n");
+                 "set xrange [*:*]\nset xtics autofreq\nset yrange [0:%d]\nset ytics %d\n",
+                 std::max(picture.folders, 1), wholeStep(picture.folders));
     std::fprintf(script, "plot %s index 1 using 2:xtic(sprintf(\"Question %%d\", column(1))) "
                          "title \"%s\" lc rgb \"%s\"",
                  plotString(dataName).c_str(), resultTitles[drawnOrder[0]], resultColours[drawnOrder[0]]);

@@ -362,10 +362,15 @@ int writeOutputs(const std::vector<FolderResult>& rows, const ReportOptions& opt
             status = 2;
         }
     }
-    if (!options.csvPath.empty()) {
-        const std::string csv = classCsv(rows);
-        if (replaceFileWith(options.csvPath.c_str(), csv.data(), csv.size(), platformFileOps()) != 0) {
-            sayProblem("cannot write " + options.csvPath + ": " + std::strerror(errno));
+    const struct {
+        const std::string& path;
+        std::string (*table)(const std::vector<FolderResult>&);
+    } tables[] = {{options.csvPath, classCsv}, {options.canvasCsvPath, canvasCsv}};
+    for (const auto& table : tables) {
+        const std::string csv = table.path.empty() ? "" : table.table(rows);
+        if (!table.path.empty() &&
+            replaceFileWith(table.path.c_str(), csv.data(), csv.size(), platformFileOps()) != 0) {
+            sayProblem("cannot write " + table.path + ": " + std::strerror(errno));
             status = 2;
         }
     }

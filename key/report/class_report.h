@@ -22,12 +22,13 @@ struct ReportOptions {
     int jobs = 0;                      // gradings at once; 0: two per core
     int timeLimitSeconds = 5;          // as grade's --time-limit
     std::string program;               // the command that runs the key again
+    std::string canvasCsvPath;         // the gradebook as Canvas imports it; "" for none
     std::string classPlotPath;         // class.png's path; "": beside the CSV
     bool classPlot = true;             // false: no class.png
 };
 
 // Runs the report. Returns 0 when it was made, 1 when no exam folder was
-// found, 2 when the CSV or a feedback file could not be written or the
+// found, 2 when a CSV or a feedback file could not be written or the
 // scratch folder not made. Ctrl-C ends it once what was graded is written.
 int runClassReport(const ReportOptions& options);
 

@@ -392,3 +392,14 @@ std::string classSummary(const std::vector<FolderResult>& rows,
 std::vector<std::pair<int, std::string>> commonMistakes(const std::vector<FolderResult>& rows, int question) {
     return mistakesByKind(rows, question);
 }
+
+std::string canvasCsv(const std::vector<FolderResult>& rows) {
+    std::string csv = "Student,ID,SIS User ID,SIS Login ID,Section,Mock midterm\r\n";
+    for (const FolderResult& row : rows) {
+        if (row.examRead && row.id > 0) {
+            csv += ",," + std::to_string(row.id) + ",,," +
+                   (row.status == gradedStatus ? std::to_string(row.score) : "") + "\r\n";
+        }
+    }
+    return csv;
+}

@@ -80,3 +80,9 @@ std::string classSummary(const std::vector<FolderResult>& rows,
 // by what its most common text says (", or alike" when the texts differ),
 // most common first: the summary's list.
 std::vector<std::pair<int, std::string>> commonMistakes(const std::vector<FolderResult>& rows, int question);
+
+// The gradebook in the layout Canvas imports: "Student,ID,SIS User ID,SIS
+// Login ID,Section" and the assignment "Mock midterm", a row per folder
+// whose exam has an ID, the exam's ID as the SIS User ID and the score
+// (empty when not graded); the others are left empty for Canvas to match.
+std::string canvasCsv(const std::vector<FolderResult>& rows);
