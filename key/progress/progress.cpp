@@ -149,14 +149,14 @@ std::vector<std::string> repeatedMistakes(const std::vector<ProgressAttempt>& at
             const std::string& kind = attempt.result.mistakeKinds[question];
             const std::string words = firstWords(mistake);
             auto& entry = seen[{question, kind.empty() || kind == "uncertain" ? "text:" + words : kind}];
-            entry.first.push_back(attempt.name == currentName ? attempt.name : "attempt " + attempt.name);
+            entry.first.push_back(attempt.name);
             entry.second = words;
         }
     }
     std::vector<std::string> lines;
     for (const auto& [key, entry] : seen) {
         if (entry.first.size() > 1) {
-            lines.push_back("Question " + std::to_string(key.first + 1) + ", in " + joinedNames(entry.first) +
+            lines.push_back("Question " + std::to_string(key.first + 1) + ", in attempts " + joinedNames(entry.first) +
                             ": " + entry.second);
         }
     }

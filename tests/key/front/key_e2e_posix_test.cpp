@@ -615,7 +615,7 @@ TEST_F(KeyProgramTest, ProgressGradesEveryAttemptAndDrawsWhenEachQuestionWasRigh
                             "attempt 2, variant 37: 2 of 4 (Q1 right, Q2 wrong, Q3 crashed, Q4 right)",
                             "attempt 3, variant 12: not graded: no signals.c",
                             "now, variant 13: 4 of 4 (Q1 right, Q2 right, Q3 right, Q4 right)"}));
-    EXPECT_NE(run.out.find("\nMistakes that came back:\n  Question 2, in attempt 1 and attempt 2: your y(t) is "
+    EXPECT_NE(run.out.find("\nMistakes that came back:\n  Question 2, in attempts 1 and 2: your y(t) is "
                            "x(2t+2), moved the wrong way\n"),
               std::string::npos)
         << run.out;
