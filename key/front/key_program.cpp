@@ -56,6 +56,7 @@ constexpr const char* usageFormat =
     "  --csv FILE            with report: write the gradebook, a row per folder\n"
     "  --feedback FOLDER     with report: write each student's grading into FOLDER\n"
     "  --canvas-csv FILE     with report: write the scores as Canvas imports them\n"
+    "  --moodle-csv FILE     with report: write the scores as Moodle imports them\n"
     "  --class-plot FILE     with report: draw the class in FILE, not class.png\n"
     "                        beside the CSV\n"
     "  --no-class-plot       with report: draw no class.png\n"
@@ -171,7 +172,8 @@ int readReportArgument(std::string_view argument, int argc, const char* const* a
         const char* name;
         std::string* value;
     } named[] = {{"--csv", &report->csvPath}, {"--feedback", &report->feedbackFolder},
-                {"--canvas-csv", &report->canvasCsvPath}, {"--class-plot", &report->classPlotPath},
+                {"--canvas-csv", &report->canvasCsvPath}, {"--moodle-csv", &report->moodleCsvPath},
+                {"--class-plot", &report->classPlotPath},
                 {"--jobs", &jobs}};
     for (const auto& option : named) {
         const int found = optionValue(argument, option.name, argc, argv, i, option.value);

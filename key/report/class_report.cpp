@@ -365,7 +365,9 @@ int writeOutputs(const std::vector<FolderResult>& rows, const ReportOptions& opt
     const struct {
         const std::string& path;
         std::string (*table)(const std::vector<FolderResult>&);
-    } tables[] = {{options.csvPath, classCsv}, {options.canvasCsvPath, canvasCsv}};
+    } tables[] = {{options.csvPath, classCsv},
+                     {options.canvasCsvPath, canvasCsv},
+                     {options.moodleCsvPath, moodleCsv}};
     for (const auto& table : tables) {
         const std::string csv = table.path.empty() ? "" : table.table(rows);
         if (!table.path.empty() &&

@@ -23,6 +23,7 @@ struct ReportOptions {
     int timeLimitSeconds = 5;          // as grade's --time-limit
     std::string program;               // the command that runs the key again
     std::string canvasCsvPath;         // the gradebook as Canvas imports it; "" for none
+    std::string moodleCsvPath;         // the gradebook as Moodle imports it; "" for none
     std::string classPlotPath;         // class.png's path; "": beside the CSV
     bool classPlot = true;             // false: no class.png
 };

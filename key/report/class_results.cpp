@@ -393,13 +393,25 @@ std::vector<std::pair<int, std::string>> commonMistakes(const std::vector<Folder
     return mistakesByKind(rows, question);
 }
 
-std::string canvasCsv(const std::vector<FolderResult>& rows) {
-    std::string csv = "Student,ID,SIS User ID,SIS Login ID,Section,Mock midterm\r\n";
+namespace {
+// A row per folder whose exam has an ID: `before` the ID, `after` it the score.
+std::string scoresById(const std::vector<FolderResult>& rows, const std::string& header,
+                       const std::string& before, const std::string& after) {
+    std::string csv = header + "\r\n";
     for (const FolderResult& row : rows) {
         if (row.examRead && row.id > 0) {
-            csv += ",," + std::to_string(row.id) + ",,," +
+            csv += before + std::to_string(row.id) + after +
                    (row.status == gradedStatus ? std::to_string(row.score) : "") + "\r\n";
         }
     }
     return csv;
+}
+}  // namespace
+
+std::string canvasCsv(const std::vector<FolderResult>& rows) {
+    return scoresById(rows, "Student,ID,SIS User ID,SIS Login ID,Section,Mock midterm", ",,", ",,,");
+}
+
+std::string moodleCsv(const std::vector<FolderResult>& rows) {
+    return scoresById(rows, "ID,Mock midterm", "", ",");
 }

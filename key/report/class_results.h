@@ -86,3 +86,8 @@ std::vector<std::pair<int, std::string>> commonMistakes(const std::vector<Folder
 // whose exam has an ID, the exam's ID as the SIS User ID and the score
 // (empty when not graded); the others are left empty for Canvas to match.
 std::string canvasCsv(const std::vector<FolderResult>& rows);
+
+// The gradebook as Moodle's CSV import takes it safely: "ID,Mock midterm", a
+// row per folder whose exam has an ID (Moodle gives a row with an empty
+// identifier the grade of the row before it), the score empty when not graded.
+std::string moodleCsv(const std::vector<FolderResult>& rows);

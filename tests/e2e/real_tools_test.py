@@ -208,7 +208,7 @@ class ClassReport(unittest.TestCase):
         os.symlink("..", os.path.join(self.root, "class", "Gus_107", "loop"))
 
         run = self.report("--csv", "grades.csv", "--feedback", "feedback", "--time-limit", "1", "--own-variant",
-                          "--canvas-csv", "canvas.csv")
+                          "--canvas-csv", "canvas.csv", "--moodle-csv", "moodle.csv")
         self.assertEqual(run.returncode, 0, run.stderr)
         with open(os.path.join(self.root, "grades.csv"), newline="", encoding="utf-8") as f:
             table = list(csv.reader(f))
@@ -267,13 +267,17 @@ class ClassReport(unittest.TestCase):
         self.assertEqual(self.left_behind(), ([planted], []))
         self.assertFalse(os.path.exists(os.path.join(ana, "check.png")), "a student's folder is only read")
 
-        # Canvas matches the exam's ID as the SIS User ID; a folder without an exam has no row.
+        # The learning platforms match the exam's ID; a folder without an exam has no row.
+        scores = [("101", "3"), ("101", "4"), ("102", "3"), ("104", ""), ("105", ""), ("107", "2"), ("109", ""),
+                  ("19", "2")]
         with open(os.path.join(self.root, "canvas.csv"), newline="", encoding="utf-8") as f:
             canvas = list(csv.reader(f))
         self.assertEqual(canvas[0], ["Student", "ID", "SIS User ID", "SIS Login ID", "Section", "Mock midterm"])
-        self.assertEqual(sorted((row[2], row[5]) for row in canvas[1:]),
-                         [("101", "3"), ("101", "4"), ("102", "3"), ("104", ""), ("105", ""), ("107", "2"),
-                          ("109", ""), ("19", "2")])
+        self.assertEqual(sorted((row[2], row[5]) for row in canvas[1:]), scores)
+        with open(os.path.join(self.root, "moodle.csv"), newline="", encoding="utf-8") as f:
+            moodle = list(csv.reader(f))
+        self.assertEqual(moodle[0], ["ID", "Mock midterm"])
+        self.assertEqual(sorted(tuple(row) for row in moodle[1:]), scores)
 
         # class.png beside the CSV, drawn from the rows: scores, each question's results, the mistakes.
         self.assertEqual(lines[-1], "The class is drawn in class.png.")
