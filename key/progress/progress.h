@@ -12,15 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "key/report/class_results.h"
-
-constexpr const char* progressPlotName = "progress.png";
-
-struct ProgressAttempt {
-    std::string name;     // the kept attempt's number, or "now" for the current one
-    std::string when;     // when it was kept, as attempts/README.txt notes it; "" for now
-    FolderResult result;  // its grading
-};
+#include "key/progress/progress_attempt.h"
 
 // The line an attempt gets: "attempt 2, kept 2026-03-02 18:40, variant 37:
 // 3 of 4 (Q1 right, Q2 wrong, Q3 right, Q4 right)", or why it was not graded.

@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "key/progress/progress.h"
+#include "key/progress/progress_attempt.h"
 #include "platform/services.h"
 
 // Writes the gnuplot script and data. The data's first set has a line
