@@ -400,8 +400,11 @@ std::string scoresById(const std::vector<FolderResult>& rows, const std::string&
     std::string csv = header + "\r\n";
     for (const FolderResult& row : rows) {
         if (row.examRead && row.id > 0) {
-            csv += before + std::to_string(row.id) + after +
-                   (row.status == gradedStatus ? std::to_string(row.score) : "") + "\r\n";
+            csv += before;
+            csv += std::to_string(row.id);
+            csv += after;
+            csv += row.status == gradedStatus ? std::to_string(row.score) : "";
+            csv += "\r\n";
         }
     }
     return csv;
