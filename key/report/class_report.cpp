@@ -20,6 +20,7 @@
 #include "key/model/key_text.h"
 #include "key/model/load_key.h"
 #include "key/report/class_folders.h"
+#include "key/report/class_picture.h"
 #include "key/report/class_results.h"
 #include "platform/fence.h"
 #include "platform/platform.h"
@@ -367,10 +368,17 @@ int writeOutputs(const std::vector<FolderResult>& rows, const ReportOptions& opt
             status = 2;
         }
     }
-    if (!options.csvPath.empty()) {
-        const std::string csv = classCsv(rows);
-        if (replaceFileWith(options.csvPath.c_str(), csv.data(), csv.size(), platformFileOps()) != 0) {
-            sayProblem("cannot write " + options.csvPath + ": " + std::strerror(errno));
+    const struct {
+        const std::string& path;
+        std::string (*table)(const std::vector<FolderResult>&);
+    } tables[] = {{options.csvPath, classCsv},
+                     {options.canvasCsvPath, canvasCsv},
+                     {options.moodleCsvPath, moodleCsv}};
+    for (const auto& table : tables) {
+        const std::string csv = table.path.empty() ? "" : table.table(rows);
+        if (!table.path.empty() &&
+            replaceFileWith(table.path.c_str(), csv.data(), csv.size(), platformFileOps()) != 0) {
+            sayProblem("cannot write " + table.path + ": " + std::strerror(errno));
             status = 2;
         }
     }
@@ -456,6 +464,10 @@ int runClassReport(const ReportOptions& options) {
     if (!unfenced.empty()) {
         std::printf("\nGraded unfenced: %s.\n", unfenced.c_str());
     }
+    const std::string plotPath = classPlotPath(options.classPlotPath, options.csvPath);
+    if (options.classPlot && !plotPath.empty() && interruptRequested() == 0) {
+        drawClassPicture(rows, plotPath);
+    }
     if (interruptRequested() != 0) {
         std::printf("\nInterrupted: %zu of %zu folders graded; the rest are left out.\n", rows.size(),
                     folders.size());
@@ -463,4 +475,8 @@ int runClassReport(const ReportOptions& options) {
         endAsInterrupted();
     }
     return status;
+}
+
+FolderResult gradeExamFolder(const std::string& folder, const std::string& work, const ReportOptions& options) {
+    return gradeFolder(folder, work, options);
 }

@@ -402,3 +402,33 @@ std::string classSummary(const std::vector<FolderResult>& rows,
     }
     return text;
 }
+
+std::vector<std::pair<int, std::string>> commonMistakes(const std::vector<FolderResult>& rows, int question) {
+    return mistakesByKind(rows, question);
+}
+
+namespace {
+// A row per folder whose exam has an ID: `before` the ID, `after` it the score.
+std::string scoresById(const std::vector<FolderResult>& rows, const std::string& header,
+                       const std::string& before, const std::string& after) {
+    std::string csv = header + "\r\n";
+    for (const FolderResult& row : rows) {
+        if (row.examRead && row.id > 0) {
+            csv += before;
+            csv += std::to_string(row.id);
+            csv += after;
+            csv += row.status == gradedStatus ? std::to_string(row.score) : "";
+            csv += "\r\n";
+        }
+    }
+    return csv;
+}
+}  // namespace
+
+std::string canvasCsv(const std::vector<FolderResult>& rows) {
+    return scoresById(rows, "Student,ID,SIS User ID,SIS Login ID,Section,Mock midterm", ",,", ",,,");
+}
+
+std::string moodleCsv(const std::vector<FolderResult>& rows) {
+    return scoresById(rows, "ID,Mock midterm", "", ",");
+}
