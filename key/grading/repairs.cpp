@@ -282,6 +282,19 @@ Diagnosis repairDiagnosis(const RepairRequest& request, const std::vector<Candid
                                ": one change there makes it right at every time graded: " + kinds + ".\n" + check};
 }
 
+// The catalogue's kind of C slip that an edit mends, or "".
+std::string cOfSlip(const char* kind) {
+    static const char* const pairs[][2] = {{"initialiser", "unset-variable"}, {"return", "missing-return"},
+                                           {"integer-division", "integer-division"}, {"fabs", "abs-of-double"},
+                                           {"comparison", "equality"}};
+    for (const auto& pair : pairs) {
+        if (std::strcmp(pair[0], kind) == 0) {
+            return pair[1];
+        }
+    }
+    return "";
+}
+
 // Slips that no value can show: where the catalogue guessed another cause
 // from the values, the edit is the one verified.
 bool showsOtherCause(const Diagnosis& repair, const Diagnosis& catalogue) {
@@ -316,13 +329,25 @@ Diagnosis diagnoseWithRepairs(const RepairRequest& request, const Diagnosis& cat
                 fewest.push_back(candidates[index]);
             }
         }
-        repair = repairDiagnosis(request, fewest, check);
+        // Where the source shows a slip of C, the edits that mend that slip
+        // are the ones that speak for it.
+        std::vector<Candidate> matching;
+        for (const Candidate& candidate : fewest) {
+            if (candidate.size() == 1 && catalogue.kind == std::string("c.") + cOfSlip(candidate.front()->kind)) {
+                matching.push_back(candidate);
+            }
+        }
+        repair = repairDiagnosis(request, matching.empty() ? fewest : matching, check);
     }
     const bool catalogueNamed = !catalogue.kind.empty() && catalogue.kind != uncertainKind;
-    if (catalogueNamed && (repair.kind.empty() || repair.kind == uncertainKind || !showsOtherCause(repair, catalogue))) {
-        return catalogue;
+    const bool repaired = !repair.kind.empty() && repair.kind != uncertainKind;
+    if (catalogueNamed && (!repaired || !showsOtherCause(repair, catalogue))) {
+        // A slip of C the source shows, now with the line the repair found.
+        const bool sameSlip = repaired && catalogue.kind.rfind("c.", 0) == 0 && repair.text.rfind("line ", 0) == 0;
+        return sameSlip ? Diagnosis{catalogue.kind, repair.text.substr(0, repair.text.find(',')) + ": " + catalogue.text}
+                        : catalogue;
     }
-    if (!repair.kind.empty() && repair.kind != uncertainKind) {
+    if (repaired) {
         return repair;
     }
     if (!catalogue.kind.empty()) {
