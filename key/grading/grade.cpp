@@ -122,7 +122,8 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
     const MistakeClues clues{findFunction(source, question.function), wrongY};
     Diagnosis mistake =
         verdict.right != 0 ? Diagnosis{} : diagnoseMistake(key, function, points, run.values, clues);
-    if (verdict.right == 0) {
+    // A function that hung would hang its candidates too.
+    if (verdict.right == 0 && status != commandTimedOut) {
         mistake = diagnoseWithRepairs(
             {key, function, points, run.values, sourceText, services, timeLimitSeconds, showEdits}, mistake);
     }

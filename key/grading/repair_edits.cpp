@@ -223,6 +223,8 @@ void addOperatorEdits(const Tokens& tokens, const EditList& list) {
             list.replace(token, is(token, "+") ? "-" : "+", "sign");
         } else if (is(token, "-")) {
             list.replace(token, "", "sign");
+        } else if (is(token, "&&") || is(token, "||")) {
+            list.replace(token, is(token, "&&") ? "||" : "&&", "logic");
         } else if (is(token, "*") || is(token, "/")) {
             list.replace(token, is(token, "*") ? "/" : "*", "operator");
         } else if ((isNumber(token) || is(token, "t")) && isOperator(tokens[i - 1]) && !is(tokens[i - 1], "-")) {
@@ -334,7 +336,7 @@ void addStatementEdits(const Tokens& tokens, const EditList& list) {
     for (std::size_t i = 1; i + 2 < tokens.size(); ++i) {
         const Token& token = tokens[i];
         switchDepth += is(token, "switch") ? 1 : 0;
-        if (is(token, "int") && !modulo) {
+        if ((is(token, "int") && !modulo) || is(token, "float")) {
             list.replace(token, "double", "int-double");
         } else if (is(token, "abs") && is(tokens[i + 1], "(")) {
             list.replace(token, "fabs", "fabs");
@@ -360,6 +362,41 @@ void addStatementEdits(const Tokens& tokens, const EditList& list) {
                 if (isName(tokens[j]) && (is(tokens[j + 1], ",") || is(tokens[j + 1], ";")) && is(tokens[j - 1], ",")) {
                     list.add(tokens[j].end(), 0, " = 0", "initialiser", tokens[j].line);
                 }
+            }
+        }
+    }
+}
+
+// Slips of punctuation: "if (...);", "sum =+ v", "1,5" for 1.5, and an
+// if where an else if is meant.
+void addPunctuationEdits(const Tokens& tokens, const EditList& list) {
+    for (std::size_t i = 1; i + 1 < tokens.size(); ++i) {
+        const Token& token = tokens[i];
+        if (is(token, "if") && is(tokens[i + 1], "(")) {
+            const std::size_t close = closing(tokens, i + 1);
+            if (close + 1 < tokens.size() && is(tokens[close + 1], ";")) {
+                list.replace(tokens[close + 1], "", "semicolon");
+            }
+            if (is(tokens[i - 1], ";") || is(tokens[i - 1], "}")) {
+                list.add(token.at, 0, "else ", "else", token.line);
+            }
+        } else if (is(token, "=") && (is(tokens[i + 1], "+") || is(tokens[i + 1], "-")) &&
+                   tokens[i + 1].at == token.end()) {
+            list.add(token.at, 2, tokens[i + 1].text + "=", "compound", token.line);
+        } else if (is(token, ",") && isNumber(tokens[i - 1]) && isNumber(tokens[i + 1]) &&
+                   tokens[i - 1].text.find('.') == std::string::npos) {
+            int depth = 0;
+            std::size_t open = i;
+            for (; open-- > 0;) {
+                depth += is(tokens[open], ")") ? 1 : is(tokens[open], "(") ? -1 : 0;
+                if (depth < 0 || is(tokens[open], ";") || is(tokens[open], "{")) {
+                    break;
+                }
+            }
+            const bool inCall = open < i && depth < 0 && open > 0 && isName(tokens[open - 1]);
+            if (!inCall) {
+                list.add(tokens[i - 1].at, tokens[i + 1].end() - tokens[i - 1].at,
+                         tokens[i - 1].text + "." + tokens[i + 1].text, "comma", token.line);
             }
         }
     }
@@ -420,6 +457,7 @@ std::vector<SourceEdit> slipEdits(const std::string& source, const FunctionSpan&
     addOperatorEdits(tokens, list);
     addPrecedenceEdits(tokens, list);
     addCallEdits(tokens, list);
+    addPunctuationEdits(tokens, list);
     addNumberEdits(tokens, examNumbers, list);
     return edits;
 }
@@ -470,6 +508,11 @@ const char* slipWords(const char* kind) {
         {"initialiser", "a variable read before it is set"},
         {"assignment", "= for == in a condition: = sets the variable, and the test is its new value"},
         {"call", "the other signal called"},
+        {"logic", "&& for ||, or || for &&"},
+        {"semicolon", "a semicolon after if (...), which ends the if there: what follows runs always"},
+        {"else", "an if where else if is meant: a later if undoes what an earlier one set"},
+        {"comma", "a decimal comma: in C, 1,5 is the comma operator and gives 5; write 1.5"},
+        {"compound", "=+ for +=: =+ sets the variable to the value, instead of adding it"},
         {"include", "#include <math.h> missing: without it C takes its functions to return an int"},
     };
     for (const auto& word : words) {

@@ -165,7 +165,7 @@ std::vector<std::size_t> rightCandidates(const RepairRequest& request, const std
     for (int run = 0; run <= mostRestarts && start < count; ++run) {
         const std::string command = scratchCommandPath(repairProgramName) + " " + repairResultsName + " " +
                                     std::to_string(start);
-        runInScratch(request.services, command, candidateSeconds);
+        const int status = runInScratch(request.services, command, candidateSeconds);
         std::string results;
         readWholeFile(scratchPath(repairResultsName).c_str(), &results);
         // A line without its result is the candidate that crashed or hung.
@@ -184,8 +184,8 @@ std::vector<std::size_t> rightCandidates(const RepairRequest& request, const std
                 right.push_back(index);
             }
         }
-        if (ended) {
-            break;
+        if (ended || status == commandTimedOut) {
+            break;  // a candidate that hangs costs seconds: what was tried must do
         }
         start = last;
     }
@@ -300,7 +300,9 @@ std::string cOfSlip(const char* kind) {
 bool showsOtherCause(const Diagnosis& repair, const Diagnosis& catalogue) {
     static const char* const slips[] = {"repair.break", "repair.include", "repair.assignment", "repair.return",
                                         "repair.initialiser", "repair.precedence", "repair.call",
-                                        "repair.int-double", "repair.fabs", "repair.integer-division"};
+                                        "repair.int-double", "repair.fabs", "repair.integer-division",
+                                        "repair.logic", "repair.semicolon", "repair.else", "repair.comma",
+                                        "repair.compound"};
     if (catalogue.kind.rfind("c.", 0) == 0) {
         return false;
     }
