@@ -236,7 +236,8 @@ void addOperatorEdits(const Tokens& tokens, const EditList& list) {
 void addNumberEdits(const Tokens& tokens, const std::vector<double>& numbers, const EditList& list) {
     for (std::size_t i = 1; i + 1 < tokens.size(); ++i) {
         const Token& token = tokens[i];
-        if (!isNumber(token)) {
+        // A case label and an index must stay whole numbers.
+        if (!isNumber(token) || is(tokens[i - 1], "case") || is(tokens[i - 1], "[") || is(tokens[i + 1], "]")) {
             continue;
         }
         const double value = std::strtod(token.text.c_str(), nullptr);
@@ -302,10 +303,12 @@ void addReturnEdits(const Tokens& tokens, const EditList& list) {
             }
         }
     }
+    int depth = 0;
     for (std::size_t i = 1; i + 1 < tokens.size(); ++i) {
+        depth += is(tokens[i - 1], "(") ? 1 : is(tokens[i - 1], ")") ? -1 : 0;
         const Token& previous = tokens[i - 1];
-        const bool start = is(previous, ";") || is(previous, "{") || is(previous, "}") || is(previous, "else") ||
-                           conditionEnd[i - 1];
+        const bool start = depth == 0 && (is(previous, ";") || is(previous, "{") || is(previous, "}") ||
+                                          is(previous, "else") || conditionEnd[i - 1]);
         if (!start || isKeyword(tokens[i]) || is(tokens[i], "}") || is(tokens[i], "{") || is(tokens[i], ";")) {
             continue;
         }
@@ -329,20 +332,22 @@ void addReturnEdits(const Tokens& tokens, const EditList& list) {
 }
 
 void addStatementEdits(const Tokens& tokens, const EditList& list) {
-    const bool modulo = std::any_of(tokens.begin(), tokens.end(), [](const Token& token) {
-        return is(token, "%") || is(token, "%=");
+    // What C allows only on whole numbers keeps an int an int.
+    const bool wholeOnly = std::any_of(tokens.begin(), tokens.end(), [](const Token& token) {
+        static const char* const operators[] = {"%", "%=", "switch", "[", "<<", ">>", "&", "|", "^", "~"};
+        return std::any_of(std::begin(operators), std::end(operators), [&token](const char* op) { return is(token, op); });
     });
     std::size_t switchDepth = 0;
     for (std::size_t i = 1; i + 2 < tokens.size(); ++i) {
         const Token& token = tokens[i];
         switchDepth += is(token, "switch") ? 1 : 0;
-        if ((is(token, "int") && !modulo) || is(token, "float")) {
+        if ((is(token, "int") && !wholeOnly) || is(token, "float")) {
             list.replace(token, "double", "int-double");
         } else if (is(token, "abs") && is(tokens[i + 1], "(")) {
             list.replace(token, "fabs", "fabs");
         } else if ((is(token, "case") || is(token, "default")) && switchDepth > 0 && is(tokens[i - 1], ";") &&
                    i >= 2 && !is(tokens[i - 2], "break")) {
-            list.add(token.at, 0, "break; ", "break", token.line);
+            list.add(token.at, 0, "break; ", "break", tokens[i - 1].line);  // the case that runs on
         } else if (is(token, "=") && !is(tokens[i - 1], "t")) {
             int depth = 0;
             for (std::size_t j = i; j-- > 0 && depth >= 0;) {
@@ -367,6 +372,28 @@ void addStatementEdits(const Tokens& tokens, const EditList& list) {
     }
 }
 
+// Whether the statement before tokens[i] is "if (...) statement;" with no
+// else, so that an else may join it.
+bool followsPlainIf(const Tokens& tokens, std::size_t i) {
+    if (i < 2 || !is(tokens[i - 1], ";")) {
+        return false;
+    }
+    std::size_t start = i - 1;
+    while (start > 0 && !is(tokens[start - 1], ";") && !is(tokens[start - 1], "{") && !is(tokens[start - 1], "}")) {
+        --start;
+    }
+    if (!is(tokens[start], "if") || start + 1 >= i || !is(tokens[start + 1], "(")) {
+        return false;
+    }
+    const std::size_t close = closing(tokens, start + 1);
+    for (std::size_t j = close + 1; j + 1 < i; ++j) {
+        if (is(tokens[j], "if") || is(tokens[j], "else") || is(tokens[j], "{")) {
+            return false;
+        }
+    }
+    return close + 1 < i - 1;
+}
+
 // Slips of punctuation: "if (...);", "sum =+ v", "1,5" for 1.5, and an
 // if where an else if is meant.
 void addPunctuationEdits(const Tokens& tokens, const EditList& list) {
@@ -374,10 +401,11 @@ void addPunctuationEdits(const Tokens& tokens, const EditList& list) {
         const Token& token = tokens[i];
         if (is(token, "if") && is(tokens[i + 1], "(")) {
             const std::size_t close = closing(tokens, i + 1);
-            if (close + 1 < tokens.size() && is(tokens[close + 1], ";")) {
+            if (close + 2 < tokens.size() && is(tokens[close + 1], ";") && !is(tokens[close + 2], "}") &&
+                !is(tokens[close + 2], "else")) {
                 list.replace(tokens[close + 1], "", "semicolon");
             }
-            if (is(tokens[i - 1], ";") || is(tokens[i - 1], "}")) {
+            if (followsPlainIf(tokens, i)) {
                 list.add(token.at, 0, "else ", "else", token.line);
             }
         } else if (is(token, "=") && (is(tokens[i + 1], "+") || is(tokens[i + 1], "-")) &&
@@ -452,11 +480,11 @@ std::vector<SourceEdit> slipEdits(const std::string& source, const FunctionSpan&
     if (!mathDeclared && !mathCallsIn(source, span).empty()) {
         list.add(0, 0, "", "include", 1);
     }
+    addCallEdits(tokens, list);  // first: a function that calls itself crashes its other candidates
     addStatementEdits(tokens, list);
     addReturnEdits(tokens, list);
     addOperatorEdits(tokens, list);
     addPrecedenceEdits(tokens, list);
-    addCallEdits(tokens, list);
     addPunctuationEdits(tokens, list);
     addNumberEdits(tokens, examNumbers, list);
     return edits;

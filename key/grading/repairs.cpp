@@ -21,7 +21,7 @@ namespace {
 // Enough for the single edits of a long function and the likeliest pairs;
 // tcc compiles them in tens of milliseconds.
 constexpr std::size_t mostCandidates = 2500;
-constexpr int mostRestarts = 3;
+constexpr int mostRestarts = 6;
 constexpr int candidateSeconds = 2;
 
 using Candidate = std::vector<const SourceEdit*>;
@@ -155,6 +155,7 @@ std::vector<std::size_t> rightCandidates(const RepairRequest& request, const std
     if (writeTextFile(scratchPath(repairSourceName).c_str(), program, nullptr, scratchFileOps()) != 0) {
         return right;
     }
+    writeTextFile((std::string("/tmp/rep-") + request.function + std::to_string(program.size()) + ".c").c_str(), program, nullptr, scratchFileOps()); // DEBUG
     const std::string compile = "tcc.exe -w -o " + scratchCommandPath(repairProgramName) + " " +
                                 scratchCommandPath(repairSourceName);
     if (runInScratch(request.services, compile, request.timeLimitSeconds) != 0) {
@@ -213,6 +214,10 @@ std::string editedLine(const std::string& source, const SourceEdit& edit) {
 }  // namespace
 
 namespace {
+std::string withCheck(const std::string& text, const std::string& check) {
+    return check.empty() ? text : text + "\n" + check;
+}
+
 std::string repairText(const RepairRequest& request, const std::vector<const SourceEdit*>& edits,
                        const std::string& check) {
     const std::string your = yours(request.function);
@@ -224,7 +229,7 @@ std::string repairText(const RepairRequest& request, const std::vector<const Sou
         text = "tcc warns: implicit declaration of function '" + call + "'. signals.c does not include "
                "math.h, so C takes " + call + " to return an int and " + your +
                " gets a wrong value; with #include <math.h> it is right.";
-        return text + "\n" + check;
+        return withCheck(text, check);
     }
     text = "line " + std::to_string(first.line) + " of signals.c, in " + your + ": " + slipWords(first.kind);
     if (edits.size() > 1) {
@@ -237,7 +242,7 @@ std::string repairText(const RepairRequest& request, const std::vector<const Sou
             text += "\nLine " + std::to_string(edit->line) + " would read: " + editedLine(request.source, *edit);
         }
     }
-    return text + "\n" + check;
+    return withCheck(text, check);
 }
 
 bool sameSlip(const std::vector<Candidate>& repairs) {
@@ -265,6 +270,20 @@ Diagnosis repairDiagnosis(const RepairRequest& request, const std::vector<Candid
     if (sameSlip(repairs)) {
         return {std::string("repair.") + repairs.front().front()->kind, repairText(request, repairs.front(), check)};
     }
+    // A number of the exam can stand in for many slips: beside one slip of
+    // another kind on the same line, that slip is the one made.
+    std::vector<Candidate> slips;
+    for (const Candidate& repair : repairs) {
+        if (repair.size() == 1 && std::strcmp(repair.front()->kind, "number") != 0) {
+            slips.push_back(repair);
+        }
+    }
+    if (!slips.empty() && slips.size() < repairs.size() && sameSlip(slips) &&
+        std::all_of(repairs.begin(), repairs.end(), [&slips](const Candidate& repair) {
+            return repair.size() == 1 && repair.front()->line == slips.front().front()->line;
+        })) {
+        return {std::string("repair.") + slips.front().front()->kind, repairText(request, slips.front(), check)};
+    }
     const int line = repairs.front().front()->line;
     for (const Candidate& repair : repairs) {
         if (repair.size() != 1 || repair.front()->line != line) {
@@ -278,8 +297,8 @@ Diagnosis repairDiagnosis(const RepairRequest& request, const std::vector<Candid
             kinds += (kinds.empty() ? "" : "; or ") + words;
         }
     }
-    return {"repair.line", "line " + std::to_string(line) + " of signals.c, in " + yours(request.function) +
-                               ": one change there makes it right at every time graded: " + kinds + ".\n" + check};
+    return {"repair.line", withCheck("line " + std::to_string(line) + " of signals.c, in " + yours(request.function) +
+                               ": one change there makes it right at every time graded: " + kinds + ".", check)};
 }
 
 // The catalogue's kind of C slip that an edit mends, or "".
@@ -306,6 +325,9 @@ bool showsOtherCause(const Diagnosis& repair, const Diagnosis& catalogue) {
     if (catalogue.kind.rfind("c.", 0) == 0) {
         return false;
     }
+    if (catalogue.kind == "r.jumps") {
+        return true;  // a fact about the values, which any verified cause outweighs
+    }
     return std::any_of(std::begin(slips), std::end(slips), [&repair](const char* slip) { return repair.kind == slip; });
 }
 }  // namespace
@@ -314,7 +336,8 @@ Diagnosis diagnoseWithRepairs(const RepairRequest& request, const Diagnosis& cat
     const Signal& expected = request.function == 'x' ? request.key.x
                              : request.function == 'r' ? request.key.r : request.key.y;
     Candidates values(request.function, expected, request.points, request.values);
-    const std::string check = values.check({});
+    // A run that stopped early has no value at most times to check.
+    const std::string check = request.values.size() == request.points.size() ? values.check({}) : "";
     const FunctionSpan span = findFunctionSpan(request.source, std::string(1, request.function));
     Diagnosis repair;
     if (span.found) {
@@ -341,7 +364,7 @@ Diagnosis diagnoseWithRepairs(const RepairRequest& request, const Diagnosis& cat
         }
         repair = repairDiagnosis(request, matching.empty() ? fewest : matching, check);
     }
-    const bool catalogueNamed = !catalogue.kind.empty() && catalogue.kind != uncertainKind;
+    const bool catalogueNamed = !catalogue.kind.empty() && catalogue.kind != uncertainKind && catalogue.kind != "r.jumps";
     const bool repaired = !repair.kind.empty() && repair.kind != uncertainKind;
     if (catalogueNamed && (!repaired || !showsOtherCause(repair, catalogue))) {
         // A slip of C the source shows, now with the line the repair found.
@@ -352,8 +375,10 @@ Diagnosis diagnoseWithRepairs(const RepairRequest& request, const Diagnosis& cat
     if (repaired) {
         return repair;
     }
-    if (!catalogue.kind.empty()) {
+    if (!catalogue.kind.empty() && catalogue.kind != "r.jumps") {
         return catalogue;
     }
-    return valueFacts(request.function, expected, request.points, request.values, check);
+    // Tiny jumps of values close to the key's are said as the closeness.
+    const Diagnosis facts = valueFacts(request.function, expected, request.points, request.values, check);
+    return facts.kind.empty() || (facts.kind != "fact.close" && !catalogue.kind.empty()) ? catalogue : facts;
 }
