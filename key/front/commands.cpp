@@ -28,7 +28,7 @@ int gradeCommand(const ExamServices& services, int timeLimitSeconds, bool showKe
     std::printf("Grading signals.c of ID %ld, group %d.\n", static_cast<long>(record.idNum),
                 record.grpNum);
     GradedAttempt graded;
-    const int status = gradeAttempt(key, services, timeLimitSeconds, &graded);
+    const int status = gradeAttempt(key, services, timeLimitSeconds, &graded, showKey);
     if (status != 2) {
         drawCheckPlot(graded, services, showKey);
     }
