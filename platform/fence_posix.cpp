@@ -245,7 +245,7 @@ void enterFence(const ChildFence& fence) {
     setrlimit(RLIMIT_NPROC, &none);  // for a user other than root, where seccomp is missing
     // A write past the size limit then fails instead of killing the program:
     // output that never ends runs into the time limit, as on a terminal,
-    // even where it goes to a file (or the null device, which counts too).
+    // even where it goes to a file (`grade > out.txt`).
     struct sigaction ignore {};
     ignore.sa_handler = SIG_IGN;
     sigaction(SIGXFSZ, &ignore, nullptr);
