@@ -4,6 +4,7 @@
 // environment. Elsewhere the limits and the session alone, and fenceGaps()
 // says what is missing.
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/resource.h>
@@ -242,6 +243,12 @@ void enterFence(const ChildFence& fence) {
     setrlimit(RLIMIT_NOFILE, &openFiles);
     setrlimit(RLIMIT_CORE, &none);
     setrlimit(RLIMIT_NPROC, &none);  // for a user other than root, where seccomp is missing
+    // A write past the size limit then fails instead of killing the program:
+    // output that never ends runs into the time limit, as on a terminal,
+    // even where it goes to a file (`grade > out.txt`).
+    struct sigaction ignore {};
+    ignore.sa_handler = SIG_IGN;
+    sigaction(SIGXFSZ, &ignore, nullptr);
 #ifdef __linux__
     prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0);
     enterFileLimits(fence);

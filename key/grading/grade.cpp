@@ -9,6 +9,7 @@
 #include "generate/text_file.h"
 #include "key/grading/harness.h"
 #include "key/grading/mistakes.h"
+#include "key/grading/repairs.h"
 #include "key/grading/source_scan.h"
 #include "key/grading/results.h"
 #include "key/grading/scratch.h"
@@ -29,7 +30,8 @@ void sayCannotGrade(const std::string& reason) {
 }
 
 std::string notRunnableHere() {
-    return std::string("the temporary folder ") + scratchFolder() +
+    const std::string folder = scratchFolder();
+    return "the temporary folder " + folder.substr(0, folder.find_last_of("/\\")) +
            " does not let programs run (a drive mounted noexec?), so the grading program cannot "
            "run there. Set TMPDIR (TEMP on Windows) to a folder of yours and grade again.";
 }
@@ -117,7 +119,7 @@ void printBelow(const Question& question, const std::vector<std::string>& texts)
 int gradeQuestion(const AnswerKey& key, const Question& question,
                   const std::vector<GradePoint>& points, const ExamServices& services,
                   int timeLimitSeconds, const SourceFacts& source, const std::vector<double>* wrongY,
-                  GradedQuestion* graded) {
+                  const std::string& sourceText, bool showEdits, GradedQuestion* graded) {
     const std::string resultsFile = scratchPath(harnessResultsName);
     std::remove(resultsFile.c_str());
     // The test program writes its results beside itself, in its own folder.
@@ -137,8 +139,13 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
     const Verdict verdict = judgeRun(*question.expected, points, run, timeLimitSeconds);
     const char function = question.function[0];
     const MistakeClues clues{findFunction(source, question.function), wrongY};
-    const Diagnosis mistake =
+    Diagnosis mistake =
         verdict.right != 0 ? Diagnosis{} : diagnoseMistake(key, function, points, run.values, clues);
+    // A function that hung would hang its candidates too.
+    if (verdict.right == 0 && status != commandTimedOut) {
+        mistake = diagnoseWithRepairs(
+            {key, function, points, run.values, sourceText, services, timeLimitSeconds, showEdits}, mistake);
+    }
     const std::vector<std::string> remarks =
         verdict.right != 0 ? formRemarks(function, source) : std::vector<std::string>{};
     std::printf("%s: %s\n", question.label, verdict.text.c_str());
@@ -157,7 +164,7 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
 }  // namespace
 
 int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLimitSeconds,
-                 GradedAttempt* graded) {
+                 GradedAttempt* graded, bool showEdits) {
     graded->points = gradingPoints(key);
     graded->questions.clear();
     if (checkSource() != 0 || compileHarness(graded->points, services, timeLimitSeconds) != 0) {
@@ -181,7 +188,7 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
         const GradedQuestion* y = graded->questions.size() > 1 ? &graded->questions[1] : nullptr;
         const bool zAfterWrongY = question.function[0] == 'z' && y != nullptr && y->right == 0 && y->complete;
         const int right = gradeQuestion(key, question, graded->points, services, timeLimitSeconds, source,
-                                        zAfterWrongY ? &y->values : nullptr, &done);
+                                        zAfterWrongY ? &y->values : nullptr, text, showEdits, &done);
         if (right < 0) {
             return 2;
         }

@@ -10,7 +10,8 @@
 namespace {
 constexpr std::size_t longestPath = 4096;
 const char* const scratchNames[] = {studentSourceName, harnessSourceName, harnessProgramName, harnessResultsName,
-                                    plotScriptName, plotDataName, plotPictureName};
+                                    repairSourceName,  repairProgramName,  repairResultsName,
+                                    plotScriptName,    plotDataName,       plotPictureName};
 constexpr std::size_t scratchCount = sizeof scratchNames / sizeof scratchNames[0];
 
 // Made before they are needed: the signal handler may not allocate.

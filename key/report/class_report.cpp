@@ -20,6 +20,7 @@
 #include "key/model/key_text.h"
 #include "key/model/load_key.h"
 #include "key/report/class_folders.h"
+#include "key/report/class_picture.h"
 #include "key/report/class_results.h"
 #include "platform/fence.h"
 #include "platform/platform.h"
@@ -42,6 +43,7 @@ constexpr std::size_t largestWorkspaceRead = 1 << 16;
 constexpr int workerRuns = 5;
 constexpr int workerOverheadSeconds = 10;
 constexpr unsigned gradingsPerCore = 2;
+constexpr std::size_t longestFeedbackStem = 160;
 
 
 // --- The worker ------------------------------------------------------------
@@ -175,10 +177,13 @@ void gradeCopies(int timeLimitSeconds, FolderResult* result) {
 // read, otherwise why not.
 std::string readStudentFile(const fs::path& path, std::uintmax_t largest, std::string* content) {
     std::error_code error;
-    const fs::file_status status = fs::status(path, error);
+    const fs::file_status status = fs::symlink_status(path, error);
     const std::string name = utf8Path(path.filename());
     if (status.type() == fs::file_type::not_found) {
         return "no " + name;
+    }
+    if (status.type() == fs::file_type::symlink) {
+        return name + " is a link, not followed";  // it could name any file of the instructor's
     }
     if (status.type() != fs::file_type::regular) {
         return name + " is no regular file";
@@ -363,10 +368,17 @@ int writeOutputs(const std::vector<FolderResult>& rows, const ReportOptions& opt
             status = 2;
         }
     }
-    if (!options.csvPath.empty()) {
-        const std::string csv = classCsv(rows);
-        if (replaceFileWith(options.csvPath.c_str(), csv.data(), csv.size(), platformFileOps()) != 0) {
-            sayProblem("cannot write " + options.csvPath + ": " + std::strerror(errno));
+    const struct {
+        const std::string& path;
+        std::string (*table)(const std::vector<FolderResult>&);
+    } tables[] = {{options.csvPath, classCsv},
+                     {options.canvasCsvPath, canvasCsv},
+                     {options.moodleCsvPath, moodleCsv}};
+    for (const auto& table : tables) {
+        const std::string csv = table.path.empty() ? "" : table.table(rows);
+        if (!table.path.empty() &&
+            replaceFileWith(table.path.c_str(), csv.data(), csv.size(), platformFileOps()) != 0) {
+            sayProblem("cannot write " + table.path + ": " + std::strerror(errno));
             status = 2;
         }
     }
@@ -385,6 +397,12 @@ std::string feedbackFileName(const std::string& folder, long id, bool idKnown) {
     name.erase(0, name.find_first_not_of("._"));
     if (name.empty()) {
         name = "folder";
+    }
+    // Well within every file system's 255 bytes; both ends kept, where a
+    // download puts the student's name and the "-2" of a second one.
+    if (name.size() > longestFeedbackStem) {
+        name = name.substr(0, longestFeedbackStem / 2) + "~" +
+               name.substr(name.size() - (longestFeedbackStem / 2 - 1));
     }
     if (idKnown) {
         name += '-';
@@ -421,6 +439,13 @@ int runClassReport(const ReportOptions& options) {
         sayProblem("no exam folder (a folder holding exam.dat) was found there.");
         return 1;
     }
+    const std::string unfenced = fenceGapsText(fenceGaps());
+    if (!unfenced.empty() && !options.gradeUnfenced) {
+        sayProblem("this system cannot fence the students' programs: " + unfenced +
+                   ". Grade the class on a system that can, or give --grade-unfenced to grade it "
+                   "all the same, with your rights.");
+        return 2;
+    }
     char root[4096];
     if (makePrivateFolder(reportFolderPrefix, root, sizeof root) != 0) {
         sayProblem(std::string("cannot make a scratch folder here: ") + std::strerror(errno) + ".");
@@ -436,6 +461,13 @@ int runClassReport(const ReportOptions& options) {
     const std::vector<std::string> findings = flagFolders(&rows, options.ownVariants);
     const int status = writeOutputs(rows, options);
     std::fputs(classSummary(rows, findings).c_str(), stdout);
+    if (!unfenced.empty()) {
+        std::printf("\nGraded unfenced: %s.\n", unfenced.c_str());
+    }
+    const std::string plotPath = classPlotPath(options.classPlotPath, options.csvPath);
+    if (options.classPlot && !plotPath.empty() && interruptRequested() == 0) {
+        drawClassPicture(rows, plotPath);
+    }
     if (interruptRequested() != 0) {
         std::printf("\nInterrupted: %zu of %zu folders graded; the rest are left out.\n", rows.size(),
                     folders.size());
@@ -443,4 +475,8 @@ int runClassReport(const ReportOptions& options) {
         endAsInterrupted();
     }
     return status;
+}
+
+FolderResult gradeExamFolder(const std::string& folder, const std::string& work, const ReportOptions& options) {
+    return gradeFolder(folder, work, options);
 }

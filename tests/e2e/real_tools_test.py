@@ -143,7 +143,8 @@ class ClassReport(unittest.TestCase):
     """mock-midterm-key report over a made-up class, its gradebook read back with a CSV parser."""
 
     def setUp(self):
-        require_tool(self, "tcc")
+        for tool in ("tcc", "gnuplot"):
+            require_tool(self, tool)
         self.root = tempfile.mkdtemp(prefix="mock-midterm-report-")
         # The key starts its workers by its own path, here one with a blank.
         self.key = os.path.join(self.root, "course kit", "mock-midterm-key")
@@ -163,9 +164,21 @@ class ClassReport(unittest.TestCase):
                 f.write(answers)
         return path
 
+    def env(self):
+        # The key's private scratch folders under the root too, where left_behind looks.
+        return dict(os.environ, TMPDIR=self.root)
+
     def report(self, *options):
+        # gnuplot as found through PATH, keeping the data it was given.
+        tools = os.path.join(self.root, "tools")
+        os.makedirs(tools, exist_ok=True)
+        with open(os.path.join(tools, "gnuplot"), "w") as f:
+            f.write(f'#!/bin/sh\nfor last; do :; done\ncp "$(dirname "$last")/plot.dat" "{self.root}/plot.dat"\n'
+                    f'PATH="{os.environ["PATH"]}" exec gnuplot "$@"\n')
+        os.chmod(os.path.join(tools, "gnuplot"), 0o755)
+        env = dict(self.env(), PATH=tools + ":" + os.environ["PATH"])
         return subprocess.run([self.key, "report", *options, "class"], cwd=self.root, capture_output=True,
-                              text=True, timeout=120)
+                              text=True, timeout=120, env=env)
 
     def left_behind(self):
         """Scratch folders anywhere under the root, and programs still working in it."""
@@ -198,7 +211,8 @@ class ClassReport(unittest.TestCase):
         shutil.copy(os.path.join(ana, "exam.dat"), planted)
         os.symlink("..", os.path.join(self.root, "class", "Gus_107", "loop"))
 
-        run = self.report("--csv", "grades.csv", "--feedback", "feedback", "--time-limit", "1", "--own-variant")
+        run = self.report("--csv", "grades.csv", "--feedback", "feedback", "--time-limit", "1", "--own-variant",
+                          "--canvas-csv", "canvas.csv", "--moodle-csv", "moodle.csv")
         self.assertEqual(run.returncode, 0, run.stderr)
         with open(os.path.join(self.root, "grades.csv"), newline="", encoding="utf-8") as f:
             table = list(csv.reader(f))
@@ -257,13 +271,39 @@ class ClassReport(unittest.TestCase):
         self.assertEqual(self.left_behind(), ([planted], []))
         self.assertFalse(os.path.exists(os.path.join(ana, "check.png")), "a student's folder is only read")
 
+        # The learning platforms match the exam's ID; a folder without an exam has no row.
+        scores = [("101", "3"), ("101", "4"), ("102", "3"), ("104", ""), ("105", ""), ("107", "2"), ("109", ""),
+                  ("19", "2")]
+        with open(os.path.join(self.root, "canvas.csv"), newline="", encoding="utf-8") as f:
+            canvas = list(csv.reader(f))
+        self.assertEqual(canvas[0], ["Student", "ID", "SIS User ID", "SIS Login ID", "Section", "Mock midterm"])
+        self.assertEqual(sorted((row[2], row[5]) for row in canvas[1:]), scores)
+        with open(os.path.join(self.root, "moodle.csv"), newline="", encoding="utf-8") as f:
+            moodle = list(csv.reader(f))
+        self.assertEqual(moodle[0], ["ID", "Mock midterm"])
+        self.assertEqual(sorted(tuple(row) for row in moodle[1:]), scores)
+
+        # class.png beside the CSV, drawn from the rows: scores, each question's results, the mistakes.
+        self.assertEqual(lines[-1], "The class is drawn in class.png.")
+        with open(os.path.join(self.root, "class.png"), "rb") as f:
+            self.assertEqual(f.read(4), b"\x89PNG")
+        with open(os.path.join(self.root, "plot.dat")) as f:
+            scores, results, mistakes = [[line for line in block.splitlines() if not line.startswith("#")]
+                                         for block in f.read().split("\n\n\n")]
+        self.assertEqual(scores, ["0 0", "1 0", "2 2", "3 2", "4 1"])
+        # question, then right, wrong, crashed, timed out, not graded
+        self.assertEqual(results, ["1 3 1 0 1 4", "2 1 3 0 1 4", "3 5 0 0 0 4", "4 5 0 0 0 4"])
+        self.assertEqual(mistakes, ['1 1 "Question 1, 1 of 5 graded: your pulse is 1, the wrong sign"',
+                                    f'2 2 "Question 2, 2 of 5 graded: {mistake.split(": ")[0]}"'])
+
     def test_an_interrupt_keeps_what_was_graded_and_leaves_nothing_running(self):
         for name in ("a", "b"):
             self.student(name, 1, COMPLETED_ANSWERS)
         for name in ("c", "d", "e"):
             self.student(name, 2, ENDLESS_X)
         report = subprocess.Popen([KEY, "report", "--jobs", "1", "--csv", "grades.csv", "class"],
-                                  cwd=self.root, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+                                  cwd=self.root, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                                  env=self.env())
         deadline = time.monotonic() + 30
         while not glob.glob(os.path.join(self.root, ".key-report.*", "2")) and time.monotonic() < deadline:
             time.sleep(0.05)
