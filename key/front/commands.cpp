@@ -9,6 +9,7 @@
 #include "key/model/load_key.h"
 #include "key/plots/check_plot.h"
 #include "key/plots/key_plot.h"
+#include "platform/fence.h"
 
 int gradeCommand(const ExamServices& services, int timeLimitSeconds, bool showKey) {
     ExamRecord record{};
@@ -19,10 +20,15 @@ int gradeCommand(const ExamServices& services, int timeLimitSeconds, bool showKe
         // wrong answer is; no exam at all means there was nothing to grade.
         return loaded == notAnExam ? 1 : 2;
     }
+    const std::string unfenced = fenceGapsText(fenceGaps());
+    if (!unfenced.empty()) {
+        sayProblem("this system lacks part of the fence around your functions: " + unfenced +
+                   "; the grading goes on with the rest.");
+    }
     std::printf("Grading signals.c of ID %ld, group %d.\n", static_cast<long>(record.idNum),
                 record.grpNum);
     GradedAttempt graded;
-    const int status = gradeAttempt(key, services, timeLimitSeconds, &graded);
+    const int status = gradeAttempt(key, services, timeLimitSeconds, &graded, showKey);
     if (status != 2) {
         drawCheckPlot(graded, services, showKey);
     }

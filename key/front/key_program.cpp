@@ -64,6 +64,10 @@ constexpr const char* usageFormat =
     "                        `variant id` gives the student\n"
     "  --jobs N              with report: grade N folders at once, 1 to %d\n"
     "                        (default: two per core)\n"
+    "  --grade-unfenced      with report: grade the class even where this system\n"
+    "                        cannot fence the students' programs (they then run\n"
+    "                        with your rights)\n"
+    "  --                    what follows is a command or folder, not an option\n"
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n"
     "\n"
@@ -71,7 +75,8 @@ constexpr const char* usageFormat =
     "2 could not grade.\n"
     "Exit status of answers: 0 done, 1 no exam with questions here, 2 key.png not drawn.\n"
     "Exit status of variant: 0 done, 1 nothing changed (the reason is given).\n"
-    "Exit status of report: 0 done, 1 no exam folder found, 2 an output not written.\n"
+    "Exit status of report: 0 done, 1 no exam folder found, 2 an output not written\n"
+    "or the class not graded unfenced.\n"
     "Exit status of progress: 0 done, 1 no exam and no attempt here, 2 no scratch folder.\n"
     "A wrong command line gives 2.\n";
 
@@ -94,6 +99,7 @@ struct CommandLine {
     bool showKey = false;
     ReportOptions report;
     const char* workerFolder = nullptr;  // the class report's own gradings
+    bool optionsEnded = false;           // after "--" every argument is a name
 };
 
 // Reads the value of the option `name`, given as "NAME=VALUE" or as
@@ -159,12 +165,12 @@ int readReportArgument(std::string_view argument, int argc, const char* const* a
         report->ownVariants = true;
         return goOn;
     }
-    if (argument == "--no-class-plot") {
-        report->classPlot = false;
+    if (argument == "--grade-unfenced") {
+        report->gradeUnfenced = true;
         return goOn;
     }
-    if (!argument.empty() && argument[0] != '-') {
-        report->folders.emplace_back(argument);
+    if (argument == "--no-class-plot") {
+        report->classPlot = false;
         return goOn;
     }
     std::string jobs;
@@ -192,10 +198,44 @@ int readReportArgument(std::string_view argument, int argc, const char* const* a
     return 1;
 }
 
+// Reads a word that is no option: the command, variant's N, or one of
+// report's folders. Returns goOn, or the exit status of a wrong word.
+int readName(std::string_view argument, const char* text, CommandLine* line) {
+    if (line->command == "report") {
+        line->report.folders.emplace_back(argument);
+        return goOn;
+    }
+    if (line->command == "variant" && !line->variantGiven) {
+        if (parseVariant(text, &line->variant) != 0) {
+            return usageError("variant takes a number " + fromOneTo(variantCount) +
+                              ", random or id, not '" + std::string(argument) + "'\nUsage: " +
+                              keyProgramName + " variant N|random|id");
+        }
+        line->variantGiven = true;
+        return goOn;
+    }
+    if (!line->command.empty()) {
+        return usageError("unexpected argument '" + std::string(argument) + "'");
+    }
+    if (argument != "grade" && argument != "answers" && argument != "variant" &&
+        argument != "report" && argument != "progress") {
+        return usageError("unknown command '" + std::string(argument) + "'");
+    }
+    line->command = argument;
+    return goOn;
+}
+
 // Reads argv[*i], moving *i past an option's value. Returns goOn, or the
 // exit status to end with (help and version are done then).
 int readArgument(int argc, const char* const* argv, int* i, CommandLine* line) {
     const std::string_view argument = argv[*i];
+    if (line->optionsEnded) {
+        return readName(argument, argv[*i], line);
+    }
+    if (argument == "--") {
+        line->optionsEnded = true;  // so that `report *` takes a folder named "-x" as a folder
+        return goOn;
+    }
     if (argument == "--report-worker" && *i + 1 < argc) {
         line->workerFolder = argv[++*i];  // not for people, so not in --help
         return goOn;
@@ -226,24 +266,7 @@ int readArgument(int argc, const char* const* argv, int* i, CommandLine* line) {
     if (argument.size() > 1 && argument[0] == '-') {
         return usageError("unknown option '" + std::string(argument) + "'");
     }
-    if (line->command == "variant" && !line->variantGiven) {
-        if (parseVariant(argv[*i], &line->variant) != 0) {
-            return usageError("variant takes a number " + fromOneTo(variantCount) +
-                              ", random or id, not '" + std::string(argument) + "'\nUsage: " +
-                              keyProgramName + " variant N|random|id");
-        }
-        line->variantGiven = true;
-        return goOn;
-    }
-    if (!line->command.empty()) {
-        return usageError("unexpected argument '" + std::string(argument) + "'");
-    }
-    if (argument != "grade" && argument != "answers" && argument != "variant" &&
-        argument != "report" && argument != "progress") {
-        return usageError("unknown command '" + std::string(argument) + "'");
-    }
-    line->command = argument;
-    return goOn;
+    return readName(argument, argv[*i], line);
 }
 
 // Whether the options go with the command. Returns goOn, or the exit status.

@@ -9,6 +9,7 @@
 #include "generate/text_file.h"
 #include "key/grading/harness.h"
 #include "key/grading/mistakes.h"
+#include "key/grading/repairs.h"
 #include "key/grading/source_scan.h"
 #include "key/grading/results.h"
 #include "key/grading/scratch.h"
@@ -28,9 +29,12 @@ void sayCannotGrade(const std::string& reason) {
     std::fprintf(stderr, "%s: cannot grade: %s\n", keyProgramName, reason.c_str());
 }
 
-const char* const notRunnableHere =
-    "this folder does not let programs run (a drive mounted noexec?), so the grading "
-    "program cannot run here. Copy the exam folder to your home folder and grade it there.";
+std::string notRunnableHere() {
+    const std::string folder = scratchFolder();
+    return "the temporary folder " + folder.substr(0, folder.find_last_of("/\\")) +
+           " does not let programs run (a drive mounted noexec?), so the grading program cannot "
+           "run there. Set TMPDIR (TEMP on Windows) to a folder of yours and grade again.";
+}
 
 // Whether signals.c is there to compile. Returns 0, or -1 after saying why not.
 int checkSource() {
@@ -48,24 +52,39 @@ int checkSource() {
     return 0;
 }
 
+// Puts the test program's source and a copy of signals.c into the scratch
+// folder, where the fenced compile reads them. Returns 0, or -1 after saying why not.
+int writeSources(const std::vector<GradePoint>& points) {
+    const FileOps files = scratchFileOps();
+    if (writeTextFile(scratchPath(harnessSourceName).c_str(), harnessSource(points), nullptr, files) != 0) {
+        sayCannotGrade(std::string("cannot write ") + harnessSourceName + " in the scratch folder.");
+        return -1;
+    }
+    std::string source;
+    if (readWholeFile("signals.c", &source) != 0 ||
+        replaceFileWith(scratchPath(studentSourceName).c_str(), source.data(), source.size(), files) != 0) {
+        sayCannotGrade(std::string("cannot copy signals.c into the scratch folder: ") + std::strerror(errno) + ".");
+        return -1;
+    }
+    return 0;
+}
+
 // Makes the scratch folder and compiles the test program with signals.c in
 // it. Returns 0, or -1 after saying why not, the folder gone.
 int compileHarness(const std::vector<GradePoint>& points, const ExamServices& services,
                    int timeLimitSeconds) {
-    if (makeScratch(harnessFolderPrefix) != 0) {
-        sayCannotGrade(std::string("cannot make a scratch folder here: ") + std::strerror(errno) + ".");
+    if (makeScratch(harnessFolderPrefix, ScratchPlace::privateTemp) != 0) {
+        sayCannotGrade(std::string("cannot make a scratch folder: ") + std::strerror(errno) + ".");
         return -1;
     }
-    if (writeTextFile(scratchPath(harnessSourceName).c_str(), harnessSource(points), nullptr,
-                      scratchFileOps()) != 0) {
-        sayCannotGrade(std::string("cannot write ") + harnessSourceName + " in the scratch folder.");
+    if (writeSources(points) != 0) {
         removeWholeScratch();
         return -1;
     }
     std::printf("Compiling signals.c with the grading program...\n");
-    const std::string compileCommand = "tcc.exe -o " + scratchCommandPath(harnessProgramName) +
-                                       " " + scratchCommandPath(harnessSourceName) + " signals.c";
-    const int compiled = services.runCommandWithTimeLimit(compileCommand.c_str(), timeLimitSeconds);
+    const std::string compileCommand = std::string("tcc.exe -o ") + harnessProgramName + " " +
+                                       harnessSourceName + " " + studentSourceName;
+    const int compiled = services.runFenced(compileCommand.c_str(), scratchFolder(), timeLimitSeconds);
     if (compiled == 0) {
         return 0;
     }
@@ -100,27 +119,33 @@ void printBelow(const Question& question, const std::vector<std::string>& texts)
 int gradeQuestion(const AnswerKey& key, const Question& question,
                   const std::vector<GradePoint>& points, const ExamServices& services,
                   int timeLimitSeconds, const SourceFacts& source, const std::vector<double>* wrongY,
-                  GradedQuestion* graded) {
+                  const std::string& sourceText, bool showEdits, GradedQuestion* graded) {
     const std::string resultsFile = scratchPath(harnessResultsName);
     std::remove(resultsFile.c_str());
     // The test program writes its results beside itself, in its own folder.
-    const std::string command = scratchCommandPath(harnessProgramName) + " " + question.function +
+    const std::string command = std::string(".\\") + harnessProgramName + " " + question.function +
                                 " " + harnessResultsName;
-    const int status = services.runCommandWithTimeLimit(command.c_str(), timeLimitSeconds);
+    const int status = services.runFenced(command.c_str(), scratchFolder(), timeLimitSeconds);
     std::string results;
     if (status == commandNotRunnable || readWholeFile(resultsFile.c_str(), &results) != 0) {
+        const std::string reason = status == commandNotRunnable
+                                       ? notRunnableHere()
+                                       : "the grading program did not run (status " + std::to_string(status) + ").";
         removeWholeScratch();
-        sayCannotGrade(status == commandNotRunnable
-                           ? notRunnableHere
-                           : "the grading program did not run (status " + std::to_string(status) + ").");
+        sayCannotGrade(reason);
         return -1;
     }
     const StudentRun run = readRun(results, points.size(), status);
     const Verdict verdict = judgeRun(*question.expected, points, run, timeLimitSeconds);
     const char function = question.function[0];
     const MistakeClues clues{findFunction(source, question.function), wrongY};
-    const Diagnosis mistake =
+    Diagnosis mistake =
         verdict.right != 0 ? Diagnosis{} : diagnoseMistake(key, function, points, run.values, clues);
+    // A function that hung would hang its candidates too.
+    if (verdict.right == 0 && status != commandTimedOut) {
+        mistake = diagnoseWithRepairs(
+            {key, function, points, run.values, sourceText, services, timeLimitSeconds, showEdits}, mistake);
+    }
     const std::vector<std::string> remarks =
         verdict.right != 0 ? formRemarks(function, source) : std::vector<std::string>{};
     std::printf("%s: %s\n", question.label, verdict.text.c_str());
@@ -139,7 +164,7 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
 }  // namespace
 
 int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLimitSeconds,
-                 GradedAttempt* graded) {
+                 GradedAttempt* graded, bool showEdits) {
     graded->points = gradingPoints(key);
     graded->questions.clear();
     if (checkSource() != 0 || compileHarness(graded->points, services, timeLimitSeconds) != 0) {
@@ -163,7 +188,7 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
         const GradedQuestion* y = graded->questions.size() > 1 ? &graded->questions[1] : nullptr;
         const bool zAfterWrongY = question.function[0] == 'z' && y != nullptr && y->right == 0 && y->complete;
         const int right = gradeQuestion(key, question, graded->points, services, timeLimitSeconds, source,
-                                        zAfterWrongY ? &y->values : nullptr, &done);
+                                        zAfterWrongY ? &y->values : nullptr, text, showEdits, &done);
         if (right < 0) {
             return 2;
         }

@@ -37,6 +37,10 @@ StudentRun readRun(const std::string& results, std::size_t pointCount, int statu
         }
         const char* text = line.data() + space + 1;
         const char* textEnd = line.data() + line.size();
+        if (textEnd - text > 2 && std::string_view(textEnd - 2, 2) == " ~") {
+            run.unstable.push_back(run.values.size());
+            textEnd -= 2;
+        }
         run.exited = std::string_view(text, textEnd - text) == "exit";
         run.stackOverflow = std::string_view(text, textEnd - text) == "stack";
         if (run.exited || run.stackOverflow) {

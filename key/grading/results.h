@@ -17,6 +17,9 @@ struct StudentRun {
     // it faulted where its stack ran out.
     bool exited = false;
     bool stackOverflow = false;
+    // The points whose two runs gave different values: the function reads
+    // memory it never set.
+    std::vector<std::size_t> unstable;
 };
 
 // Reads the results file of a run over `pointCount` points.

@@ -270,6 +270,17 @@ Verdict judgeRun(const Signal& expected, const std::vector<GradePoint>& points,
         }
     }
     const bool ended = run.complete && run.values.size() == points.size();
+    if (!run.unstable.empty()) {
+        // Never right by luck: another machine's memory gives other values.
+        verdict.wrongPoints.insert(verdict.wrongPoints.end(), run.unstable.begin(), run.unstable.end());
+        std::sort(verdict.wrongPoints.begin(), verdict.wrongPoints.end());
+        verdict.wrongPoints.erase(std::unique(verdict.wrongPoints.begin(), verdict.wrongPoints.end()),
+                                  verdict.wrongPoints.end());
+        verdict.text = "wrong: " + describe(points[run.unstable.front()]) +
+                       " it gave two different values in two runs, so it reads memory it never set "
+                       "(a variable without a value, or a path without a return)";
+        return verdict;
+    }
     if (verdict.wrongPoints.empty()) {
         verdict.right = ended ? 1 : 0;
         verdict.text = ended ? "right" : "wrong: " + endingText(points, run, timeLimitSeconds);

@@ -15,6 +15,7 @@
 #include "key/progress/progress_plot.h"
 #include "key/report/class_report.h"
 #include "key/variants/attempts.h"
+#include "platform/fence.h"
 #include "platform/platform.h"
 #include "record/workspace.h"
 
@@ -171,9 +172,9 @@ int runProgress(int timeLimitSeconds, const std::string& program) {
                    "kept in attempts/.");
         return 1;
     }
-    char root[64];
-    if (makeScratchFolder(progressFolderPrefix, root, sizeof root) != 0) {
-        sayProblem(std::string("cannot make a scratch folder here: ") + std::strerror(errno) + ".");
+    char root[4096];
+    if (makePrivateFolder(progressFolderPrefix, root, sizeof root) != 0) {
+        sayProblem(std::string("cannot make a scratch folder: ") + std::strerror(errno) + ".");
         return 2;
     }
     ReportOptions options;

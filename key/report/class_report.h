@@ -19,6 +19,7 @@ struct ReportOptions {
     std::string csvPath;               // "" for none
     std::string feedbackFolder;        // "" for none
     bool ownVariants = false;          // flag exams that are not the student's own variant
+    bool gradeUnfenced = false;        // grade even where the fence lacks a part
     int jobs = 0;                      // gradings at once; 0: two per core
     int timeLimitSeconds = 5;          // as grade's --time-limit
     std::string program;               // the command that runs the key again

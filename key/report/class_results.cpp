@@ -302,13 +302,27 @@ std::vector<std::string> flagFolders(std::vector<FolderResult>* rows, bool ownVa
     return findings;
 }
 
+// Whether a spreadsheet would read the text as a formula: a folder named
+// "=HYPERLINK(...)" or a compiler message "-..." must stay text. A number
+// ("-1.5") stays a number.
+bool readAsFormula(const std::string& value) {
+    if (value.empty() || std::string_view("=+-@\t\r").find(value.front()) == std::string_view::npos) {
+        return false;
+    }
+    double number = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    return error != std::errc{} || end != value.data() + value.size();
+}
+
 std::string csvField(const std::string& value) {
-    const bool quoted = value.find_first_of(",\"\r\n") != std::string::npos ||
+    const bool formula = readAsFormula(value);
+    const bool quoted = formula || value.find_first_of(",\"\r\n") != std::string::npos ||
                         (!value.empty() && (value.front() == ' ' || value.back() == ' '));
     if (!quoted) {
         return value;
     }
-    std::string field = "\"";
+    // A leading apostrophe is how spreadsheets mark a cell as text.
+    std::string field = formula ? "\"'" : "\"";
     for (const char c : value) {
         field += c == '"' ? "\"\"" : std::string(1, c);
     }

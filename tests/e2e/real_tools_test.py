@@ -164,6 +164,10 @@ class ClassReport(unittest.TestCase):
                 f.write(answers)
         return path
 
+    def env(self):
+        # The key's private scratch folders under the root too, where left_behind looks.
+        return dict(os.environ, TMPDIR=self.root)
+
     def report(self, *options):
         # gnuplot as found through PATH, keeping the data it was given.
         tools = os.path.join(self.root, "tools")
@@ -172,7 +176,7 @@ class ClassReport(unittest.TestCase):
             f.write(f'#!/bin/sh\nfor last; do :; done\ncp "$(dirname "$last")/plot.dat" "{self.root}/plot.dat"\n'
                     f'PATH="{os.environ["PATH"]}" exec gnuplot "$@"\n')
         os.chmod(os.path.join(tools, "gnuplot"), 0o755)
-        env = dict(os.environ, PATH=tools + ":" + os.environ["PATH"])
+        env = dict(self.env(), PATH=tools + ":" + os.environ["PATH"])
         return subprocess.run([self.key, "report", *options, "class"], cwd=self.root, capture_output=True,
                               text=True, timeout=120, env=env)
 
@@ -298,7 +302,8 @@ class ClassReport(unittest.TestCase):
         for name in ("c", "d", "e"):
             self.student(name, 2, ENDLESS_X)
         report = subprocess.Popen([KEY, "report", "--jobs", "1", "--csv", "grades.csv", "class"],
-                                  cwd=self.root, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+                                  cwd=self.root, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                                  env=self.env())
         deadline = time.monotonic() + 30
         while not glob.glob(os.path.join(self.root, ".key-report.*", "2")) and time.monotonic() < deadline:
             time.sleep(0.05)

@@ -280,7 +280,8 @@ TEST_F(KeyProgramTest, AHandWrittenAttemptAtTheFreshExamIsAllRight) {
 TEST_F(KeyProgramTest, AnAttemptWrittenFromTheKeyIsRightAndEachWrongAnswerIsFound) {
     REQUIRE_TOOL("tcc");
     storeExam(examRecord(3, 2, 7, 1, -3));  // the latest triangle and pulse; y(t) = x(2t-3)
-    writeFile("signals.c", answerFile(key_));
+    // Right, in the test program's longest lines: 17 digits, a sign and an exponent.
+    writeFile("signals.c", answerFile(key_, {{'y', "    return yKey(t) * (1 + 1e-15) - 1.2345678901234567e-300;\n"}}));
     Outcome run = grade();
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(verdicts(run.out), allRight()) << run.out;
@@ -307,8 +308,10 @@ TEST_F(KeyProgramTest, AnAttemptWrittenFromTheKeyIsRightAndEachWrongAnswerIsFoun
         EXPECT_EQ(verdicts(run.out), oneWrong(wrong.question, wrong.verdict)) << run.out;
         EXPECT_NE(run.out.find("\n3 of 4 right.\n"), std::string::npos) << run.out;
     }
-    // No mistake of the catalogue is an r off by 1 from t = 9 on: none is named.
-    EXPECT_NE(run.out.find("got 4\n\n3 of 4 right.\n"), std::string::npos) << run.out;
+    // No mistake of the catalogue is an r off by 1 from t = 9 on, but one
+    // number of its own line mends it.
+    EXPECT_NE(run.out.find("got 4\n                  line "), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(" of signals.c, in your r(t): one change there makes it right"), std::string::npos) << run.out;
     if (onPath("gnuplot")) {
         EXPECT_NE(run.out.find("\nYour functions are drawn in check.png, red where they are wrong; "
                                "grade --show-key draws the key there too.\n"),
@@ -426,9 +429,9 @@ TEST_F(KeyProgramTest, WhatCouldHangTheGraderEndsWithinTheTimeLimit) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove("signals.c");
         c.source != nullptr ? writeFile("signals.c", c.source) : (void)mkfifo("signals.c", 0644);
-        if (c.slowTcc) {
-            writeFile(tools + "/tcc", "#!/bin/sh\nexec sleep 30\n");
-            chmod((tools + "/tcc").c_str(), 0755);
+        if (c.slowTcc) {  // a program: the fence runs no shell script
+            writeFile(tools + "/slow.c", "#include <unistd.h>\nint main(void) { sleep(30); return 0; }\n");
+            ASSERT_EQ(std::system(("tcc -o " + tools + "/tcc " + tools + "/slow.c").c_str()), 0);
             setenv("PATH", (tools + ":" + savedPath).c_str(), 1);
         }
         int feed[2];  // input that never ends, as a terminal nobody types into
@@ -551,11 +554,14 @@ TEST_F(KeyProgramTest, AVariantKeepsTheAttemptAndTheExamGoesOnWithIt) {
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("\n4 of 4 right.\n"), std::string::npos) << run.out;
 
-    // A folder numbered at the top of the range cannot overflow the next number.
+    // The next attempt comes after the highest kept, not after as many as are
+    // kept; a folder at the top of the range cannot overflow the number.
+    std::filesystem::create_directories("attempts/3");
+    writeFile("attempts/3/signals.c", "");
     std::filesystem::create_directory("attempts/2147483647");
     run = runKey({"variant", "38"});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
-    EXPECT_TRUE(fileExists("attempts/2/exam.dat")) << run.out;
+    EXPECT_TRUE(fileExists("attempts/4/exam.dat")) << run.out;
 }
 
 namespace {

@@ -26,6 +26,7 @@ struct MistakeRow {
     std::map<char, std::string> kinds;     // the functions that must be wrong, and what must be named
     std::map<char, std::string> replaced;  // the student's definitions
     std::string preamble;                  // lines before the first definition (#include ...)
+    bool withoutMath = false;              // "// without math.h": the file does not include it
 };
 
 std::vector<MistakeRow> readRows(const std::string& text) {
@@ -35,7 +36,7 @@ std::vector<MistakeRow> readRows(const std::string& text) {
     char current = 0;
     for (int number = 1; std::getline(in, line); ++number) {
         if (line.rfind("@ ", 0) == 0) {
-            rows.push_back({number, 0, {}, {}, ""});
+            rows.push_back({number, 0, {}, {}, "", false});
             std::istringstream words(line.substr(2));
             std::string word;
             words >> rows.back().variant;
@@ -43,6 +44,8 @@ std::vector<MistakeRow> readRows(const std::string& text) {
                 rows.back().kinds[word[0]] = word.substr(2);
             }
             current = 0;
+        } else if (!rows.empty() && line == "// without math.h") {
+            rows.back().withoutMath = true;
         } else if (!rows.empty() && line.rfind("#include", 0) == 0) {
             rows.back().preamble += line + "\n";
         } else if (!rows.empty()) {
@@ -87,7 +90,7 @@ std::string steps(const std::vector<StepTerm>& terms) {
 std::string answerFile(const AnswerKey& key, const MistakeRow& row) {
     const std::map<char, std::string> right = {
         {'x', piecewise("x", key.x)}, {'y', piecewise("y", key.y)}, {'z', steps(key.z)}, {'r', piecewise("r", key.r)}};
-    std::string source = "#include <math.h>\n" + row.preamble +
+    std::string source = (row.withoutMath ? "" : "#include <math.h>\n") + row.preamble +
                          "\ndouble u(double t)\n{\n    if (t >= 0)\n        return 1;\n    return 0;\n}\n";
     for (const char name : {'x', 'y', 'z', 'r'}) {
         source += "\n" + (row.replaced.count(name) != 0 ? row.replaced.at(name) : right.at(name));
@@ -135,6 +138,7 @@ TEST(StudentMistakes, EachIsNamedWithItsReason) {
             const bool reasoned = grade.mistake.kind == kind->second && kind->second != uncertainKind &&
                                   grade.mistake.text.find(": ") != std::string::npos;
             named += reasoned ? 1 : 0;
+            std::printf("SEEN %d %c %s | %s\n", row.line, grade.function, grade.mistake.kind.c_str(), grade.title.c_str()); // DEBUG
             if (!reasoned) {
                 std::printf("not named (line %d): %s\n", row.line, grade.title.c_str());
             }

@@ -1,0 +1,382 @@
+// The search compiles every candidate into one program with the student's
+// file in front, so a candidate calls the student's own u, x and helpers;
+// the program tries them in order and writes, flushed, which are right, so
+// a candidate that crashes or hangs costs one restart after it.
+#include "key/grading/repairs.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <set>
+
+#include "generate/text_file.h"
+#include "key/grading/mistake_tools.h"
+#include "key/grading/repair_edits.h"
+#include "key/grading/scratch.h"
+#include "key/grading/value_facts.h"
+#include "platform/platform.h"
+
+namespace {
+// Enough for the single edits of a long function and the likeliest pairs;
+// tcc compiles them in tens of milliseconds.
+constexpr std::size_t mostCandidates = 2500;
+constexpr int mostRestarts = 6;
+constexpr int candidateSeconds = 2;
+
+using Candidate = std::vector<const SourceEdit*>;
+
+// Every number the exam's questions are made of, which a slip may have put
+// in place of another.
+std::vector<double> examNumberList(const AnswerKey& key) {
+    std::set<double> numbers = {0, 0.5, 1, 2, -1};
+    for (const Signal* signal : {&key.x, &key.y, &key.r}) {
+        for (const Piece& piece : signal->pieces) {
+            for (double value : {piece.from, piece.c0, piece.c1, piece.c2}) {
+                if (std::isfinite(value)) {
+                    numbers.insert(value);
+                    numbers.insert(-value);
+                }
+            }
+        }
+    }
+    for (double value : {static_cast<double>(key.shift), key.shift / 2.0}) {
+        numbers.insert(value);
+        numbers.insert(-value);
+    }
+    return {numbers.begin(), numbers.end()};
+}
+
+bool overlaps(const SourceEdit& a, const SourceEdit& b) {
+    return a.at == b.at || (a.at < b.at + b.length && b.at < a.at + a.length);
+}
+
+// The single edits, then pairs of edits that change no number, which a
+// search of every pair could not afford.
+std::vector<Candidate> candidatesOf(const std::vector<SourceEdit>& edits) {
+    std::vector<Candidate> candidates;
+    for (const SourceEdit& edit : edits) {
+        if (candidates.size() < mostCandidates) {
+            candidates.push_back({&edit});
+        }
+    }
+    for (std::size_t i = 0; i < edits.size() && candidates.size() < mostCandidates; ++i) {
+        for (std::size_t j = i + 1; j < edits.size() && candidates.size() < mostCandidates; ++j) {
+            const bool numbers = std::strcmp(edits[i].kind, "number") == 0 || std::strcmp(edits[j].kind, "number") == 0;
+            if (!numbers && !overlaps(edits[i], edits[j])) {
+                candidates.push_back({&edits[i], &edits[j]});
+            }
+        }
+    }
+    return candidates;
+}
+
+std::string hexNumber(double value) {
+    char text[40];
+    std::snprintf(text, sizeof text, "%a", value);
+    return text;
+}
+
+std::string mathWrappers(const std::vector<std::string>& calls) {
+    std::string text;
+    for (const std::string& call : calls) {
+        const bool two = call == "pow" || call == "fmod" || call == "atan2" || call == "fmin" || call == "fmax";
+        text += two ? "static double repairMath_" + call + "(double a, double b) { return ((double (*)(double, double))" +
+                          call + ")(a, b); }\n"
+                    : "static double repairMath_" + call + "(double a) { return ((double (*)(double))" + call +
+                          ")(a); }\n";
+    }
+    return text;
+}
+
+// The runner: each candidate at every point under two fillings of the
+// stack, right only when every value is, as the grading judges one.
+const char* const runnerSource =
+    "#include <stdio.h>\n#include <stdlib.h>\n#include <string.h>\n"
+    "#ifdef _WIN32\n#include <direct.h>\n#define chdir _chdir\n#else\n#include <unistd.h>\n#endif\n"
+    "static void repairFill(int pattern) { volatile char area[16384]; memset((char *)area, pattern, sizeof area); }\n"
+    "static int repairRight(double v, double a, double b) {\n"
+    "    double da = v - a, db = v - b;\n"
+    "    if (!(v - v == 0)) return 0;\n"
+    "    return (da <= 1e-9 && da >= -1e-9) || (db <= 1e-9 && db >= -1e-9);\n}\n"
+    "static int repairFolder(const char *program) {\n"
+    "    char folder[512]; size_t n = strlen(program);\n"
+    "    while (n > 0 && program[n - 1] != '/' && program[n - 1] != '\\\\') --n;\n"
+    "    if (n == 0) return 0;\n    if (n >= sizeof folder) return -1;\n"
+    "    memcpy(folder, program, n); folder[n] = 0; return chdir(folder);\n}\n"
+    "int main(int argc, char **argv) {\n"
+    "    int k, i, p, ok; FILE *out;\n"
+    "    const int points = (int)(sizeof repairTimes / sizeof repairTimes[0]);\n"
+    "    const int count = (int)(sizeof repairCandidates / sizeof repairCandidates[0]);\n"
+    "    if (argc != 3 || repairFolder(argv[0]) != 0 || (out = fopen(argv[1], \"a\")) == 0) return 2;\n"
+    "    for (k = atoi(argv[2]); k < count; ++k) {\n"
+    "        fprintf(out, \"%d\", k); fflush(out);\n"
+    "        for (ok = 1, p = 0; p < 2 && ok; ++p)\n"
+    "            for (i = 0; i < points && ok; ++i) {\n"
+    "                repairFill(p ? 0xC1 : 0x41);\n"
+    "                ok = repairRight(repairCandidates[k](repairTimes[i]), repairBefore[i], repairAfter[i]);\n"
+    "            }\n"
+    "        fprintf(out, \" %d\\n\", ok); fflush(out);\n"
+    "    }\n"
+    "    fprintf(out, \"end\\n\");\n    return fclose(out) == 0 ? 0 : 2;\n}\n";
+
+std::string repairProgram(const RepairRequest& request, const FunctionSpan& span,
+                          const std::vector<Candidate>& candidates) {
+    const Signal& expected = request.function == 'x' ? request.key.x
+                             : request.function == 'r' ? request.key.r : request.key.y;
+    std::string text = request.source + "\n\n" + mathWrappers(mathCallsIn(request.source, span));
+    std::string table = "static double (*const repairCandidates[])(double) = {\n";
+    for (std::size_t k = 0; k < candidates.size(); ++k) {
+        const std::string name = "repairCandidate" + std::to_string(k);
+        text += "static double " + name + editedFunction(request.source, span, candidates[k]) + "\n";
+        table += name + ",\n";
+    }
+    std::string times = "static const double repairTimes[] = {\n";
+    std::string before = "static const double repairBefore[] = {\n";
+    std::string after = "static const double repairAfter[] = {\n";
+    for (const GradePoint& point : request.points) {
+        times += hexNumber(point.t) + ",\n";
+        before += hexNumber(leftValue(expected, point.t)) + ",\n";
+        after += hexNumber(rightValue(expected, point.t)) + ",\n";
+    }
+    return text + table + "};\n" + times + "};\n" + before + "};\n" + after + "};\n" + runnerSource;
+}
+
+// Every compile and run of the candidates, the student's code, goes through
+// here, in the scratch folder, as the grading program's do.
+int runInScratch(const ExamServices& services, const std::string& commandLine, int seconds) {
+    return services.runFenced(commandLine.c_str(), scratchFolder(), seconds);
+}
+
+// Which candidates are right; empty when the search could not run.
+std::vector<std::size_t> rightCandidates(const RepairRequest& request, const std::string& program,
+                                         std::size_t count) {
+    std::vector<std::size_t> right;
+    if (writeTextFile(scratchPath(repairSourceName).c_str(), program, nullptr, scratchFileOps()) != 0) {
+        return right;
+    }
+    const std::string compile = std::string("tcc.exe -w -o ") + repairProgramName + " " + repairSourceName;
+    if (runInScratch(request.services, compile, request.timeLimitSeconds) != 0) {
+        return right;
+    }
+    std::remove(scratchPath(repairResultsName).c_str());
+    std::size_t start = 0;
+    for (int run = 0; run <= mostRestarts && start < count; ++run) {
+        const std::string command = std::string(".\\") + repairProgramName + " " + repairResultsName + " " +
+                                    std::to_string(start);
+        const int status = runInScratch(request.services, command, candidateSeconds);
+        std::string results;
+        readWholeFile(scratchPath(repairResultsName).c_str(), &results);
+        // A line without its result is the candidate that crashed or hung.
+        std::size_t last = start;
+        bool ended = false;
+        for (std::size_t at = 0; at < results.size();) {
+            const std::size_t end = std::min(results.find('\n', at), results.size());
+            const std::string line = results.substr(at, end - at);
+            at = end + 1;
+            ended = ended || line == "end";
+            const std::size_t space = line.find(' ');
+            const unsigned long index = std::strtoul(line.c_str(), nullptr, 10);
+            last = std::max<std::size_t>(last, index + 1);
+            if (space != std::string::npos && line.substr(space + 1) == "1" &&
+                std::find(right.begin(), right.end(), index) == right.end()) {
+                right.push_back(index);
+            }
+        }
+        if (ended || status == commandTimedOut) {
+            break;  // a candidate that hangs costs seconds: what was tried must do
+        }
+        start = last;
+    }
+    return right;
+}
+
+std::string lineOf(const std::string& source, std::size_t at) {
+    const std::size_t begin = source.rfind('\n', at == 0 ? 0 : at - 1);
+    const std::size_t from = begin == std::string::npos || at == 0 ? 0 : begin + 1;
+    const std::size_t end = std::min(source.find('\n', at), source.size());
+    std::string line = source.substr(from, end - from);
+    line.erase(0, std::min(line.find_first_not_of(" \t"), line.size()));
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
+        line.pop_back();
+    }
+    return line;
+}
+
+// The line as the edit makes it.
+std::string editedLine(const std::string& source, const SourceEdit& edit) {
+    std::string text = source;
+    text.replace(edit.at, edit.length, edit.text);
+    return lineOf(text, edit.at);
+}
+}  // namespace
+
+namespace {
+std::string withCheck(const std::string& text, const std::string& check) {
+    return check.empty() ? text : text + "\n" + check;
+}
+
+std::string repairText(const RepairRequest& request, const std::vector<const SourceEdit*>& edits,
+                       const std::string& check) {
+    const std::string your = yours(request.function);
+    const SourceEdit& first = *edits.front();
+    std::string text;
+    if (std::strcmp(first.kind, "include") == 0) {
+        const FunctionSpan span = findFunctionSpan(request.source, std::string(1, request.function));
+        const std::string call = mathCallsIn(request.source, span).front();
+        text = "tcc warns: implicit declaration of function '" + call + "'. signals.c does not include "
+               "math.h, so C takes " + call + " to return an int and " + your +
+               " gets a wrong value; with #include <math.h> it is right.";
+        return withCheck(text, check);
+    }
+    text = "line " + std::to_string(first.line) + " of signals.c, in " + your + ": " + slipWords(first.kind);
+    if (edits.size() > 1) {
+        text += "; and line " + std::to_string(edits[1]->line) + ": " + slipWords(edits[1]->kind);
+    }
+    text += edits.size() > 1 ? ". Mending both makes it right at every time graded."
+                             : ". Mending it makes it right at every time graded.";
+    if (request.showEdits) {
+        for (const SourceEdit* edit : edits) {
+            text += "\nLine " + std::to_string(edit->line) + " would read: " + editedLine(request.source, *edit);
+        }
+    }
+    return withCheck(text, check);
+}
+
+bool sameSlip(const std::vector<Candidate>& repairs) {
+    for (const Candidate& repair : repairs) {
+        if (repair.size() != repairs.front().size()) {
+            return false;
+        }
+        for (std::size_t i = 0; i < repair.size(); ++i) {
+            if (repair[i]->line != repairs.front()[i]->line ||
+                std::strcmp(repair[i]->kind, repairs.front()[i]->kind) != 0) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// The repairs of fewest edits; when they disagree on the line or the kind,
+// what they share is said, or nothing is certain.
+Diagnosis repairDiagnosis(const RepairRequest& request, const std::vector<Candidate>& repairs,
+                          const std::string& check) {
+    if (repairs.empty()) {
+        return {};
+    }
+    if (sameSlip(repairs)) {
+        return {std::string("repair.") + repairs.front().front()->kind, repairText(request, repairs.front(), check)};
+    }
+    // A number of the exam can stand in for many slips: beside one slip of
+    // another kind on the same line, that slip is the one made.
+    std::vector<Candidate> slips;
+    for (const Candidate& repair : repairs) {
+        if (repair.size() == 1 && std::strcmp(repair.front()->kind, "number") != 0) {
+            slips.push_back(repair);
+        }
+    }
+    if (!slips.empty() && slips.size() < repairs.size() && sameSlip(slips) &&
+        std::all_of(repairs.begin(), repairs.end(), [&slips](const Candidate& repair) {
+            return repair.size() == 1 && repair.front()->line == slips.front().front()->line;
+        })) {
+        return {std::string("repair.") + slips.front().front()->kind, repairText(request, slips.front(), check)};
+    }
+    const int line = repairs.front().front()->line;
+    for (const Candidate& repair : repairs) {
+        if (repair.size() != 1 || repair.front()->line != line) {
+            return {uncertainKind, ""};
+        }
+    }
+    std::string kinds;
+    for (const Candidate& repair : repairs) {
+        const std::string words = slipWords(repair.front()->kind);
+        if (kinds.find(words) == std::string::npos) {
+            kinds += (kinds.empty() ? "" : "; or ") + words;
+        }
+    }
+    return {"repair.line", withCheck("line " + std::to_string(line) + " of signals.c, in " + yours(request.function) +
+                               ": one change there makes it right at every time graded: " + kinds + ".", check)};
+}
+
+// The catalogue's kind of C slip that an edit mends, or "".
+std::string cOfSlip(const char* kind) {
+    static const char* const pairs[][2] = {{"initialiser", "unset-variable"}, {"return", "missing-return"},
+                                           {"integer-division", "integer-division"}, {"fabs", "abs-of-double"},
+                                           {"comparison", "equality"}};
+    for (const auto& pair : pairs) {
+        if (std::strcmp(pair[0], kind) == 0) {
+            return pair[1];
+        }
+    }
+    return "";
+}
+
+// Slips that no value can show: where the catalogue guessed another cause
+// from the values, the edit is the one verified.
+bool showsOtherCause(const Diagnosis& repair, const Diagnosis& catalogue) {
+    static const char* const slips[] = {"repair.break", "repair.include", "repair.assignment", "repair.return",
+                                        "repair.initialiser", "repair.precedence", "repair.call",
+                                        "repair.int-double", "repair.fabs", "repair.integer-division",
+                                        "repair.logic", "repair.semicolon", "repair.else", "repair.comma",
+                                        "repair.compound"};
+    if (catalogue.kind.rfind("c.", 0) == 0) {
+        return false;
+    }
+    if (catalogue.kind == "r.jumps") {
+        return true;  // a fact about the values, which any verified cause outweighs
+    }
+    return std::any_of(std::begin(slips), std::end(slips), [&repair](const char* slip) { return repair.kind == slip; });
+}
+}  // namespace
+
+Diagnosis diagnoseWithRepairs(const RepairRequest& request, const Diagnosis& catalogue) {
+    const Signal& expected = request.function == 'x' ? request.key.x
+                             : request.function == 'r' ? request.key.r : request.key.y;
+    Candidates values(request.function, expected, request.points, request.values);
+    // A run that stopped early has no value at most times to check.
+    const std::string check = request.values.size() == request.points.size() ? values.check({}) : "";
+    const FunctionSpan span = findFunctionSpan(request.source, std::string(1, request.function));
+    Diagnosis repair;
+    if (span.found) {
+        const std::vector<SourceEdit> edits =
+            slipEdits(request.source, span, examNumberList(request.key), includesMath(request.source));
+        const std::vector<Candidate> candidates = candidatesOf(edits);
+        std::vector<std::size_t> right =
+            candidates.empty() ? std::vector<std::size_t>{}
+                               : rightCandidates(request, repairProgram(request, span, candidates), candidates.size());
+        std::sort(right.begin(), right.end());
+        std::vector<Candidate> fewest;
+        for (std::size_t index : right) {
+            if (fewest.empty() || candidates[index].size() == fewest.front().size()) {
+                fewest.push_back(candidates[index]);
+            }
+        }
+        // Where the source shows a slip of C, the edits that mend that slip
+        // are the ones that speak for it.
+        std::vector<Candidate> matching;
+        for (const Candidate& candidate : fewest) {
+            if (candidate.size() == 1 && catalogue.kind == std::string("c.") + cOfSlip(candidate.front()->kind)) {
+                matching.push_back(candidate);
+            }
+        }
+        repair = repairDiagnosis(request, matching.empty() ? fewest : matching, check);
+    }
+    const bool catalogueNamed = !catalogue.kind.empty() && catalogue.kind != uncertainKind && catalogue.kind != "r.jumps";
+    const bool repaired = !repair.kind.empty() && repair.kind != uncertainKind;
+    if (catalogueNamed && (!repaired || !showsOtherCause(repair, catalogue))) {
+        // A slip of C the source shows, now with the line the repair found.
+        const bool sameSlip = repaired && catalogue.kind.rfind("c.", 0) == 0 && repair.text.rfind("line ", 0) == 0;
+        return sameSlip ? Diagnosis{catalogue.kind, repair.text.substr(0, repair.text.find(',')) + ": " + catalogue.text}
+                        : catalogue;
+    }
+    if (repaired) {
+        return repair;
+    }
+    if (!catalogue.kind.empty() && catalogue.kind != "r.jumps") {
+        return catalogue;
+    }
+    // Tiny jumps of values close to the key's are said as the closeness.
+    const Diagnosis facts = valueFacts(request.function, expected, request.points, request.values, check);
+    return facts.kind.empty() || (facts.kind != "fact.close" && !catalogue.kind.empty()) ? catalogue : facts;
+}

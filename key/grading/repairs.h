@@ -1,0 +1,31 @@
+// Feedback that finds the student's own slip. For a wrong function, small
+// edits of the student's own source (repair_edits.h) are compiled as renamed
+// copies in one tcc run and run at the grading points; an edit that makes
+// the function right is the diagnosis. Where none does, facts about the
+// function's values against the key (value_facts.h) are said instead.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "key/grading/diagnosis.h"
+#include "key/grading/points.h"
+#include "key/model/answer_key.h"
+#include "platform/services.h"
+
+struct RepairRequest {
+    const AnswerKey& key;
+    char function;                         // 'x', 'y', 'z' or 'r', wrong
+    const std::vector<GradePoint>& points;
+    const std::vector<double>& values;     // the student's, as graded
+    const std::string& source;             // signals.c
+    const ExamServices& services;
+    int timeLimitSeconds;
+    bool showEdits;                        // say the edit itself, not only its line and kind
+};
+
+// What to tell the student of a wrong function: the catalogue's mistake
+// when no edit of the source shows another cause, a verified repair (its
+// line, the kind of slip and a value to check), or facts about its values.
+// The scratch folder (scratch.h) must exist; candidates' files go there.
+Diagnosis diagnoseWithRepairs(const RepairRequest& request, const Diagnosis& catalogue);
