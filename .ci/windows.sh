@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The Windows build, checked on Linux: builds the ZIP's tcc from Debian's
-# source (scripts/windows-tcc.sh, cached), cross-compiles the programs with
-# MinGW-w64 (a warning fails it), runs the unit tests under wine, packs the
+# The Windows build, checked on Linux: cross-compiles the programs with
+# MinGW-w64 (a warning fails it) by the windows preset's plain build, which
+# makes the ZIP's tcc from Debian's source (scripts/windows-tcc.sh, cached)
+# too, runs the unit tests under wine, packs the
 # ZIP, and runs exams from the unpacked ZIP under wine on a pseudo-terminal,
 # typed as a student types, with the ZIP's own tcc: the menu's check and
 # mock-midterm-key's grading, compared with the Linux programs given the
@@ -191,27 +192,20 @@ sameText() {  # FILE: CRLF line ends on Windows, LF on Linux, the same text
 menu="Press <Y> to run a check on signals.c. Press <E> to exit the program."
 restored="Exam workspace exists. Restoring to previously saved state."
 
-begin "the ZIP's tcc, built from Debian's source (scripts/windows-tcc.sh)"
+begin "cross-compiling the Windows build (MinGW-w64), the ZIP's tcc from Debian's source among it"
 cd "$root"
 SECONDS=0
 mkdir -p "$build"
-# A first build makes it twice and fails unless both give the same bytes.
-scripts/windows-tcc.sh "$build/tcc" || fail "the Windows tcc was not built"
-tcc=$build/tcc/tcc.exe
-dlls=$(x86_64-w64-mingw32-objdump -p "$tcc" | sed -n 's/.*DLL Name: //p' | tr '\n' ' ')
-echo "tcc.exe $(stat -c %s "$tcc") bytes, sha256 $(sha256sum "$tcc" | cut -c1-16), imports: $dlls"
-[[ $dlls == "KERNEL32.dll msvcrt.dll " ]] || fail "tcc.exe needs more than KERNEL32 and msvcrt: $dlls"
-echo "in ${SECONDS} s"
-
-begin "cross-compiling the Windows build (MinGW-w64)"
-SECONDS=0
 # A warning is an error, so a file that warned is compiled again next time:
 # outside CI the build may then start from the last one.
 clean=()
 if [[ ${CI:-} == true ]]; then
     clean=(--clean-first)
 fi
-cmake --preset windows -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DMOCK_MIDTERM_WINDOWS_TCC="$build/tcc" \
+# The plain route, as a developer takes it: the build runs
+# scripts/windows-tcc.sh itself, whose first build makes tcc.exe twice and
+# fails unless both give the same bytes (then it copies from its cache).
+cmake --preset windows -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DMOCK_MIDTERM_WINDOWS_TCC= \
     >"$build/configure.log" 2>&1 ||
     { cat "$build/configure.log"; fail "configure failed"; }
 cmake --build --preset windows "${clean[@]}" -j "$jobs" >"$build/build.log" 2>&1 ||
@@ -219,6 +213,11 @@ cmake --build --preset windows "${clean[@]}" -j "$jobs" >"$build/build.log" 2>&1
 if grep -n "warning:" "$build/build.log"; then
     fail "the build has warnings"
 fi
+tcc=$build/tcc/tcc.exe
+[[ -f $tcc ]] || fail "the build made no $tcc"
+dlls=$(x86_64-w64-mingw32-objdump -p "$tcc" | sed -n 's/.*DLL Name: //p' | tr '\n' ' ')
+echo "tcc.exe $(stat -c %s "$tcc") bytes, sha256 $(sha256sum "$tcc" | cut -c1-16), imports: $dlls"
+[[ $dlls == "KERNEL32.dll msvcrt.dll " ]] || fail "tcc.exe needs more than KERNEL32 and msvcrt: $dlls"
 exe=$build/mock-midterm.exe
 echo "built in ${SECONDS} s; mock-midterm.exe $(stat -c %s "$exe") bytes"
 dlls=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/.*DLL Name: //p' | tr '\n' ' ')

@@ -2,12 +2,17 @@
 """Measures `mock-midterm-key progress` in an exam folder with 10 kept attempts and the current one
 (not a test: it reports figures). Target: within 2 s.
 
-The attempts are made as a student makes them, by `variant`, with answers
-that are right, wrong with named mistakes, or right but for one answer.
+The attempts are made as a student makes them, by `variant`, here always
+the first exam (variant 64) again, with answers that are in turn wrong with
+named mistakes, right but for one answer, and right, as in bench/report.py.
+Fully wrong answers cost the most (each wrong function's repairs are
+tried): `bench/progress.py KEY 10 random` takes random variants instead,
+where every answer is wrong.
 
-usage: bench/progress.py [path/to/mock-midterm-key] [attempts]
+usage: bench/progress.py [path/to/mock-midterm-key] [attempts] [variant: 64, or random]
 """
 import os
+import resource
 import shutil
 import struct
 import subprocess
@@ -24,6 +29,7 @@ from report import exam  # noqa: E402
 
 PROGRAM = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "key", "mock-midterm-key")
 ATTEMPTS = int(sys.argv[2]) if len(sys.argv) > 2 else 10
+VARIANT = sys.argv[3] if len(sys.argv) > 3 else "64"
 TARGET = 2.0
 
 
@@ -36,15 +42,19 @@ def main():
         for i in range(ATTEMPTS):
             with open(os.path.join(root, "signals.c"), "w") as f:
                 f.write(answers[i % 3])
-            subprocess.run([PROGRAM, "variant", "random"], cwd=root, capture_output=True, check=True)
+            subprocess.run([PROGRAM, "variant", VARIANT], cwd=root, capture_output=True, check=True)
+        used = resource.getrusage(resource.RUSAGE_CHILDREN)
+        before = used.ru_utime + used.ru_stime
         start = time.perf_counter()
         run = subprocess.run([PROGRAM, "progress"], cwd=root, capture_output=True, text=True)
         seconds = time.perf_counter() - start
+        used = resource.getrusage(resource.RUSAGE_CHILDREN)
+        cpu = used.ru_utime + used.ru_stime - before
         if run.returncode != 0 or not os.path.exists(os.path.join(root, "progress.png")):
             sys.exit(f"unexpected progress (status {run.returncode}):\n{run.stdout}{run.stderr}")
         print(run.stdout)
         print(f"progress of {ATTEMPTS} attempts and the current one on {os.cpu_count()} cores: {seconds:.2f} s, "
-              f"load average {os.getloadavg()[0]:.1f}")
+              f"{cpu:.2f} s of processor time, load average {os.getloadavg()[0]:.1f}")
         print(f"target within {TARGET} s: {'met' if seconds < TARGET else 'MISSED'}")
 
 

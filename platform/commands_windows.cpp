@@ -145,10 +145,10 @@ int runInJob(JobRun& run) {
         limits.BasicLimitInformation.LimitFlags |= JOB_OBJECT_LIMIT_JOB_TIME;
         limits.BasicLimitInformation.PerJobUserTimeLimit.QuadPart = (seconds + 1) * 10000000LL;
     }
-    if (run.fenced) {
-        fenceJob(job, &limits);
-    }
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    if (run.fenced) {
+        fenceJob(job, limits);  // apart: a system that refuses a fence limit keeps these
+    }
 
     // The null device as input, so that nothing it runs waits for a key.
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};

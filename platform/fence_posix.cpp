@@ -322,6 +322,7 @@ int runFenced(const char* commandLine, const char* folder, int seconds) {
                                        std::string("LANG=") + (language != nullptr ? language : "C.UTF-8"),
                                        std::string("TMPDIR=") + folder};
     std::vector<char*> environment;
+    environment.reserve(variables.size() + 1);
     for (std::string& variable : variables) {
         environment.push_back(variable.data());
     }

@@ -95,10 +95,11 @@ std::string fullPath(const std::string& path) {
 }
 }  // namespace
 
-void fenceJob(HANDLE job, JOBOBJECT_EXTENDED_LIMIT_INFORMATION* limits) {
-    limits->BasicLimitInformation.LimitFlags |= JOB_OBJECT_LIMIT_ACTIVE_PROCESS | JOB_OBJECT_LIMIT_PROCESS_MEMORY;
-    limits->BasicLimitInformation.ActiveProcessLimit = 1;
-    limits->ProcessMemoryLimit = fenceMemoryBytes;
+void fenceJob(HANDLE job, JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits) {
+    limits.BasicLimitInformation.LimitFlags |= JOB_OBJECT_LIMIT_ACTIVE_PROCESS | JOB_OBJECT_LIMIT_PROCESS_MEMORY;
+    limits.BasicLimitInformation.ActiveProcessLimit = 1;
+    limits.ProcessMemoryLimit = fenceMemoryBytes;
+    SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
     JOBOBJECT_BASIC_UI_RESTRICTIONS restrictions{};
     restrictions.UIRestrictionsClass = JOB_OBJECT_UILIMIT_DESKTOP | JOB_OBJECT_UILIMIT_DISPLAYSETTINGS |
                                     JOB_OBJECT_UILIMIT_EXITWINDOWS | JOB_OBJECT_UILIMIT_GLOBALATOMS |

@@ -30,6 +30,7 @@ struct JobRun {
 // Returns what runCommandWithTimeLimit returns.
 int runInJob(JobRun& run);
 
-// The fence's limits for a job: one process, its memory, no access to the
-// desktop's clipboard, windows or settings (fence_windows.cpp).
-void fenceJob(HANDLE job, JOBOBJECT_EXTENDED_LIMIT_INFORMATION* limits);
+// Adds the fence's limits to a job that has `limits`: one process, its
+// memory, no access to the desktop's clipboard, windows or settings
+// (fence_windows.cpp).
+void fenceJob(HANDLE job, JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits);

@@ -177,6 +177,11 @@ int runProgress(int timeLimitSeconds, const std::string& program) {
         sayProblem(std::string("cannot make a scratch folder: ") + std::strerror(errno) + ".");
         return 2;
     }
+    const std::string unfenced = fenceGapsText(fenceGaps());
+    if (!unfenced.empty()) {
+        sayProblem("this system lacks part of the fence around your functions: " + unfenced +
+                   "; the grading goes on with the rest.");
+    }
     ReportOptions options;
     options.timeLimitSeconds = timeLimitSeconds;
     options.program = program;

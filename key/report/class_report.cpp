@@ -401,8 +401,7 @@ std::string feedbackFileName(const std::string& folder, long id, bool idKnown) {
     // Well within every file system's 255 bytes; both ends kept, where a
     // download puts the student's name and the "-2" of a second one.
     if (name.size() > longestFeedbackStem) {
-        name = name.substr(0, longestFeedbackStem / 2) + "~" +
-               name.substr(name.size() - (longestFeedbackStem / 2 - 1));
+        name.replace(longestFeedbackStem / 2, name.size() - longestFeedbackStem + 1, "~");
     }
     if (idKnown) {
         name += '-';

@@ -292,11 +292,11 @@ std::vector<std::string> flagFolders(std::vector<FolderResult>* rows, bool ownVa
             findings.push_back(row.folder + ": " + flag);
             addFlag(&row, flag);
         }
-        // A spreadsheet takes a cell that starts so for a formula; the value is
-        // kept as it is, and the instructor told.
+        // A spreadsheet takes a cell that starts so for a formula: the CSV
+        // marks it as text, and the instructor is told.
         if (!row.folder.empty() && std::string_view("=+-@").find(row.folder[0]) != std::string_view::npos) {
             findings.push_back(row.folder + ": the folder's name starts with '" + row.folder[0] +
-                               "', which a spreadsheet may read as a formula");
+                               "', which a spreadsheet would read as a formula (the CSV writes it as text)");
         }
     }
     return findings;

@@ -602,6 +602,11 @@ class HostileClass(TestCase):
         for path, content in before.items():
             self.assertEqual(after[path], content, path)
         self.assertEqual(os.listdir(os.path.join(root, "tmp")), [], "the scratch folders are gone")
+        # A kill -9 of the report in mid-grading leaves nothing running either.
+        in_pid_namespace("export PATH=\"$PATH:/usr/bin:/bin\"; ../mock-midterm-key report class >/dev/null 2>&1 & "
+                         "sleep 1; kill -9 $!; sleep 1; ls /proc > running.txt", root)
+        running = [name for name in harness.read_text(os.path.join(root, "running.txt")).split() if name.isdigit()]
+        self.assertEqual(len(running), 2, "only the namespace's shell and its ls are left")
 
     def files(self, root):
         """Every file under the root but what the report itself writes."""

@@ -586,8 +586,6 @@ TEST_F(KeyProgramTest, ProgressGradesEveryAttemptAndDrawsWhenEachQuestionWasRigh
                                       folder_.path() + "/plot.dat\"\nPATH=\"" + std::getenv("PATH") +
                                       "\" exec gnuplot \"$@\"\n");
     std::filesystem::permissions(tools + "/gnuplot", std::filesystem::perms::owner_all);
-    const std::string path = std::getenv("PATH");
-    setenv("PATH", (tools + ":" + path).c_str(), 1);
 
     // Variant 64: y moved the wrong way; 37: that again, and a z that crashes;
     // 12: no signals.c at all; then all right.
@@ -604,6 +602,8 @@ TEST_F(KeyProgramTest, ProgressGradesEveryAttemptAndDrawsWhenEachQuestionWasRigh
     writeFile("signals.c", answerFile(key_));
     const std::map<std::string, std::string> kept = filesUnder("attempts");
 
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", (tools + ":" + path).c_str(), 1);
     const Outcome run = runKey({"progress", "--time-limit", "2"});
     setenv("PATH", path.c_str(), 1);
     ASSERT_EQ(run.status, 0) << run.out << run.err;
