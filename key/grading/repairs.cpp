@@ -24,7 +24,6 @@ constexpr std::size_t mostCandidates = 2500;
 constexpr int mostRestarts = 6;
 constexpr int candidateSeconds = 2;
 
-using Candidate = std::vector<const SourceEdit*>;
 
 // Every number the exam's questions are made of, which a slip may have put
 // in place of another.
@@ -89,12 +88,14 @@ std::string mathWrappers(const std::vector<std::string>& calls) {
     return text;
 }
 
-// The runner: each candidate at every point under two fillings of the
-// stack, right only when every value is, as the grading judges one.
+// The runner: each candidate at every point, right only when every value
+// is, as the grading judges one; a candidate right everywhere runs again
+// twice over a stack filled before each call with other bytes, which a
+// value read before it is set shows. Most candidates fail early and cheaply.
 const char* const runnerSource =
     "#include <stdio.h>\n#include <stdlib.h>\n#include <string.h>\n"
     "#ifdef _WIN32\n#include <direct.h>\n#define chdir _chdir\n#else\n#include <unistd.h>\n#endif\n"
-    "static void repairFill(int pattern) { volatile char area[16384]; memset((char *)area, pattern, sizeof area); }\n"
+    "static void repairFill(int pattern) { volatile char area[8192]; memset((char *)area, pattern, sizeof area); }\n"
     "static int repairRight(double v, double a, double b) {\n"
     "    double da = v - a, db = v - b;\n"
     "    if (!(v - v == 0)) return 0;\n"
@@ -106,40 +107,72 @@ const char* const runnerSource =
     "    memcpy(folder, program, n); folder[n] = 0; return chdir(folder);\n}\n"
     "int main(int argc, char **argv) {\n"
     "    int k, i, p, ok; FILE *out;\n"
+    "    double (*const *table)(double); const double *before, *after;\n"
     "    const int points = (int)(sizeof repairTimes / sizeof repairTimes[0]);\n"
-    "    const int count = (int)(sizeof repairCandidates / sizeof repairCandidates[0]);\n"
-    "    if (argc != 3 || repairFolder(argv[0]) != 0 || (out = fopen(argv[1], \"a\")) == 0) return 2;\n"
-    "    for (k = atoi(argv[2]); k < count; ++k) {\n"
+    "    if (argc != 4 || repairFolder(argv[0]) != 0) return 2;\n"
+    "    switch (argv[2][0]) {\n"
+    "    case 'x': table = repairCandidates_x; before = repairBefore_x; after = repairAfter_x; break;\n"
+    "    case 'y': table = repairCandidates_y; before = repairBefore_y; after = repairAfter_y; break;\n"
+    "    case 'z': table = repairCandidates_z; before = repairBefore_y; after = repairAfter_y; break;\n"
+    "    case 'r': table = repairCandidates_r; before = repairBefore_r; after = repairAfter_r; break;\n"
+    "    default: return 2;\n    }\n"
+    "    if ((out = fopen(argv[1], \"a\")) == 0) return 2;\n"
+    "    for (k = atoi(argv[3]); table[k] != 0; ++k) {\n"
     "        fprintf(out, \"%d\", k); fflush(out);\n"
-    "        for (ok = 1, p = 0; p < 2 && ok; ++p)\n"
+    "        repairFill(0);\n"
+    "        for (ok = 1, p = 0; p < 3 && ok; ++p)\n"
     "            for (i = 0; i < points && ok; ++i) {\n"
-    "                repairFill(p ? 0xC1 : 0x41);\n"
-    "                ok = repairRight(repairCandidates[k](repairTimes[i]), repairBefore[i], repairAfter[i]);\n"
+    "                if (p > 0) repairFill(p == 1 ? 0x41 : 0xC1);\n"
+    "                ok = repairRight(table[k](repairTimes[i]), before[i], after[i]);\n"
     "            }\n"
     "        fprintf(out, \" %d\\n\", ok); fflush(out);\n"
     "    }\n"
     "    fprintf(out, \"end\\n\");\n    return fclose(out) == 0 ? 0 : 2;\n}\n";
 
-std::string repairProgram(const RepairRequest& request, const FunctionSpan& span,
-                          const std::vector<Candidate>& candidates) {
-    const Signal& expected = request.function == 'x' ? request.key.x
-                             : request.function == 'r' ? request.key.r : request.key.y;
-    std::string text = request.source + "\n\n" + mathWrappers(mathCallsIn(request.source, span));
-    std::string table = "static double (*const repairCandidates[])(double) = {\n";
-    for (std::size_t k = 0; k < candidates.size(); ++k) {
-        const std::string name = "repairCandidate" + std::to_string(k);
-        text += "static double " + name + editedFunction(request.source, span, candidates[k]) + "\n";
-        table += name + ",\n";
+std::string expectedTable(const char* name, const Signal& signal, const std::vector<GradePoint>& points, bool before) {
+    std::string table = std::string("static const double ") + name + "[] = {\n";
+    for (const GradePoint& point : points) {
+        table += hexNumber(before ? leftValue(signal, point.t) : rightValue(signal, point.t)) + ",\n";
+    }
+    return table + "};\n";
+}
+
+// One program for the candidates of every function in the session, so that
+// an attempt costs one compile however many of its functions are wrong.
+std::string repairProgram(const RepairRequest& request, const RepairSession& session) {
+    std::vector<std::string> mathCalls;
+    for (const FunctionCandidates& function : session.functions) {
+        for (const std::string& call : mathCallsIn(request.source, function.span)) {
+            if (std::find(mathCalls.begin(), mathCalls.end(), call) == mathCalls.end()) {
+                mathCalls.push_back(call);
+            }
+        }
+    }
+    std::string text = request.source + "\n\n" + mathWrappers(mathCalls);
+    std::string tables;
+    for (const char letter : {'x', 'y', 'z', 'r'}) {
+        const std::string suffix(1, letter);
+        tables += "static double (*const repairCandidates_" + suffix + "[])(double) = {\n";
+        for (const FunctionCandidates& function : session.functions) {
+            for (std::size_t k = 0; function.function == letter && k < function.candidates.size(); ++k) {
+                const std::string name = "repairCandidate_" + suffix + std::to_string(k);
+                text += "static double " + name + editedFunction(request.source, function.span, function.candidates[k]) + "\n";
+                tables += name + ",\n";
+            }
+        }
+        tables += "0};\n";
     }
     std::string times = "static const double repairTimes[] = {\n";
-    std::string before = "static const double repairBefore[] = {\n";
-    std::string after = "static const double repairAfter[] = {\n";
     for (const GradePoint& point : request.points) {
         times += hexNumber(point.t) + ",\n";
-        before += hexNumber(leftValue(expected, point.t)) + ",\n";
-        after += hexNumber(rightValue(expected, point.t)) + ",\n";
     }
-    return text + table + "};\n" + times + "};\n" + before + "};\n" + after + "};\n" + runnerSource;
+    const AnswerKey& key = request.key;
+    return text + tables + times + "};\n" + expectedTable("repairBefore_x", key.x, request.points, true) +
+           expectedTable("repairAfter_x", key.x, request.points, false) +
+           expectedTable("repairBefore_y", key.y, request.points, true) +
+           expectedTable("repairAfter_y", key.y, request.points, false) +
+           expectedTable("repairBefore_r", key.r, request.points, true) +
+           expectedTable("repairAfter_r", key.r, request.points, false) + runnerSource;
 }
 
 // Every compile and run of the candidates, the student's code, goes through
@@ -148,24 +181,41 @@ int runInScratch(const ExamServices& services, const std::string& commandLine, i
     return services.runCommandWithTimeLimit(commandLine.c_str(), seconds);
 }
 
-// Which candidates are right; empty when the search could not run.
-std::vector<std::size_t> rightCandidates(const RepairRequest& request, const std::string& program,
-                                         std::size_t count) {
-    std::vector<std::size_t> right;
-    if (writeTextFile(scratchPath(repairSourceName).c_str(), program, nullptr, scratchFileOps()) != 0) {
-        return right;
+// Makes the candidates of this function and those graded after it, and
+// compiles them once.
+void buildSession(const RepairRequest& request, RepairSession* session) {
+    session->built = true;
+    const std::string order = "xyzr";
+    const std::vector<double> numbers = examNumberList(request.key);
+    const bool mathDeclared = includesMath(request.source);
+    session->functions.reserve(order.size());
+    for (std::size_t i = order.find(request.function); i < order.size(); ++i) {
+        session->functions.emplace_back();
+        FunctionCandidates& function = session->functions.back();
+        function.function = order[i];
+        function.span = findFunctionSpan(request.source, std::string(1, order[i]));
+        if (function.span.found) {
+            function.edits = slipEdits(request.source, function.span, numbers, mathDeclared);
+            function.candidates = candidatesOf(function.edits);
+        }
     }
-    writeTextFile((std::string("/tmp/rep-") + request.function + std::to_string(program.size()) + ".c").c_str(), program, nullptr, scratchFileOps()); // DEBUG
+    if (writeTextFile(scratchPath(repairSourceName).c_str(), repairProgram(request, *session), nullptr,
+                      scratchFileOps()) != 0) {
+        return;
+    }
     const std::string compile = "tcc.exe -w -o " + scratchCommandPath(repairProgramName) + " " +
                                 scratchCommandPath(repairSourceName);
-    if (runInScratch(request.services, compile, request.timeLimitSeconds) != 0) {
-        return right;
-    }
+    session->compiled = runInScratch(request.services, compile, request.timeLimitSeconds) == 0;
+}
+
+// Which candidates of the function are right; empty when the search could not run.
+std::vector<std::size_t> rightCandidates(const RepairRequest& request, std::size_t count) {
+    std::vector<std::size_t> right;
     std::remove(scratchPath(repairResultsName).c_str());
     std::size_t start = 0;
     for (int run = 0; run <= mostRestarts && start < count; ++run) {
         const std::string command = scratchCommandPath(repairProgramName) + " " + repairResultsName + " " +
-                                    std::to_string(start);
+                                    request.function + " " + std::to_string(start);
         const int status = runInScratch(request.services, command, candidateSeconds);
         std::string results;
         readWholeFile(scratchPath(repairResultsName).c_str(), &results);
@@ -332,21 +382,25 @@ bool showsOtherCause(const Diagnosis& repair, const Diagnosis& catalogue) {
 }
 }  // namespace
 
+
+
 Diagnosis diagnoseWithRepairs(const RepairRequest& request, const Diagnosis& catalogue) {
     const Signal& expected = request.function == 'x' ? request.key.x
                              : request.function == 'r' ? request.key.r : request.key.y;
     Candidates values(request.function, expected, request.points, request.values);
     // A run that stopped early has no value at most times to check.
     const std::string check = request.values.size() == request.points.size() ? values.check({}) : "";
-    const FunctionSpan span = findFunctionSpan(request.source, std::string(1, request.function));
+    if (!request.session->built) {
+        buildSession(request, request.session);
+    }
+    const FunctionCandidates* mine = nullptr;
+    for (const FunctionCandidates& function : request.session->functions) {
+        mine = function.function == request.function ? &function : mine;
+    }
     Diagnosis repair;
-    if (span.found) {
-        const std::vector<SourceEdit> edits =
-            slipEdits(request.source, span, examNumberList(request.key), includesMath(request.source));
-        const std::vector<Candidate> candidates = candidatesOf(edits);
-        std::vector<std::size_t> right =
-            candidates.empty() ? std::vector<std::size_t>{}
-                               : rightCandidates(request, repairProgram(request, span, candidates), candidates.size());
+    if (mine != nullptr && request.session->compiled && !mine->candidates.empty()) {
+        const std::vector<Candidate>& candidates = mine->candidates;
+        std::vector<std::size_t> right = rightCandidates(request, candidates.size());
         std::sort(right.begin(), right.end());
         std::vector<Candidate> fewest;
         for (std::size_t index : right) {

@@ -10,8 +10,26 @@
 
 #include "key/grading/diagnosis.h"
 #include "key/grading/points.h"
+#include "key/grading/repair_edits.h"
 #include "key/model/answer_key.h"
 #include "platform/services.h"
+
+using Candidate = std::vector<const SourceEdit*>;
+
+struct FunctionCandidates {
+    char function = 0;
+    FunctionSpan span;
+    std::vector<SourceEdit> edits;
+    std::vector<Candidate> candidates;  // pointing into edits
+};
+
+// The candidates of the functions still to grade, made and compiled
+// together the first time one of them is wrong: one compile an attempt.
+struct RepairSession {
+    bool built = false;
+    bool compiled = false;
+    std::vector<FunctionCandidates> functions;
+};
 
 struct RepairRequest {
     const AnswerKey& key;
@@ -22,6 +40,7 @@ struct RepairRequest {
     const ExamServices& services;
     int timeLimitSeconds;
     bool showEdits;                        // say the edit itself, not only its line and kind
+    RepairSession* session;                // one for the whole attempt, in grading order
 };
 
 // What to tell the student of a wrong function: the catalogue's mistake

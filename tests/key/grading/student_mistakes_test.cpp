@@ -138,7 +138,6 @@ TEST(StudentMistakes, EachIsNamedWithItsReason) {
             const bool reasoned = grade.mistake.kind == kind->second && kind->second != uncertainKind &&
                                   grade.mistake.text.find(": ") != std::string::npos;
             named += reasoned ? 1 : 0;
-            std::printf("SEEN %d %c %s | %s\n", row.line, grade.function, grade.mistake.kind.c_str(), grade.title.c_str()); // DEBUG
             if (!reasoned) {
                 std::printf("not named (line %d): %s\n", row.line, grade.title.c_str());
             }
