@@ -227,7 +227,8 @@ void addOperatorEdits(const Tokens& tokens, const EditList& list) {
             list.replace(token, is(token, "&&") ? "||" : "&&", "logic");
         } else if (is(token, "*") || is(token, "/")) {
             list.replace(token, is(token, "*") ? "/" : "*", "operator");
-        } else if ((isNumber(token) || is(token, "t")) && isOperator(tokens[i - 1]) && !is(tokens[i - 1], "-")) {
+        } else if ((isNumber(token) || is(token, "t")) && isOperator(tokens[i - 1]) && !is(tokens[i - 1], "-") &&
+                   !is(tokens[i + 1], "=")) {
             list.add(token.at, 0, " -", "sign", token.line);
         }
     }
@@ -348,7 +349,7 @@ void addStatementEdits(const Tokens& tokens, const EditList& list) {
         } else if ((is(token, "case") || is(token, "default")) && switchDepth > 0 && is(tokens[i - 1], ";") &&
                    i >= 2 && !is(tokens[i - 2], "break")) {
             list.add(token.at, 0, "break; ", "break", tokens[i - 1].line);  // the case that runs on
-        } else if (is(token, "=") && !is(tokens[i - 1], "t")) {
+        } else if (is(token, "=")) {
             int depth = 0;
             for (std::size_t j = i; j-- > 0 && depth >= 0;) {
                 depth += is(tokens[j], ")") ? 1 : is(tokens[j], "(") ? -1 : 0;
@@ -394,6 +395,40 @@ bool followsPlainIf(const Tokens& tokens, std::size_t i) {
     return close + 1 < i - 1;
 }
 
+// "if (...) a; b;" meant with braces around both statements.
+void addBraces(const Tokens& tokens, std::size_t close, const EditList& list) {
+    std::size_t first = close + 1;
+    std::size_t second = first;
+    while (second < tokens.size() && !is(tokens[second], ";") && !is(tokens[second], "{") && !is(tokens[second], "}")) {
+        ++second;
+    }
+    std::size_t end = second + 1;
+    while (end < tokens.size() && !is(tokens[end], ";") && !is(tokens[end], "{") && !is(tokens[end], "}")) {
+        ++end;
+    }
+    if (first >= second || end >= tokens.size() || !is(tokens[second], ";") || !is(tokens[end], ";") ||
+        is(tokens[first], "return") || isKeyword(tokens[second + 1]) || tokens[second + 1].line == tokens[first].line) {
+        return;
+    }
+    // Both edits as one: the text from the first statement to the end of the second.
+    const std::size_t from = tokens[first].at;
+    list.add(from, tokens[end].end() - from, "{ " + list.source.substr(from, tokens[end].end() - from) + " }",
+             "braces", tokens[second + 1].line);
+}
+
+// "3 <= t <= 4", which C reads as (3 <= t) <= 4, for "3 <= t && t <= 4".
+void addChainedComparisons(const Tokens& tokens, const EditList& list) {
+    auto comparison = [](const Token& token) {
+        return is(token, "<") || is(token, "<=") || is(token, ">") || is(token, ">=");
+    };
+    for (std::size_t i = 1; i + 3 < tokens.size(); ++i) {
+        if ((isNumber(tokens[i - 1]) || isName(tokens[i - 1])) && comparison(tokens[i]) && isName(tokens[i + 1]) &&
+            comparison(tokens[i + 2]) && (isNumber(tokens[i + 3]) || isName(tokens[i + 3]))) {
+            list.add(tokens[i + 1].end(), 0, " && " + tokens[i + 1].text, "chained", tokens[i].line);
+        }
+    }
+}
+
 // Slips of punctuation: "if (...);", "sum =+ v", "1,5" for 1.5, and an
 // if where an else if is meant.
 void addPunctuationEdits(const Tokens& tokens, const EditList& list) {
@@ -401,6 +436,7 @@ void addPunctuationEdits(const Tokens& tokens, const EditList& list) {
         const Token& token = tokens[i];
         if (is(token, "if") && is(tokens[i + 1], "(")) {
             const std::size_t close = closing(tokens, i + 1);
+            addBraces(tokens, close, list);
             if (close + 2 < tokens.size() && is(tokens[close + 1], ";") && !is(tokens[close + 2], "}") &&
                 !is(tokens[close + 2], "else")) {
                 list.replace(tokens[close + 1], "", "semicolon");
@@ -486,6 +522,7 @@ std::vector<SourceEdit> slipEdits(const std::string& source, const FunctionSpan&
     addOperatorEdits(tokens, list);
     addPrecedenceEdits(tokens, list);
     addPunctuationEdits(tokens, list);
+    addChainedComparisons(tokens, list);
     addNumberEdits(tokens, examNumbers, list);
     return edits;
 }
@@ -537,6 +574,9 @@ const char* slipWords(const char* kind) {
         {"assignment", "= for == in a condition: = sets the variable, and the test is its new value"},
         {"call", "the other signal called"},
         {"logic", "&& for ||, or || for &&"},
+        {"braces", "braces left out: without { } only the first statement belongs to the if"},
+        {"chained", "a chained comparison: C reads a <= t <= b as (a <= t) <= b, which is always true; "
+                    "write a <= t && t <= b"},
         {"semicolon", "a semicolon after if (...), which ends the if there: what follows runs always"},
         {"else", "an if where else if is meant: a later if undoes what an earlier one set"},
         {"comma", "a decimal comma: in C, 1,5 is the comma operator and gives 5; write 1.5"},

@@ -370,7 +370,7 @@ bool showsOtherCause(const Diagnosis& repair, const Diagnosis& catalogue) {
     static const char* const slips[] = {"repair.break", "repair.include", "repair.assignment", "repair.return",
                                         "repair.initialiser", "repair.precedence", "repair.call",
                                         "repair.int-double", "repair.fabs", "repair.integer-division",
-                                        "repair.logic", "repair.semicolon", "repair.else", "repair.comma",
+                                        "repair.logic", "repair.semicolon", "repair.braces", "repair.chained", "repair.else", "repair.comma",
                                         "repair.compound"};
     if (catalogue.kind.rfind("c.", 0) == 0) {
         return false;
