@@ -50,17 +50,15 @@ bool overlaps(const SourceEdit& a, const SourceEdit& b) {
     return a.at == b.at || (a.at < b.at + b.length && b.at < a.at + a.length);
 }
 
-// The single edits, then pairs of edits that change no number, which a
+// The single edits, or pairs of edits that change no number, which a
 // search of every pair could not afford.
-std::vector<Candidate> candidatesOf(const std::vector<SourceEdit>& edits) {
+std::vector<Candidate> candidatesOf(const std::vector<SourceEdit>& edits, bool pairs) {
     std::vector<Candidate> candidates;
-    for (const SourceEdit& edit : edits) {
-        if (candidates.size() < mostCandidates) {
-            candidates.push_back({&edit});
-        }
-    }
     for (std::size_t i = 0; i < edits.size() && candidates.size() < mostCandidates; ++i) {
-        for (std::size_t j = i + 1; j < edits.size() && candidates.size() < mostCandidates; ++j) {
+        if (!pairs) {
+            candidates.push_back({&edits[i]});
+        }
+        for (std::size_t j = i + 1; pairs && j < edits.size() && candidates.size() < mostCandidates; ++j) {
             const bool numbers = std::strcmp(edits[i].kind, "number") == 0 || std::strcmp(edits[j].kind, "number") == 0;
             if (!numbers && !overlaps(edits[i], edits[j])) {
                 candidates.push_back({&edits[i], &edits[j]});
@@ -181,7 +179,18 @@ int runInScratch(const ExamServices& services, const std::string& commandLine, i
     return services.runCommandWithTimeLimit(commandLine.c_str(), seconds);
 }
 
-// Makes the candidates of this function and those graded after it, and
+// Writes and compiles the program of the session's candidates. Returns
+// whether it is there to run.
+bool compileCandidates(const RepairRequest& request, const RepairSession& session, const char* sourceName,
+                       const char* programName) {
+    if (writeTextFile(scratchPath(sourceName).c_str(), repairProgram(request, session), nullptr, scratchFileOps()) != 0) {
+        return false;
+    }
+    const std::string compile = "tcc.exe -w -o " + scratchCommandPath(programName) + " " + scratchCommandPath(sourceName);
+    return runInScratch(request.services, compile, request.timeLimitSeconds) == 0;
+}
+
+// Makes the single edits of this function and those graded after it, and
 // compiles them once.
 void buildSession(const RepairRequest& request, RepairSession* session) {
     session->built = true;
@@ -196,25 +205,19 @@ void buildSession(const RepairRequest& request, RepairSession* session) {
         function.span = findFunctionSpan(request.source, std::string(1, order[i]));
         if (function.span.found) {
             function.edits = slipEdits(request.source, function.span, numbers, mathDeclared);
-            function.candidates = candidatesOf(function.edits);
+            function.candidates = candidatesOf(function.edits, false);
         }
     }
-    if (writeTextFile(scratchPath(repairSourceName).c_str(), repairProgram(request, *session), nullptr,
-                      scratchFileOps()) != 0) {
-        return;
-    }
-    const std::string compile = "tcc.exe -w -o " + scratchCommandPath(repairProgramName) + " " +
-                                scratchCommandPath(repairSourceName);
-    session->compiled = runInScratch(request.services, compile, request.timeLimitSeconds) == 0;
+    session->compiled = compileCandidates(request, *session, repairSourceName, repairProgramName);
 }
 
 // Which candidates of the function are right; empty when the search could not run.
-std::vector<std::size_t> rightCandidates(const RepairRequest& request, std::size_t count) {
+std::vector<std::size_t> rightCandidates(const RepairRequest& request, const char* programName, std::size_t count) {
     std::vector<std::size_t> right;
     std::remove(scratchPath(repairResultsName).c_str());
     std::size_t start = 0;
     for (int run = 0; run <= mostRestarts && start < count; ++run) {
-        const std::string command = scratchCommandPath(repairProgramName) + " " + repairResultsName + " " +
+        const std::string command = scratchCommandPath(programName) + " " + repairResultsName + " " +
                                     request.function + " " + std::to_string(start);
         const int status = runInScratch(request.services, command, candidateSeconds);
         std::string results;
@@ -241,6 +244,47 @@ std::vector<std::size_t> rightCandidates(const RepairRequest& request, std::size
         start = last;
     }
     return right;
+}
+
+// The right candidates of fewest edits, in the order tried.
+std::vector<Candidate> fewestRight(const RepairRequest& request, const std::vector<Candidate>& candidates,
+                                   const char* programName) {
+    std::vector<std::size_t> right = rightCandidates(request, programName, candidates.size());
+    std::sort(right.begin(), right.end());
+    std::vector<Candidate> fewest;
+    for (std::size_t index : right) {
+        if (fewest.empty() || candidates[index].size() == fewest.front().size()) {
+            fewest.push_back(candidates[index]);
+        }
+    }
+    return fewest;
+}
+
+// The function's verified repairs: single edits, and pairs of edits only
+// where no single edit and no mistake of the catalogue explain it, as
+// pairs cost a compile of their own.
+std::vector<Candidate> verifiedRepairs(const RepairRequest& request, bool catalogueNamed) {
+    if (!request.session->built) {
+        buildSession(request, request.session);
+    }
+    const FunctionCandidates* mine = nullptr;
+    for (const FunctionCandidates& function : request.session->functions) {
+        mine = function.function == request.function ? &function : mine;
+    }
+    if (mine == nullptr || !request.session->compiled || mine->candidates.empty()) {
+        return {};
+    }
+    std::vector<Candidate> fewest = fewestRight(request, mine->candidates, repairProgramName);
+    if (!fewest.empty() || catalogueNamed) {
+        return fewest;
+    }
+    RepairSession pairs;
+    pairs.functions.push_back({mine->function, mine->span, {}, candidatesOf(mine->edits, true)});
+    if (pairs.functions.front().candidates.empty() ||
+        !compileCandidates(request, pairs, pairsSourceName, pairsProgramName)) {
+        return {};
+    }
+    return fewestRight(request, pairs.functions.front().candidates, pairsProgramName);
 }
 
 std::string lineOf(const std::string& source, std::size_t at) {
@@ -390,35 +434,17 @@ Diagnosis diagnoseWithRepairs(const RepairRequest& request, const Diagnosis& cat
     Candidates values(request.function, expected, request.points, request.values);
     // A run that stopped early has no value at most times to check.
     const std::string check = request.values.size() == request.points.size() ? values.check({}) : "";
-    if (!request.session->built) {
-        buildSession(request, request.session);
-    }
-    const FunctionCandidates* mine = nullptr;
-    for (const FunctionCandidates& function : request.session->functions) {
-        mine = function.function == request.function ? &function : mine;
-    }
-    Diagnosis repair;
-    if (mine != nullptr && request.session->compiled && !mine->candidates.empty()) {
-        const std::vector<Candidate>& candidates = mine->candidates;
-        std::vector<std::size_t> right = rightCandidates(request, candidates.size());
-        std::sort(right.begin(), right.end());
-        std::vector<Candidate> fewest;
-        for (std::size_t index : right) {
-            if (fewest.empty() || candidates[index].size() == fewest.front().size()) {
-                fewest.push_back(candidates[index]);
-            }
-        }
-        // Where the source shows a slip of C, the edits that mend that slip
-        // are the ones that speak for it.
-        std::vector<Candidate> matching;
-        for (const Candidate& candidate : fewest) {
-            if (candidate.size() == 1 && catalogue.kind == std::string("c.") + cOfSlip(candidate.front()->kind)) {
-                matching.push_back(candidate);
-            }
-        }
-        repair = repairDiagnosis(request, matching.empty() ? fewest : matching, check);
-    }
     const bool catalogueNamed = !catalogue.kind.empty() && catalogue.kind != uncertainKind && catalogue.kind != "r.jumps";
+    const std::vector<Candidate> fewest = verifiedRepairs(request, catalogueNamed);
+    // Where the source shows a slip of C, the edits that mend that slip are
+    // the ones that speak for it.
+    std::vector<Candidate> matching;
+    for (const Candidate& candidate : fewest) {
+        if (candidate.size() == 1 && catalogue.kind == std::string("c.") + cOfSlip(candidate.front()->kind)) {
+            matching.push_back(candidate);
+        }
+    }
+    const Diagnosis repair = repairDiagnosis(request, matching.empty() ? fewest : matching, check);
     const bool repaired = !repair.kind.empty() && repair.kind != uncertainKind;
     if (catalogueNamed && (!repaired || !showsOtherCause(repair, catalogue))) {
         // A slip of C the source shows, now with the line the repair found.

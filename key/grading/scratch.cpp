@@ -10,6 +10,7 @@ namespace {
 constexpr std::size_t longestPath = 64;
 const char* const scratchNames[] = {harnessSourceName, harnessProgramName, harnessResultsName,
                                     repairSourceName,  repairProgramName,  repairResultsName,
+                                    pairsSourceName,   pairsProgramName,
                                     plotScriptName,    plotDataName,       plotPictureName};
 constexpr std::size_t scratchCount = sizeof scratchNames / sizeof scratchNames[0];
 
