@@ -78,10 +78,11 @@ std::string mathWrappers(const std::vector<std::string>& calls) {
     std::string text;
     for (const std::string& call : calls) {
         const bool two = call == "pow" || call == "fmod" || call == "atan2" || call == "fmin" || call == "fmax";
-        text += two ? "static double repairMath_" + call + "(double a, double b) { return ((double (*)(double, double))" +
-                          call + ")(a, b); }\n"
-                    : "static double repairMath_" + call + "(double a) { return ((double (*)(double))" + call +
-                          ")(a); }\n";
+        text += "static double repairMath_";
+        text += call;
+        text += two ? "(double a, double b) { return ((double (*)(double, double))" : "(double a) { return ((double (*)(double))";
+        text += call;
+        text += two ? ")(a, b); }\n" : ")(a); }\n";
     }
     return text;
 }
@@ -444,7 +445,7 @@ Diagnosis diagnoseWithRepairs(const RepairRequest& request, const Diagnosis& cat
             matching.push_back(candidate);
         }
     }
-    const Diagnosis repair = repairDiagnosis(request, matching.empty() ? fewest : matching, check);
+    Diagnosis repair = repairDiagnosis(request, matching.empty() ? fewest : matching, check);
     const bool repaired = !repair.kind.empty() && repair.kind != uncertainKind;
     if (catalogueNamed && (!repaired || !showsOtherCause(repair, catalogue))) {
         // A slip of C the source shows, now with the line the repair found.
