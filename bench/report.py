@@ -5,7 +5,8 @@ A third of the attempts are right, a third fully wrong with named mistakes,
 a third right but for one wrong answer; each folder is a student's with its
 own ID, nested as a learning platform's bulk download unpacks them. The
 report grades them on every core (the development machine has two) and
-writes the gradebook CSV; no check.png is drawn. Target: all 300 within 15 s.
+writes the gradebook CSV and class.png beside it; no check.png is drawn.
+Target: all 300 within 15 s.
 
 Measured on the 2-core development machine at a load average of 1.3: 14.3 s
 (20.9 folders/s), 27.4 s of processor time in all, 91 ms a folder. Before the
@@ -72,6 +73,8 @@ def main():
         with open(os.path.join(root, "grades.csv"), newline="", encoding="utf-8") as f:
             rows = list(csv.DictReader(f))
         graded = sum(1 for row in rows if row["status"] == "graded")
+        if not os.path.exists(os.path.join(root, "class.png")):
+            sys.exit(f"class.png was not drawn:\n{run.stderr}")
         if run.returncode != 0 or graded != FOLDERS:
             sys.exit(f"unexpected report (status {run.returncode}, {graded} graded):\n{run.stdout}{run.stderr}")
         print(run.stdout)

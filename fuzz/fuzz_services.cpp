@@ -26,6 +26,7 @@ void pause(int) {
 }
 
 int runWithTimeLimit(const char*, int) { return 0; }
+int runFenced(const char*, const char*, int) { return 0; }
 }  // namespace
 
 void playInput(const std::uint8_t* bytes, std::size_t size) {
@@ -41,7 +42,7 @@ std::size_t inputRead() { return inputPosition; }
 
 const ExamServices& fuzzServices() {
     static const ExamServices services{
-        nextByte, keyWaiting, nextByte, pause, seedRandom, drawRandom, runWithTimeLimit,
+        nextByte, keyWaiting, nextByte, pause, seedRandom, drawRandom, runWithTimeLimit, runFenced,
     };
     return services;
 }

@@ -48,21 +48,6 @@ std::string searchPath(const std::string& name) {
     }
 }
 
-// Returns the program to run for the command's first word, or "" if none.
-std::string findProgram(const std::string& name) {
-    if (name.find('/') != std::string::npos) {
-        if (isProgram(name)) {
-            return name;
-        }
-        if (isProgram(withoutExe(name))) {
-            return withoutExe(name);
-        }
-        return searchPath(withoutExe(name.substr(name.rfind('/') + 1)));
-    }
-    const std::string found = searchPath(name);
-    return found.empty() && name.ends_with(".exe") ? searchPath(withoutExe(name)) : found;
-}
-
 // Removes the regular files of the working folder that match any of the
 // patterns; matching nothing is not an error.
 int deleteMatching(const CommandWords& words) {
@@ -121,6 +106,20 @@ CommandWords tccArguments(const CommandWords& words) {
     return arguments;
 }
 }  // namespace
+
+std::string findProgram(const std::string& name) {
+    if (name.find('/') != std::string::npos) {
+        if (isProgram(name)) {
+            return name;
+        }
+        if (isProgram(withoutExe(name))) {
+            return withoutExe(name);
+        }
+        return searchPath(withoutExe(name.substr(name.rfind('/') + 1)));
+    }
+    const std::string found = searchPath(name);
+    return found.empty() && name.ends_with(".exe") ? searchPath(withoutExe(name)) : found;
+}
 
 CommandWords splitCommandLine(const char* commandLine) {
     CommandWords words;

@@ -66,8 +66,10 @@ int waitForGroup(pid_t child, int slot, int seconds, int* status) {
 // ignored: a background program's writes to the terminal then go through
 // even under `stty tostop`, instead of stopping it.
 [[noreturn]] void becomeIsolated(const char* program, char* const* argv, int seconds,
-                                 sigset_t mask, pid_t caller, int report) {
-    setpgid(0, 0);
+                                 sigset_t mask, pid_t caller, int report, const ChildFence* fence) {
+    if (fence == nullptr) {
+        setpgid(0, 0);
+    }
 #ifdef PR_SET_PDEATHSIG
     if (prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && getppid() != caller) {
         _exit(commandNotFound);  // the caller is gone already
@@ -84,8 +86,11 @@ int waitForGroup(pid_t child, int slot, int seconds, int* status) {
     }
     defaultSignalsForChild();
     signal(SIGTTOU, SIG_IGN);  // kept through exec, and by a shell script too
+    if (fence != nullptr) {
+        enterFence(*fence);  // last: the filter it loads refuses much of the above
+    }
     sigprocmask(SIG_SETMASK, &mask, nullptr);
-    execve(program, argv, environ);
+    execve(program, argv, fence != nullptr ? fence->environment : environ);
     const int failure = errno;
     [[maybe_unused]] const ssize_t said = write(report, &failure, sizeof failure);
     _exit(commandNotFound);
@@ -93,10 +98,22 @@ int waitForGroup(pid_t child, int slot, int seconds, int* status) {
 
 // Starts an isolated program (becomeIsolated), known to the interrupt
 // handler as soon as it exists. Returns 0, or the errno of the failed start.
-int spawnIsolated(pid_t* child, int* slot, const char* program, char* const* argv, int seconds) {
+int spawnIsolated(pid_t* child, int* slot, const char* program, char* const* argv, int seconds,
+                  ChildFence* fence) {
     int report[2];
     if (pipe2(report, O_CLOEXEC) != 0) {
         return errno;
+    }
+    int go[2] = {-1, -1};
+    if (fence != nullptr && pipe2(go, O_CLOEXEC) != 0) {
+        const int failure = errno;
+        close(report[0]);
+        close(report[1]);
+        return failure;
+    }
+    if (fence != nullptr) {
+        fence->goInput = go[0];
+        fence->filterPage = makeFilterPage();
     }
     watchChildSignals();
     sigset_t blocked;
@@ -107,18 +124,34 @@ int spawnIsolated(pid_t* child, int* slot, const char* program, char* const* arg
     *child = fork();
     if (*child == 0) {
         close(report[0]);
-        becomeIsolated(program, argv, seconds, previous, caller, report[1]);
+        if (fence != nullptr) {
+            close(go[1]);
+        }
+        becomeIsolated(program, argv, seconds, previous, caller, report[1], fence);
     }
     int failure = *child < 0 ? errno : 0;
     if (*child > 0) {
-        setpgid(*child, *child);  // at once, so the group can be ended at once
+        if (fence == nullptr) {
+            setpgid(*child, *child);  // at once, so the group can be ended at once
+        }  // a fenced child makes a session of its own, which a group would forbid
         *slot = noteRunning(*child);
+    }
+    if (fence != nullptr) {
+        if (*child > 0) {
+            fillFilterPage(fence->filterPage, *child, program);
+        }
+        close(go[0]);
+        close(go[1]);  // the child's go: its filter is in place
     }
     sigprocmask(SIG_SETMASK, &previous, nullptr);
     close(report[1]);
     while (*child > 0 && read(report[0], &failure, sizeof failure) == -1 && errno == EINTR) {
     }
     close(report[0]);
+    if (fence != nullptr) {
+        dropFilterPage(fence->filterPage);  // the kernel holds the filter of a child that started
+        fence->filterPage = nullptr;
+    }
     if (failure != 0 && *child > 0) {
         while (waitpid(*child, nullptr, 0) == -1 && errno == EINTR) {
         }
@@ -133,7 +166,8 @@ int spawnIsolated(pid_t* child, int* slot, const char* program, char* const* arg
 // the group is ended with it: a forked child of a student's function cannot
 // outlive the grading. A grandchild that leaves the group on purpose (setsid)
 // escapes; nothing a student writes by mistake does.
-int runProgram(const std::string& program, const CommandWords& arguments, int seconds) {
+int runProgram(const std::string& program, const CommandWords& arguments, int seconds,
+               ChildFence* fence) {
     // There but not startable: a file without execute permission, or any
     // file on a drive mounted noexec, which access() reports as the kernel
     // would. Asked first, as a failed exec says it only through the child.
@@ -149,7 +183,7 @@ int runProgram(const std::string& program, const CommandWords& arguments, int se
     lendConsole();
     pid_t child = 0;
     int slot = -1;
-    const int spawned = spawnIsolated(&child, &slot, program.c_str(), argv.data(), seconds);
+    const int spawned = spawnIsolated(&child, &slot, program.c_str(), argv.data(), seconds, fence);
     if (spawned != 0) {
         reclaimConsole();
         if (spawned == EACCES || spawned == EPERM) {

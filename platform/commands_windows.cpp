@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32.h"
 
 namespace {
 // cmd.exe's status for "is not recognized as an internal or external command".
@@ -48,19 +49,19 @@ BOOL WINAPI interrupted(DWORD event) {
     }
     return FALSE;  // the default handler ends the program
 }
+}  // namespace
+
 bool isFile(const std::string& path) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-// This program's own path, "" when Windows cannot say it.
 std::string ownProgramPath() {
     char path[MAX_PATH];
     const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     return std::string(path, length > 0 && length < sizeof path ? length : 0);
 }
 
-// The command interpreter reads a quoted program name whole.
 std::string quotedIfBlank(const std::string& program) {
     return program.find(' ') != std::string::npos ? "\"" + program + "\"" : program;
 }
@@ -85,6 +86,7 @@ std::string courseCompiler() {
     return quotedIfBlank(besideProgram);
 }
 
+namespace {
 // The course's programs sit beside the exam folder (..\tcc\tcc.exe, as
 // ..\gnuplot\bin\gnuplot.exe), so the student never sets PATH: a line
 // that starts "tcc.exe" runs that tcc when it is there, and through PATH when
@@ -121,7 +123,15 @@ int runCommandWithTimeLimit(const char* commandLine, int seconds) {
     if (courseLine.empty()) {
         return commandNotFound;
     }
-    std::string line = "cmd.exe /d /s /c \"" + courseLine + "\"";
+    JobRun run;
+    run.line = "cmd.exe /d /s /c \"" + courseLine + "\"";
+    run.seconds = seconds;
+    return runInJob(run);
+}
+
+int runInJob(JobRun& run) {
+    const int seconds = run.seconds;
+    std::string& line = run.line;
     HANDLE job = CreateJobObjectA(nullptr, nullptr);
     if (job == nullptr) {
         return -1;
@@ -136,6 +146,9 @@ int runCommandWithTimeLimit(const char* commandLine, int seconds) {
         limits.BasicLimitInformation.PerJobUserTimeLimit.QuadPart = (seconds + 1) * 10000000LL;
     }
     SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    if (run.fenced) {
+        fenceJob(job, limits);  // apart: a system that refuses a fence limit keeps these
+    }
 
     // The null device as input, so that nothing it runs waits for a key.
     SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
@@ -150,8 +163,12 @@ int runCommandWithTimeLimit(const char* commandLine, int seconds) {
     PROCESS_INFORMATION process{};
     std::fflush(nullptr);  // our output first, then the program's
     // Suspended until it is in the job, so nothing it starts escapes the job.
-    const BOOL created = CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE,
-                                        CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
+    const BOOL created =
+        run.token != nullptr
+            ? CreateProcessAsUserA(run.token, nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                                   run.environment, run.folder, &startup, &process)
+            : CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED, run.environment,
+                             run.folder, &startup, &process);
     if (nullInput != INVALID_HANDLE_VALUE) {
         CloseHandle(nullInput);
     }

@@ -58,6 +58,13 @@ int syncFolder(const char* path) {
 }
 
 std::FILE* createTempBeside(const char* target, std::string* tempPath) {
+    // A device is never replaced: `--csv /dev/null` run as root would
+    // otherwise leave the system without its null device.
+    struct stat existing {};
+    if (lstat(target, &existing) == 0 && (S_ISCHR(existing.st_mode) || S_ISBLK(existing.st_mode))) {
+        errno = EPERM;
+        return nullptr;
+    }
     std::string name = std::string(target) + tempNameMark + "XXXXXX";
     std::vector<char> buffer(name.begin(), name.end());
     buffer.push_back('\0');

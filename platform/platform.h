@@ -149,7 +149,8 @@ int syncFolder(const char* path);
 // file, a link, a named pipe) is ever opened; names taken are passed over.
 // It gets the permissions of `target` as it is, or the usual ones for a new
 // file when there is none. Names it in *tempPath.
-// Returns the stream (binary, write only), or null with errno set.
+// Returns the stream (binary, write only), or null with errno set (EPERM
+// when `target` is a device, which is never replaced).
 std::FILE* createTempBeside(const char* target, std::string* tempPath);
 
 // What stands between the target's name and the six characters of a temp's:

@@ -18,9 +18,31 @@ CommandWords splitCommandLine(const char* commandLine);
 // gets the math library. Spawns nothing and reads no file.
 CommandWords programArguments(const CommandWords& words, const std::string& program);
 
-// Runs the program with the arguments, isolated, and returns what
-// runCommandWithTimeLimit returns.
-int runProgram(const std::string& program, const CommandWords& arguments, int seconds);
+// The program a command line's first word names: a path, or a name looked
+// up through PATH (with or without ".exe"). "" when there is none.
+std::string findProgram(const std::string& name);
+
+// What a fenced child enters between fork and exec (fence_posix.cpp), all
+// made by the caller beforehand: the child only makes system calls.
+struct ChildFence {
+    const char* folder = nullptr;         // its working folder, the one it may write
+    const char* program = nullptr;        // the file it runs, the one it may run
+    char* const* environment = nullptr;   // in place of the caller's
+    void* filterPage = nullptr;           // makeFilterPage's, or null
+    int goInput = -1;                     // read end: its end of file says the filter is there
+};
+void enterFence(const ChildFence& fence);
+// The system-call filter's page, shared with the child: made before the
+// fork, filled once the child's pid is known (its signals may reach only
+// itself), dropped after. Null when it cannot be made.
+void* makeFilterPage();
+void fillFilterPage(void* page, pid_t child, const char* program);
+void dropFilterPage(void* page);
+
+// Runs the program with the arguments, isolated (and inside `fence` when
+// there is one), and returns what runCommandWithTimeLimit returns.
+int runProgram(const std::string& program, const CommandWords& arguments, int seconds,
+               ChildFence* fence = nullptr);
 
 // The process groups of the isolated programs running now: the interrupt
 // handler ends them. Several run at once when the class report grades from

@@ -2,13 +2,14 @@
 
 #include <cstdio>
 
+#include "platform/fence.h"
 #include "platform/platform.h"
 #include "platform/random.h"
 
 const ExamServices& platformServices() {
     static const ExamServices services{
         readKey,    keyWaiting, readLineByte,           pauseMilliseconds,
-        seedRandom, drawRandom, runCommandWithTimeLimit,
+        seedRandom, drawRandom, runCommandWithTimeLimit, runFenced,
     };
     return services;
 }

@@ -28,6 +28,9 @@ struct ExamServices {
     // Exit status, commandTimedOut once it has run `seconds`,
     // commandNotRunnable, or -1 (as platform.h says).
     int (*runCommandWithTimeLimit)(const char* commandLine, int seconds);
+    // The student's code, inside the fence (fence.h): as runCommandWithTimeLimit,
+    // in `folder`, the one place it may write.
+    int (*runFenced)(const char* commandLine, const char* folder, int seconds);
 };
 
 // The table backed by the platform layer and the exam's own random source.

@@ -8,7 +8,7 @@
 # says what to install and carries on.
 set -euo pipefail
 
-exam_packages=(g++ cmake make libgtest-dev libgmock-dev python3 tcc gnuplot-nox texlive-latex-base)
+exam_packages=(g++ cmake make libgtest-dev libgmock-dev libseccomp-dev python3 tcc gnuplot-nox texlive-latex-base)
 test_packages=("${exam_packages[@]}" poppler-utils g++-mingw-w64-x86-64 gcc-mingw-w64-x86-64-posix wine wine64
                dpkg-dev lintian
                clang libclang-rt-dev valgrind cppcheck clang-tidy)

@@ -5,9 +5,9 @@ includes go round in a circle.
 platform -> record -> generate, check -> exam (and key beside it) -> main.cpp:
 each folder may include its own headers and those of the layers below. key/
 has rooms of its own, in the same way: model -> grading -> plots -> variants
--> report -> front. In key/, no two units (a header and its source) may need each
-other, through any number of others: the layers cannot show such a circle
-inside a room.
+-> report -> progress -> front. In key/, no two units (a header and its
+source) may need each other, through any number of others: the layers cannot
+show such a circle inside a room.
 """
 import pathlib
 import re
@@ -21,7 +21,7 @@ BELOW = {
     "exam": {"generate", "check", "record", "platform"},
     "key": {"generate", "check", "record", "platform"},
 }
-KEY_ROOMS = ["model", "grading", "plots", "variants", "report", "front"]
+KEY_ROOMS = ["model", "grading", "plots", "variants", "report", "progress", "front"]
 # Each room of key/ may use those before it in KEY_ROOMS.
 for place, room in enumerate(KEY_ROOMS):
     BELOW[f"key/{room}"] = BELOW["key"] | {f"key/{r}" for r in KEY_ROOMS[:place]}

@@ -44,6 +44,26 @@ int scriptedRunWithTimeLimit(const char* commandLine, int seconds) {
     return currentScript.commandStatus;
 }
 
+#ifdef _WIN32
+constexpr const char* temporaryFolderVariable = "TEMP";
+void setTemporaryFolder(const char* path) {
+    _putenv_s("TEMP", path != nullptr ? path : "");
+    _putenv_s("TMP", path != nullptr ? path : "");
+}
+#else
+constexpr const char* temporaryFolderVariable = "TMPDIR";
+void setTemporaryFolder(const char* path) {
+    if (path != nullptr) {
+        setenv("TMPDIR", path, 1);
+    } else {
+        unsetenv("TMPDIR");
+    }
+}
+#endif
+
+int scriptedRunFenced(const char* commandLine, const char*, int seconds) {
+    return scriptedRunWithTimeLimit(commandLine, seconds);
+}
 
 void scriptedSeed(std::uint32_t seed) {
     currentScript.seeds.push_back(seed);
@@ -69,7 +89,7 @@ void resetScript() {
 const ExamServices& scriptedServices() {
     static const ExamServices services{
         scriptedReadByte, scriptedKeyWaiting, scriptedReadByte, scriptedPause,
-        scriptedSeed, scriptedDraw, scriptedRunWithTimeLimit,
+        scriptedSeed, scriptedDraw, scriptedRunWithTimeLimit, scriptedRunFenced,
     };
     return services;
 }
@@ -84,11 +104,17 @@ TempFolder::TempFolder() {
         path_ = (base / ("mock-midterm-" + std::to_string(random()))).string();
     } while (!std::filesystem::create_directory(path_));
     std::filesystem::current_path(path_);
+    // The key's private scratch folders are made here too, where a test sees them.
+    const char* temp = std::getenv(temporaryFolderVariable);
+    hadTemp_ = temp != nullptr;
+    previousTemp_ = hadTemp_ ? temp : "";
+    setTemporaryFolder(path_.c_str());
     resetScript();
 }
 
 TempFolder::~TempFolder() {
     std::filesystem::current_path(previous_);
+    setTemporaryFolder(hadTemp_ ? previousTemp_.c_str() : nullptr);
     std::error_code ignored;
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ignored);

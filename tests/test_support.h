@@ -39,6 +39,8 @@ public:
 private:
     std::string path_;
     std::string previous_;
+    std::string previousTemp_;
+    bool hadTemp_ = false;
 };
 
 std::string readFile(const std::string& name);

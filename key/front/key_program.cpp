@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "key/front/commands.h"
+#include "key/progress/progress.h"
 #include "key/report/class_report.h"
 #include "key/model/exam_variants.h"
 #include "key/model/key_text.h"
@@ -39,20 +40,34 @@ constexpr const char* usageFormat =
     "            follows from the student's ID; mock-midterm then goes on with it\n"
     "  report FOLDER...\n"
     "            grade every exam folder (one holding exam.dat) at or under the\n"
-    "            folders, on every core, and print a summary of the class\n"
+    "            folders, on every core, print a summary of the class and draw\n"
+    "            it in class.png beside the CSV\n"
+    "  progress  grade the attempts kept in attempts/ and the current one, print\n"
+    "            a line for each and the mistakes that came back, and draw them\n"
+    "            in progress.png\n"
     "\n"
     "Options:\n"
     "  --time-limit SECONDS  how long the compile and each answer function may\n"
-    "                        run when grading, 1 to %d (default %d)\n"
+    "                        run when grading, progress and report too, 1 to %d\n"
+    "                        (default %d)\n"
     "  --show-key            with grade: draw the key's curves in check.png too\n"
     "  --variant N           with answers: the key of variant N (1 to %d), without\n"
     "                        an exam folder\n"
     "  --csv FILE            with report: write the gradebook, a row per folder\n"
     "  --feedback FOLDER     with report: write each student's grading into FOLDER\n"
+    "  --canvas-csv FILE     with report: write the scores as Canvas imports them\n"
+    "  --moodle-csv FILE     with report: write the scores as Moodle imports them\n"
+    "  --class-plot FILE     with report: draw the class in FILE, not class.png\n"
+    "                        beside the CSV\n"
+    "  --no-class-plot       with report: draw no class.png\n"
     "  --own-variant         with report: flag exams that are not the variant\n"
     "                        `variant id` gives the student\n"
     "  --jobs N              with report: grade N folders at once, 1 to %d\n"
     "                        (default: two per core)\n"
+    "  --grade-unfenced      with report: grade the class even where this system\n"
+    "                        cannot fence the students' programs (they then run\n"
+    "                        with your rights)\n"
+    "  --                    what follows is a command or folder, not an option\n"
     "  -h, --help            show this help and exit\n"
     "  --version             show the version and exit\n"
     "\n"
@@ -60,7 +75,9 @@ constexpr const char* usageFormat =
     "2 could not grade.\n"
     "Exit status of answers: 0 done, 1 no exam with questions here, 2 key.png not drawn.\n"
     "Exit status of variant: 0 done, 1 nothing changed (the reason is given).\n"
-    "Exit status of report: 0 done, 1 no exam folder found, 2 an output not written.\n"
+    "Exit status of report: 0 done, 1 no exam folder found, 2 an output not written\n"
+    "or the class not graded unfenced.\n"
+    "Exit status of progress: 0 done, 1 no exam and no attempt here, 2 no scratch folder.\n"
     "A wrong command line gives 2.\n";
 
 // "from 1 to 200", as the messages give a range.
@@ -82,6 +99,7 @@ struct CommandLine {
     bool showKey = false;
     ReportOptions report;
     const char* workerFolder = nullptr;  // the class report's own gradings
+    bool optionsEnded = false;           // after "--" every argument is a name
 };
 
 // Reads the value of the option `name`, given as "NAME=VALUE" or as
@@ -147,15 +165,22 @@ int readReportArgument(std::string_view argument, int argc, const char* const* a
         report->ownVariants = true;
         return goOn;
     }
-    if (!argument.empty() && argument[0] != '-') {
-        report->folders.emplace_back(argument);
+    if (argument == "--grade-unfenced") {
+        report->gradeUnfenced = true;
+        return goOn;
+    }
+    if (argument == "--no-class-plot") {
+        report->classPlot = false;
         return goOn;
     }
     std::string jobs;
     const struct {
         const char* name;
         std::string* value;
-    } named[] = {{"--csv", &report->csvPath}, {"--feedback", &report->feedbackFolder}, {"--jobs", &jobs}};
+    } named[] = {{"--csv", &report->csvPath}, {"--feedback", &report->feedbackFolder},
+                {"--canvas-csv", &report->canvasCsvPath}, {"--moodle-csv", &report->moodleCsvPath},
+                {"--class-plot", &report->classPlotPath},
+                {"--jobs", &jobs}};
     for (const auto& option : named) {
         const int found = optionValue(argument, option.name, argc, argv, i, option.value);
         if (found < 0 || (found == 0 && option.value->empty())) {
@@ -173,10 +198,44 @@ int readReportArgument(std::string_view argument, int argc, const char* const* a
     return 1;
 }
 
+// Reads a word that is no option: the command, variant's N, or one of
+// report's folders. Returns goOn, or the exit status of a wrong word.
+int readName(std::string_view argument, const char* text, CommandLine* line) {
+    if (line->command == "report") {
+        line->report.folders.emplace_back(argument);
+        return goOn;
+    }
+    if (line->command == "variant" && !line->variantGiven) {
+        if (parseVariant(text, &line->variant) != 0) {
+            return usageError("variant takes a number " + fromOneTo(variantCount) +
+                              ", random or id, not '" + std::string(argument) + "'\nUsage: " +
+                              keyProgramName + " variant N|random|id");
+        }
+        line->variantGiven = true;
+        return goOn;
+    }
+    if (!line->command.empty()) {
+        return usageError("unexpected argument '" + std::string(argument) + "'");
+    }
+    if (argument != "grade" && argument != "answers" && argument != "variant" &&
+        argument != "report" && argument != "progress") {
+        return usageError("unknown command '" + std::string(argument) + "'");
+    }
+    line->command = argument;
+    return goOn;
+}
+
 // Reads argv[*i], moving *i past an option's value. Returns goOn, or the
 // exit status to end with (help and version are done then).
 int readArgument(int argc, const char* const* argv, int* i, CommandLine* line) {
     const std::string_view argument = argv[*i];
+    if (line->optionsEnded) {
+        return readName(argument, argv[*i], line);
+    }
+    if (argument == "--") {
+        line->optionsEnded = true;  // so that `report *` takes a folder named "-x" as a folder
+        return goOn;
+    }
     if (argument == "--report-worker" && *i + 1 < argc) {
         line->workerFolder = argv[++*i];  // not for people, so not in --help
         return goOn;
@@ -207,33 +266,17 @@ int readArgument(int argc, const char* const* argv, int* i, CommandLine* line) {
     if (argument.size() > 1 && argument[0] == '-') {
         return usageError("unknown option '" + std::string(argument) + "'");
     }
-    if (line->command == "variant" && !line->variantGiven) {
-        if (parseVariant(argv[*i], &line->variant) != 0) {
-            return usageError("variant takes a number " + fromOneTo(variantCount) +
-                              ", random or id, not '" + std::string(argument) + "'\nUsage: " +
-                              keyProgramName + " variant N|random|id");
-        }
-        line->variantGiven = true;
-        return goOn;
-    }
-    if (!line->command.empty()) {
-        return usageError("unexpected argument '" + std::string(argument) + "'");
-    }
-    if (argument != "grade" && argument != "answers" && argument != "variant" &&
-        argument != "report") {
-        return usageError("unknown command '" + std::string(argument) + "'");
-    }
-    line->command = argument;
-    return goOn;
+    return readName(argument, argv[*i], line);
 }
 
 // Whether the options go with the command. Returns goOn, or the exit status.
 int checkCombination(const CommandLine& line) {
     if (line.command.empty()) {
-        return usageError("no command given: grade, answers, variant or report");
+        return usageError("no command given: grade, answers, variant, report or progress");
     }
-    if (line.timeLimitGiven && line.command != "grade" && line.command != "report") {
-        return usageError("--time-limit is for grade and report only");
+    if (line.timeLimitGiven && line.command != "grade" && line.command != "report" &&
+        line.command != "progress") {
+        return usageError("--time-limit is for grade, report and progress only");
     }
     if (line.command == "report" && line.report.folders.empty()) {
         return usageError("report needs the folders to look in for exam folders");
@@ -273,6 +316,9 @@ int runInFolder(const CommandLine& line) {
     if (line.command == "answers") {
         return printAnswerKey(platformServices());
     }
+    if (line.command == "progress") {
+        return runProgress(line.timeLimitSeconds, line.report.program);
+    }
     return gradeCommand(platformServices(), line.timeLimitSeconds, line.showKey);
 }
 }  // namespace
@@ -303,5 +349,7 @@ int runKeyProgram(int argc, const char* const* argv) {
         report.program = ownProgramCommand(argc > 0 ? argv[0] : nullptr);
         return runClassReport(report);
     }
+    // progress grades the attempts by the report's workers, run as it runs them.
+    line.report.program = ownProgramCommand(argc > 0 ? argv[0] : nullptr);
     return runInFolder(line);
 }

@@ -6,7 +6,9 @@
 //              the mistake catalogue
 //   plots/     key.png and check.png drawn with gnuplot
 //   variants/  a folder's exam replaced by a variant, its attempts kept
-//   report/    a whole class's folders graded at once: gradebook, summary
+//   report/    a whole class's folders graded at once: gradebook, summary,
+//              class.png
+//   progress/  a folder's kept attempts graded side by side, progress.png
 //   front/     the commands and their command line (here)
 #pragma once
 

@@ -29,9 +29,12 @@ void sayCannotGrade(const std::string& reason) {
     std::fprintf(stderr, "%s: cannot grade: %s\n", keyProgramName, reason.c_str());
 }
 
-const char* const notRunnableHere =
-    "this folder does not let programs run (a drive mounted noexec?), so the grading "
-    "program cannot run here. Copy the exam folder to your home folder and grade it there.";
+std::string notRunnableHere() {
+    const std::string folder = scratchFolder();
+    return "the temporary folder " + folder.substr(0, folder.find_last_of("/\\")) +
+           " does not let programs run (a drive mounted noexec?), so the grading program cannot "
+           "run there. Set TMPDIR (TEMP on Windows) to a folder of yours and grade again.";
+}
 
 // Whether signals.c is there to compile. Returns 0, or -1 after saying why not.
 int checkSource() {
@@ -49,24 +52,39 @@ int checkSource() {
     return 0;
 }
 
+// Puts the test program's source and a copy of signals.c into the scratch
+// folder, where the fenced compile reads them. Returns 0, or -1 after saying why not.
+int writeSources(const std::vector<GradePoint>& points) {
+    const FileOps files = scratchFileOps();
+    if (writeTextFile(scratchPath(harnessSourceName).c_str(), harnessSource(points), nullptr, files) != 0) {
+        sayCannotGrade(std::string("cannot write ") + harnessSourceName + " in the scratch folder.");
+        return -1;
+    }
+    std::string source;
+    if (readWholeFile("signals.c", &source) != 0 ||
+        replaceFileWith(scratchPath(studentSourceName).c_str(), source.data(), source.size(), files) != 0) {
+        sayCannotGrade(std::string("cannot copy signals.c into the scratch folder: ") + std::strerror(errno) + ".");
+        return -1;
+    }
+    return 0;
+}
+
 // Makes the scratch folder and compiles the test program with signals.c in
 // it. Returns 0, or -1 after saying why not, the folder gone.
 int compileHarness(const std::vector<GradePoint>& points, const ExamServices& services,
                    int timeLimitSeconds) {
-    if (makeScratch(harnessFolderPrefix) != 0) {
-        sayCannotGrade(std::string("cannot make a scratch folder here: ") + std::strerror(errno) + ".");
+    if (makeScratch(harnessFolderPrefix, ScratchPlace::privateTemp) != 0) {
+        sayCannotGrade(std::string("cannot make a scratch folder: ") + std::strerror(errno) + ".");
         return -1;
     }
-    if (writeTextFile(scratchPath(harnessSourceName).c_str(), harnessSource(points), nullptr,
-                      scratchFileOps()) != 0) {
-        sayCannotGrade(std::string("cannot write ") + harnessSourceName + " in the scratch folder.");
+    if (writeSources(points) != 0) {
         removeWholeScratch();
         return -1;
     }
     std::printf("Compiling signals.c with the grading program...\n");
-    const std::string compileCommand = "tcc.exe -o " + scratchCommandPath(harnessProgramName) +
-                                       " " + scratchCommandPath(harnessSourceName) + " signals.c";
-    const int compiled = services.runCommandWithTimeLimit(compileCommand.c_str(), timeLimitSeconds);
+    const std::string compileCommand = std::string("tcc.exe -o ") + harnessProgramName + " " +
+                                       harnessSourceName + " " + studentSourceName;
+    const int compiled = services.runFenced(compileCommand.c_str(), scratchFolder(), timeLimitSeconds);
     if (compiled == 0) {
         return 0;
     }
@@ -106,15 +124,16 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
     const std::string resultsFile = scratchPath(harnessResultsName);
     std::remove(resultsFile.c_str());
     // The test program writes its results beside itself, in its own folder.
-    const std::string command = scratchCommandPath(harnessProgramName) + " " + question.function +
+    const std::string command = std::string(".\\") + harnessProgramName + " " + question.function +
                                 " " + harnessResultsName;
-    const int status = services.runCommandWithTimeLimit(command.c_str(), timeLimitSeconds);
+    const int status = services.runFenced(command.c_str(), scratchFolder(), timeLimitSeconds);
     std::string results;
     if (status == commandNotRunnable || readWholeFile(resultsFile.c_str(), &results) != 0) {
+        const std::string reason = status == commandNotRunnable
+                                       ? notRunnableHere()
+                                       : "the grading program did not run (status " + std::to_string(status) + ").";
         removeWholeScratch();
-        sayCannotGrade(status == commandNotRunnable
-                           ? notRunnableHere
-                           : "the grading program did not run (status " + std::to_string(status) + ").");
+        sayCannotGrade(reason);
         return -1;
     }
     const StudentRun run = readRun(results, points.size(), status);

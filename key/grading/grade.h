@@ -41,8 +41,9 @@ struct GradedAttempt {
 // one that is no regular file), no compiler, a file that starts with a
 // byte-order mark, a compile past the time limit, a file that does not
 // compile (the compiler's messages are then on the console), or a folder
-// where programs cannot run. The compiler and each function run through the
-// services' runCommandWithTimeLimit with the given limit. A wrong function's
-// verified repair names its line and kind of slip; `showEdits` says the edit.
+// where programs cannot run. The compiler and each function run inside the
+// fence, through the services' runFenced with the given limit. A wrong
+// function's verified repair names its line and kind of slip; `showEdits`
+// says the edit.
 int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLimitSeconds,
                  GradedAttempt* graded, bool showEdits = false);

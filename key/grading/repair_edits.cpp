@@ -269,14 +269,17 @@ void addPrecedenceEdits(const Tokens& tokens, const EditList& list) {
         }
         const Token& before = tokens[first - 1];
         const Token& after = tokens[last + 1];
-        const bool bound = sum ? is(before, "*") || is(before, "/") || (is(before, "-") && !isOperator(tokens[first - 2])) ||
+        // A minus that opens the source is a sign, not a difference.
+        const bool bound = sum ? is(before, "*") || is(before, "/") ||
+                                     (is(before, "-") && first >= 2 && !isOperator(tokens[first - 2])) ||
                                      is(after, "*") || is(after, "/")
                                : is(before, "/");
         if (bound) {
             const std::size_t end = endOf(tokens[last]);
-            addEdit(list, tokens[first].at, end - tokens[first].at,
-                     "(" + list.source.substr(tokens[first].at, end - tokens[first].at) + ")", "precedence",
-                     tokens[i].line);
+            std::string bracketed = "(";
+            bracketed += list.source.substr(tokens[first].at, end - tokens[first].at);
+            bracketed += ")";
+            addEdit(list, tokens[first].at, end - tokens[first].at, bracketed, "precedence", tokens[i].line);
         }
     }
 }

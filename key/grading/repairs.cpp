@@ -177,7 +177,7 @@ std::string repairProgram(const RepairRequest& request, const RepairSession& ses
 // Every compile and run of the candidates, the student's code, goes through
 // here, in the scratch folder, as the grading program's do.
 int runInScratch(const ExamServices& services, const std::string& commandLine, int seconds) {
-    return services.runCommandWithTimeLimit(commandLine.c_str(), seconds);
+    return services.runFenced(commandLine.c_str(), scratchFolder(), seconds);
 }
 
 // Writes and compiles the program of the session's candidates. Returns
@@ -187,7 +187,7 @@ bool compileCandidates(const RepairRequest& request, const RepairSession& sessio
     if (writeTextFile(scratchPath(sourceName).c_str(), repairProgram(request, session), nullptr, scratchFileOps()) != 0) {
         return false;
     }
-    const std::string compile = "tcc.exe -w -o " + scratchCommandPath(programName) + " " + scratchCommandPath(sourceName);
+    const std::string compile = std::string("tcc.exe -w -o ") + programName + " " + sourceName;
     return runInScratch(request.services, compile, request.timeLimitSeconds) == 0;
 }
 
@@ -218,7 +218,7 @@ std::vector<std::size_t> rightCandidates(const RepairRequest& request, const cha
     std::remove(scratchPath(repairResultsName).c_str());
     std::size_t start = 0;
     for (int run = 0; run <= mostRestarts && start < count; ++run) {
-        const std::string command = scratchCommandPath(programName) + " " + repairResultsName + " " +
+        const std::string command = std::string(".\\") + programName + " " + repairResultsName + " " +
                                     request.function + " " + std::to_string(start);
         const int status = runInScratch(request.services, command, candidateSeconds);
         std::string results;

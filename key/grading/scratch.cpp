@@ -4,11 +4,12 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/fence.h"
 #include "platform/platform.h"
 
 namespace {
-constexpr std::size_t longestPath = 64;
-const char* const scratchNames[] = {harnessSourceName, harnessProgramName, harnessResultsName,
+constexpr std::size_t longestPath = 4096;
+const char* const scratchNames[] = {studentSourceName, harnessSourceName, harnessProgramName, harnessResultsName,
                                     repairSourceName,  repairProgramName,  repairResultsName,
                                     pairsSourceName,   pairsProgramName,
                                     plotScriptName,    plotDataName,       plotPictureName};
@@ -16,7 +17,7 @@ constexpr std::size_t scratchCount = sizeof scratchNames / sizeof scratchNames[0
 
 // Made before they are needed: the signal handler may not allocate.
 char folder[longestPath];
-char paths[scratchCount][2 * longestPath];
+char paths[scratchCount][longestPath + 32];
 volatile bool folderMade = false;
 
 int noSync(std::FILE*) { return 0; }
@@ -30,9 +31,11 @@ FileOps scratchFileOps() {
     return files;
 }
 
-int makeScratch(const char* prefix) {
+int makeScratch(const char* prefix, ScratchPlace place) {
     removeScratch();
-    if (makeScratchFolder(prefix, folder, sizeof folder) != 0) {
+    const int made = place == ScratchPlace::privateTemp ? makePrivateFolder(prefix, folder, sizeof folder)
+                                                        : makeScratchFolder(prefix, folder, sizeof folder);
+    if (made != 0) {
         return -1;
     }
     for (std::size_t i = 0; i < scratchCount; ++i) {
@@ -42,6 +45,8 @@ int makeScratch(const char* prefix) {
     cleanUpOnInterrupt(removeScratch);
     return 0;
 }
+
+const char* scratchFolder() { return folder; }
 
 std::string scratchPath(const char* name) { return std::string(folder) + "/" + name; }
 

@@ -14,6 +14,7 @@ constexpr const char* harnessFolderPrefix = ".key-harness.";
 constexpr const char* plotFolderPrefix = ".key-plot.";
 
 // The files in it.
+constexpr const char* studentSourceName = "signals.c";  // the copy the compile reads
 constexpr const char* harnessSourceName = "harness.c";
 constexpr const char* harnessProgramName = "harness.exe";
 constexpr const char* harnessResultsName = "results.txt";
@@ -30,10 +31,18 @@ constexpr const char* plotPictureName = "plot.png";
 // are removed within the second, and no crash can leave one that matters.
 FileOps scratchFileOps();
 
-// Makes the folder in the working folder; from then on an interrupt ends the
-// program the key runs and removes the folder.
+// Where a scratch folder is made: a grading's in a private temporary folder,
+// out of reach of the exam folder and of everything the student's code could
+// name; a plot's in the working folder, where its picture is renamed into place.
+enum class ScratchPlace { privateTemp, workingFolder };
+
+// Makes the folder; from then on an interrupt ends the program the key runs
+// and removes the folder.
 // Returns 0, or -1 with errno set (no folder is made).
-int makeScratch(const char* prefix);
+int makeScratch(const char* prefix, ScratchPlace place = ScratchPlace::workingFolder);
+
+// The folder's path, absolute for a private one.
+const char* scratchFolder();
 
 // "<folder>/<name>", for the files the key opens itself.
 std::string scratchPath(const char* name);

@@ -1,11 +1,15 @@
 #include "key/plots/draw.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
+#include "generate/questions.h"
 #include "key/grading/scratch.h"
+#include "key/model/key_text.h"
 #include "platform/platform.h"
 
 int drawPlot(const ExamServices& services, const char* pngName,
@@ -30,4 +34,33 @@ int drawPlot(const ExamServices& services, const char* pngName,
     }
     removeScratch();
     return status;
+}
+
+std::string plotString(const std::string& text) {
+    std::string result = "\"";
+    for (const char c : text) {
+        if (c == '\n') {
+            result += "\\n";
+        } else {
+            result += c == '"' || c == '\\' ? '\'' : c;
+        }
+    }
+    return result + "\"";
+}
+
+void sayNotDrawn(const char* pngName, int status) {
+    std::fflush(stdout);
+    const std::string name = pngName;
+    if (status == noScratchFolder) {
+        sayProblem(name + " was not drawn: cannot make a scratch folder here: " + std::strerror(errno) + ".");
+    } else if (status == commandTimedOut) {
+        sayProblem(name + " was not drawn: gnuplot did not finish within " +
+                   std::to_string(plotTimeLimitSeconds) + " s.");
+    } else if (status == commandNotFound) {
+        sayProblem(gnuplotMissingLine(pngName));
+    } else if (status == -1) {
+        sayProblem(name + " was not drawn.");
+    } else {
+        sayProblem(name + " was not drawn (gnuplot status " + std::to_string(status) + ").");
+    }
 }

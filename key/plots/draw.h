@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <string>
 
 #include "platform/services.h"
 
@@ -20,3 +21,11 @@ constexpr int noScratchFolder = -4;
 // not written or gnuplot drew nothing, otherwise gnuplot's status.
 int drawPlot(const ExamServices& services, const char* pngName,
              const std::function<int(const char*, const char*, const char*)>& write);
+
+// A gnuplot string in double quotes: line ends as \n, and a quote or a
+// backslash of the text as ', so that no text can end the string early.
+std::string plotString(const std::string& text);
+
+// Says in one line on stderr why `pngName` was not drawn, after drawPlot
+// returned `status` (not 0).
+void sayNotDrawn(const char* pngName, int status);

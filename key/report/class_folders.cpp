@@ -50,9 +50,35 @@ void search(const fs::path& folder, int depth, std::vector<fs::path>* found,  //
 }
 }  // namespace
 
+std::string validUtf8(const std::string& text) {
+    std::string valid;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+        bool whole = length > 0 && i + length <= text.size();
+        for (std::size_t k = 1; whole && k < length; ++k) {
+            whole = (static_cast<unsigned char>(text[i + k]) >> 6) == 2;
+        }
+        // Overlong forms and surrogates are no UTF-8 either.
+        const auto second = whole && length > 1 ? static_cast<unsigned char>(text[i + 1]) : 0x80;
+        whole = whole && !(lead == 0xC0 || lead == 0xC1 || (lead == 0xE0 && second < 0xA0) ||
+                           (lead == 0xED && second >= 0xA0) || (lead == 0xF0 && second < 0x90) ||
+                           (lead == 0xF4 && second >= 0x90) || lead > 0xF4);
+        if (whole) {
+            valid.append(text, i, length);
+            i += length;
+        } else {
+            valid += "\xEF\xBF\xBD";  // U+FFFD, the replacement character
+            ++i;
+        }
+    }
+    return valid;
+}
+
 std::string utf8Path(const fs::path& path) {
+    // On POSIX a name is any bytes; the gradebook and the summary are UTF-8.
     const std::u8string text = path.generic_u8string();
-    return std::string(text.begin(), text.end());
+    return validUtf8(std::string(text.begin(), text.end()));
 }
 
 std::vector<fs::path> findExamFolders(const std::vector<fs::path>& roots,

@@ -15,5 +15,8 @@
 std::vector<std::filesystem::path> findExamFolders(const std::vector<std::filesystem::path>& roots,
                                                    std::vector<std::string>* problems);
 
-// The path as UTF-8, whatever the system's own encoding of names.
+// The text with every byte that is not part of valid UTF-8 as U+FFFD.
+std::string validUtf8(const std::string& text);
+
+// The path as valid UTF-8, whatever the system's own encoding of names.
 std::string utf8Path(const std::filesystem::path& path);

@@ -20,7 +20,9 @@
 #include "key/model/key_text.h"
 #include "key/model/load_key.h"
 #include "key/report/class_folders.h"
+#include "key/report/class_picture.h"
 #include "key/report/class_results.h"
+#include "platform/fence.h"
 #include "platform/platform.h"
 #include "record/workspace.h"
 
@@ -41,6 +43,7 @@ constexpr std::size_t largestWorkspaceRead = 1 << 16;
 constexpr int workerRuns = 5;
 constexpr int workerOverheadSeconds = 10;
 constexpr unsigned gradingsPerCore = 2;
+constexpr std::size_t longestFeedbackStem = 160;
 
 
 // --- The worker ------------------------------------------------------------
@@ -56,10 +59,10 @@ CompileSeen compileSeen;
 // The compile's messages go into the feedback where grade shows them, and
 // its first line is kept for the gradebook; what the student's functions
 // print is dropped, however much it is.
-int runForReport(const char* commandLine, int seconds) {
+int runForReport(const char* commandLine, const char* folder, int seconds) {
     const bool compile = std::string_view(commandLine).substr(0, 3) == "tcc";
     sendOutputTo(compile ? compileOutputName : nullptr);
-    const int status = platformServices().runCommandWithTimeLimit(commandLine, seconds);
+    const int status = platformServices().runFenced(commandLine, folder, seconds);
     sendOutputTo(feedbackName);
     if (compile) {
         compileSeen.ran = true;
@@ -78,7 +81,7 @@ int runForReport(const char* commandLine, int seconds) {
 
 ExamServices reportServices() {
     ExamServices services = platformServices();
-    services.runCommandWithTimeLimit = runForReport;
+    services.runFenced = runForReport;
     return services;
 }
 
@@ -174,10 +177,13 @@ void gradeCopies(int timeLimitSeconds, FolderResult* result) {
 // read, otherwise why not.
 std::string readStudentFile(const fs::path& path, std::uintmax_t largest, std::string* content) {
     std::error_code error;
-    const fs::file_status status = fs::status(path, error);
+    const fs::file_status status = fs::symlink_status(path, error);
     const std::string name = utf8Path(path.filename());
     if (status.type() == fs::file_type::not_found) {
         return "no " + name;
+    }
+    if (status.type() == fs::file_type::symlink) {
+        return name + " is a link, not followed";  // it could name any file of the instructor's
     }
     if (status.type() != fs::file_type::regular) {
         return name + " is no regular file";
@@ -225,11 +231,12 @@ std::string copyAttempt(const fs::path& folder, const std::string& work, FolderR
     return "";
 }
 
-// ".\\.key-report.abc123\\17": the command lines are written for Windows.
+// "\\tmp\\.key-report.abc123\\17": the command lines are written for Windows,
+// and read a quoted word whole.
 std::string commandPath(const std::string& path) {
-    std::string line = ".\\" + path;
+    std::string line = path;
     std::replace(line.begin(), line.end(), '/', '\\');
-    return line;
+    return line.find_first_of(" \t") != std::string::npos ? "\"" + line + "\"" : line;
 }
 
 FolderResult gradeFolder(const fs::path& folder, const std::string& work, const ReportOptions& options) {
@@ -361,10 +368,17 @@ int writeOutputs(const std::vector<FolderResult>& rows, const ReportOptions& opt
             status = 2;
         }
     }
-    if (!options.csvPath.empty()) {
-        const std::string csv = classCsv(rows);
-        if (replaceFileWith(options.csvPath.c_str(), csv.data(), csv.size(), platformFileOps()) != 0) {
-            sayProblem("cannot write " + options.csvPath + ": " + std::strerror(errno));
+    const struct {
+        const std::string& path;
+        std::string (*table)(const std::vector<FolderResult>&);
+    } tables[] = {{options.csvPath, classCsv},
+                     {options.canvasCsvPath, canvasCsv},
+                     {options.moodleCsvPath, moodleCsv}};
+    for (const auto& table : tables) {
+        const std::string csv = table.path.empty() ? "" : table.table(rows);
+        if (!table.path.empty() &&
+            replaceFileWith(table.path.c_str(), csv.data(), csv.size(), platformFileOps()) != 0) {
+            sayProblem("cannot write " + table.path + ": " + std::strerror(errno));
             status = 2;
         }
     }
@@ -383,6 +397,11 @@ std::string feedbackFileName(const std::string& folder, long id, bool idKnown) {
     name.erase(0, name.find_first_not_of("._"));
     if (name.empty()) {
         name = "folder";
+    }
+    // Well within every file system's 255 bytes; both ends kept, where a
+    // download puts the student's name and the "-2" of a second one.
+    if (name.size() > longestFeedbackStem) {
+        name.replace(longestFeedbackStem / 2, name.size() - longestFeedbackStem + 1, "~");
     }
     if (idKnown) {
         name += '-';
@@ -419,8 +438,15 @@ int runClassReport(const ReportOptions& options) {
         sayProblem("no exam folder (a folder holding exam.dat) was found there.");
         return 1;
     }
-    char root[64];
-    if (makeScratchFolder(reportFolderPrefix, root, sizeof root) != 0) {
+    const std::string unfenced = fenceGapsText(fenceGaps());
+    if (!unfenced.empty() && !options.gradeUnfenced) {
+        sayProblem("this system cannot fence the students' programs: " + unfenced +
+                   ". Grade the class on a system that can, or give --grade-unfenced to grade it "
+                   "all the same, with your rights.");
+        return 2;
+    }
+    char root[4096];
+    if (makePrivateFolder(reportFolderPrefix, root, sizeof root) != 0) {
         sayProblem(std::string("cannot make a scratch folder here: ") + std::strerror(errno) + ".");
         return 2;
     }
@@ -434,6 +460,13 @@ int runClassReport(const ReportOptions& options) {
     const std::vector<std::string> findings = flagFolders(&rows, options.ownVariants);
     const int status = writeOutputs(rows, options);
     std::fputs(classSummary(rows, findings).c_str(), stdout);
+    if (!unfenced.empty()) {
+        std::printf("\nGraded unfenced: %s.\n", unfenced.c_str());
+    }
+    const std::string plotPath = classPlotPath(options.classPlotPath, options.csvPath);
+    if (options.classPlot && !plotPath.empty() && interruptRequested() == 0) {
+        drawClassPicture(rows, plotPath);
+    }
     if (interruptRequested() != 0) {
         std::printf("\nInterrupted: %zu of %zu folders graded; the rest are left out.\n", rows.size(),
                     folders.size());
@@ -441,4 +474,8 @@ int runClassReport(const ReportOptions& options) {
         endAsInterrupted();
     }
     return status;
+}
+
+FolderResult gradeExamFolder(const std::string& folder, const std::string& work, const ReportOptions& options) {
+    return gradeFolder(folder, work, options);
 }

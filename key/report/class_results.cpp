@@ -292,23 +292,37 @@ std::vector<std::string> flagFolders(std::vector<FolderResult>* rows, bool ownVa
             findings.push_back(row.folder + ": " + flag);
             addFlag(&row, flag);
         }
-        // A spreadsheet takes a cell that starts so for a formula; the value is
-        // kept as it is, and the instructor told.
+        // A spreadsheet takes a cell that starts so for a formula: the CSV
+        // marks it as text, and the instructor is told.
         if (!row.folder.empty() && std::string_view("=+-@").find(row.folder[0]) != std::string_view::npos) {
             findings.push_back(row.folder + ": the folder's name starts with '" + row.folder[0] +
-                               "', which a spreadsheet may read as a formula");
+                               "', which a spreadsheet would read as a formula (the CSV writes it as text)");
         }
     }
     return findings;
 }
 
+// Whether a spreadsheet would read the text as a formula: a folder named
+// "=HYPERLINK(...)" or a compiler message "-..." must stay text. A number
+// ("-1.5") stays a number.
+bool readAsFormula(const std::string& value) {
+    if (value.empty() || std::string_view("=+-@\t\r").find(value.front()) == std::string_view::npos) {
+        return false;
+    }
+    double number = 0;
+    const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
+    return error != std::errc{} || end != value.data() + value.size();
+}
+
 std::string csvField(const std::string& value) {
-    const bool quoted = value.find_first_of(",\"\r\n") != std::string::npos ||
+    const bool formula = readAsFormula(value);
+    const bool quoted = formula || value.find_first_of(",\"\r\n") != std::string::npos ||
                         (!value.empty() && (value.front() == ' ' || value.back() == ' '));
     if (!quoted) {
         return value;
     }
-    std::string field = "\"";
+    // A leading apostrophe is how spreadsheets mark a cell as text.
+    std::string field = formula ? "\"'" : "\"";
     for (const char c : value) {
         field += c == '"' ? "\"\"" : std::string(1, c);
     }
@@ -387,4 +401,34 @@ std::string classSummary(const std::vector<FolderResult>& rows,
         }
     }
     return text;
+}
+
+std::vector<std::pair<int, std::string>> commonMistakes(const std::vector<FolderResult>& rows, int question) {
+    return mistakesByKind(rows, question);
+}
+
+namespace {
+// A row per folder whose exam has an ID: `before` the ID, `after` it the score.
+std::string scoresById(const std::vector<FolderResult>& rows, const std::string& header,
+                       const std::string& before, const std::string& after) {
+    std::string csv = header + "\r\n";
+    for (const FolderResult& row : rows) {
+        if (row.examRead && row.id > 0) {
+            csv += before;
+            csv += std::to_string(row.id);
+            csv += after;
+            csv += row.status == gradedStatus ? std::to_string(row.score) : "";
+            csv += "\r\n";
+        }
+    }
+    return csv;
+}
+}  // namespace
+
+std::string canvasCsv(const std::vector<FolderResult>& rows) {
+    return scoresById(rows, "Student,ID,SIS User ID,SIS Login ID,Section,Mock midterm", ",,", ",,,");
+}
+
+std::string moodleCsv(const std::vector<FolderResult>& rows) {
+    return scoresById(rows, "ID,Mock midterm", "", ",");
 }

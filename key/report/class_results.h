@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 constexpr int questionCount = 4;
@@ -74,3 +75,19 @@ std::string classCsv(const std::vector<FolderResult>& rows);
 // ": "), then the findings of flagFolders.
 std::string classSummary(const std::vector<FolderResult>& rows,
                          const std::vector<std::string>& findings);
+
+// The named mistakes of one question (0 to 3), counted by kind, each shown
+// by what its most common text says (", or alike" when the texts differ),
+// most common first: the summary's list.
+std::vector<std::pair<int, std::string>> commonMistakes(const std::vector<FolderResult>& rows, int question);
+
+// The gradebook in the layout Canvas imports: "Student,ID,SIS User ID,SIS
+// Login ID,Section" and the assignment "Mock midterm", a row per folder
+// whose exam has an ID, the exam's ID as the SIS User ID and the score
+// (empty when not graded); the others are left empty for Canvas to match.
+std::string canvasCsv(const std::vector<FolderResult>& rows);
+
+// The gradebook as Moodle's CSV import takes it safely: "ID,Mock midterm", a
+// row per folder whose exam has an ID (Moodle gives a row with an empty
+// identifier the grade of the row before it), the score empty when not graded.
+std::string moodleCsv(const std::vector<FolderResult>& rows);

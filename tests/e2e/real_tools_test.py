@@ -5,6 +5,7 @@ import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import time
 import unittest
@@ -135,6 +136,19 @@ FLOODING_X = "#include <stdio.h>\n" + COMPLETED_ANSWERS.replace(
     "double x(double t)\n{", "double x(double t)\n{\n    for (;;) puts(\"flood\");")
 FORKING_R = "#include <unistd.h>\n" + WRONG_PULSE.replace(
     "double r(double t)\n{", "double r(double t)\n{\n    static int forked;\n    if (!forked++ && fork() == 0) for (;;) {}")
+# Runs the program after it as on a kernel without Landlock: its calls fail
+# with ENOSYS, under a seccomp filter of libseccomp's that the program inherits.
+WITHOUT_LANDLOCK = """
+import ctypes, os, sys
+seccomp = ctypes.CDLL("libseccomp.so.2")
+seccomp.seccomp_init.restype = ctypes.c_void_p
+filter = ctypes.c_void_p(seccomp.seccomp_init(ctypes.c_uint32(0x7fff0000)))
+for name in (b"landlock_create_ruleset", b"landlock_add_rule", b"landlock_restrict_self"):
+    number = seccomp.seccomp_syscall_resolve_name(name)
+    assert seccomp.seccomp_rule_add(filter, ctypes.c_uint32(0x00050000 | 38), number, 0) == 0
+assert seccomp.seccomp_load(filter) == 0
+os.execv(sys.argv[1], sys.argv[1:])
+"""
 HEADER = ["folder", "ID", "group", "variant", "Q1", "Q2", "Q3", "Q4", "Q1 mistake", "Q2 mistake",
           "Q3 mistake", "Q4 mistake", "score", "status", "flags"]
 
@@ -143,7 +157,8 @@ class ClassReport(unittest.TestCase):
     """mock-midterm-key report over a made-up class, its gradebook read back with a CSV parser."""
 
     def setUp(self):
-        require_tool(self, "tcc")
+        for tool in ("tcc", "gnuplot"):
+            require_tool(self, tool)
         self.root = tempfile.mkdtemp(prefix="mock-midterm-report-")
         # The key starts its workers by its own path, here one with a blank.
         self.key = os.path.join(self.root, "course kit", "mock-midterm-key")
@@ -163,9 +178,21 @@ class ClassReport(unittest.TestCase):
                 f.write(answers)
         return path
 
+    def env(self):
+        # The key's private scratch folders under the root too, where left_behind looks.
+        return dict(os.environ, TMPDIR=self.root)
+
     def report(self, *options):
+        # gnuplot as found through PATH, keeping the data it was given.
+        tools = os.path.join(self.root, "tools")
+        os.makedirs(tools, exist_ok=True)
+        with open(os.path.join(tools, "gnuplot"), "w") as f:
+            f.write(f'#!/bin/sh\nfor last; do :; done\ncp "$(dirname "$last")/plot.dat" "{self.root}/plot.dat"\n'
+                    f'PATH="{os.environ["PATH"]}" exec gnuplot "$@"\n')
+        os.chmod(os.path.join(tools, "gnuplot"), 0o755)
+        env = dict(self.env(), PATH=tools + ":" + os.environ["PATH"])
         return subprocess.run([self.key, "report", *options, "class"], cwd=self.root, capture_output=True,
-                              text=True, timeout=120)
+                              text=True, timeout=120, env=env)
 
     def left_behind(self):
         """Scratch folders anywhere under the root, and programs still working in it."""
@@ -198,7 +225,8 @@ class ClassReport(unittest.TestCase):
         shutil.copy(os.path.join(ana, "exam.dat"), planted)
         os.symlink("..", os.path.join(self.root, "class", "Gus_107", "loop"))
 
-        run = self.report("--csv", "grades.csv", "--feedback", "feedback", "--time-limit", "1", "--own-variant")
+        run = self.report("--csv", "grades.csv", "--feedback", "feedback", "--time-limit", "1", "--own-variant",
+                          "--canvas-csv", "canvas.csv", "--moodle-csv", "moodle.csv")
         self.assertEqual(run.returncode, 0, run.stderr)
         with open(os.path.join(self.root, "grades.csv"), newline="", encoding="utf-8") as f:
             table = list(csv.reader(f))
@@ -257,13 +285,70 @@ class ClassReport(unittest.TestCase):
         self.assertEqual(self.left_behind(), ([planted], []))
         self.assertFalse(os.path.exists(os.path.join(ana, "check.png")), "a student's folder is only read")
 
+        # The learning platforms match the exam's ID; a folder without an exam has no row.
+        scores = [("101", "3"), ("101", "4"), ("102", "3"), ("104", ""), ("105", ""), ("107", "2"), ("109", ""),
+                  ("19", "2")]
+        with open(os.path.join(self.root, "canvas.csv"), newline="", encoding="utf-8") as f:
+            canvas = list(csv.reader(f))
+        self.assertEqual(canvas[0], ["Student", "ID", "SIS User ID", "SIS Login ID", "Section", "Mock midterm"])
+        self.assertEqual(sorted((row[2], row[5]) for row in canvas[1:]), scores)
+        with open(os.path.join(self.root, "moodle.csv"), newline="", encoding="utf-8") as f:
+            moodle = list(csv.reader(f))
+        self.assertEqual(moodle[0], ["ID", "Mock midterm"])
+        self.assertEqual(sorted(tuple(row) for row in moodle[1:]), scores)
+
+        # class.png beside the CSV, drawn from the rows: scores, each question's results, the mistakes.
+        self.assertEqual(lines[-1], "The class is drawn in class.png.")
+        with open(os.path.join(self.root, "class.png"), "rb") as f:
+            self.assertEqual(f.read(4), b"\x89PNG")
+        with open(os.path.join(self.root, "plot.dat")) as f:
+            scores, results, mistakes = [[line for line in block.splitlines() if not line.startswith("#")]
+                                         for block in f.read().split("\n\n\n")]
+        self.assertEqual(scores, ["0 0", "1 0", "2 2", "3 2", "4 1"])
+        # question, then right, wrong, crashed, timed out, not graded
+        self.assertEqual(results, ["1 3 1 0 1 4", "2 1 3 0 1 4", "3 5 0 0 0 4", "4 5 0 0 0 4"])
+        self.assertEqual(mistakes, ['1 1 "Question 1, 1 of 5 graded: your pulse is 1, the wrong sign"',
+                                    f'2 2 "Question 2, 2 of 5 graded: {mistake.split(": ")[0]}"'])
+
+    def test_links_are_not_followed_and_a_system_without_the_fence_is_refused(self):
+        with open(os.path.join(self.root, "secret.c"), "w") as f:
+            f.write(COMPLETED_ANSWERS)
+        self.student("-Lee_110", 110, COMPLETED_ANSWERS)
+        linked = self.student("Mo_111", 111, None)
+        os.symlink(os.path.join(self.root, "secret.c"), os.path.join(linked, "signals.c"))
+        # "--": the folder named "-Lee_110" is a folder, not an option.
+        run = subprocess.run([self.key, "report", "--csv", "grades.csv", "--", "-Lee_110", "Mo_111"],
+                             cwd=os.path.join(self.root, "class"), capture_output=True, text=True,
+                             timeout=120, env=self.env())
+        self.assertEqual(run.returncode, 0, run.stderr)
+        with open(os.path.join(self.root, "class", "grades.csv"), newline="", encoding="utf-8") as f:
+            rows = {row[0]: row for row in csv.reader(f)}
+        self.assertEqual(rows["'-Lee_110"][12:14], ["4", "graded"], "written as text")
+        self.assertEqual(rows["Mo_111"][13], "signals.c is a link, not followed")
+
+        unfenced = [sys.executable, "-c", WITHOUT_LANDLOCK, self.key]
+        refused = subprocess.run(unfenced + ["report", "class"], cwd=self.root, capture_output=True,
+                                 text=True, timeout=120, env=self.env())
+        self.assertEqual(refused.returncode, 2, refused.stderr)
+        self.assertIn("cannot fence the students' programs: no Landlock", refused.stderr)
+        self.assertEqual(self.left_behind(), ([], []))
+        allowed = subprocess.run(unfenced + ["report", "--grade-unfenced", "class"], cwd=self.root,
+                                 capture_output=True, text=True, timeout=120, env=self.env())
+        self.assertEqual(allowed.returncode, 0, allowed.stderr)
+        self.assertIn("\nGraded unfenced: no Landlock", allowed.stdout)
+        graded = subprocess.run(unfenced + ["grade"], cwd=os.path.join(self.root, "class", "-Lee_110"),
+                                capture_output=True, text=True, timeout=120, env=self.env())
+        self.assertEqual(graded.returncode, 0, graded.stdout)
+        self.assertEqual(graded.stderr.count("lacks part of the fence around your functions: no Landlock"), 1)
+
     def test_an_interrupt_keeps_what_was_graded_and_leaves_nothing_running(self):
         for name in ("a", "b"):
             self.student(name, 1, COMPLETED_ANSWERS)
         for name in ("c", "d", "e"):
             self.student(name, 2, ENDLESS_X)
         report = subprocess.Popen([KEY, "report", "--jobs", "1", "--csv", "grades.csv", "class"],
-                                  cwd=self.root, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+                                  cwd=self.root, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
+                                  env=self.env())
         deadline = time.monotonic() + 30
         while not glob.glob(os.path.join(self.root, ".key-report.*", "2")) and time.monotonic() < deadline:
             time.sleep(0.05)

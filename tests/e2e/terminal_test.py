@@ -49,11 +49,22 @@ class Terminal(unittest.TestCase):
         self.assertEqual(unpack_record(self.folder.read("exam.dat", "rb"))["state"], 9)
 
     def test_the_key_s_compiler_writes_and_changes_the_terminal_under_tostop(self):
-        # A compiler in its own process group is not stopped by `stty tostop`
-        # when it says what is wrong, and the mode it leaves is put right.
+        # A fenced compiler, in a session of its own, is not stopped by `stty
+        # tostop` when it says what is wrong, and the mode it leaves on the
+        # terminal it writes to is put right.
         self.folder.write("exam.dat", pack_record(9))
-        self.folder.stand_in("tcc", status=1, also="/bin/stty -echo -icanon </dev/tty; "
-                                                   "echo 'signals.c:1: error: not C' >&2")
+        self.folder.compiled_stand_in("tcc", """#include <stdio.h>
+#include <termios.h>
+int main(void) {
+    struct termios mode;
+    if (tcgetattr(2, &mode) == 0) {
+        mode.c_lflag &= ~(ECHO | ICANON);
+        tcsetattr(2, TCSANOW, &mode);
+    }
+    fputs("signals.c:1: error: not C\\n", stderr);
+    return 1;
+}
+""")
         session = PtySession(self.folder, argv=[KEY_PROGRAM, "grade"], tostop=True)
         try:
             status = session.wait()

@@ -80,6 +80,17 @@ TEST(TextFile, AFailedWriteKeepsTheOldTextAndIsReported) {
     }
 }
 
+// Past stdio's buffer a full disk fails the write itself; fclose then
+// returns 0 (glibc), and only the stream's error says the file is cut off.
+TEST(TextFile, AWriteThatFailedBeforeTheCloseIsReported) {
+    std::FILE* full = openTextFile("/dev/full", nullptr);
+    if (full == nullptr) {
+        GTEST_SKIP() << "no /dev/full here";
+    }
+    std::fputs(std::string(5000, '0').c_str(), full);
+    EXPECT_EQ(closeTextFile(full, "/dev/full", nullptr), -1);
+}
+
 TEST(LatexDefinitions, CarryTheRecordIntoSevenMacros) {
     struct Case {
         std::int32_t shift;

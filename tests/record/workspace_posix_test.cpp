@@ -4,12 +4,14 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
 
+#include "platform/platform.h"
 #include "record/workspace.h"
 #include "test_support.h"
 
@@ -74,6 +76,21 @@ TEST(WorkspacePosix, SaveKeepsThePermissionsOfTheWorkspace) {
     ASSERT_EQ(stat("exam.dat", &saved), 0);
     EXPECT_EQ(saved.st_mode & 07777, 0644u);
     umask(mask);
+}
+
+// As root a rename replaces anything: a gradebook written to "/dev/null"
+// must leave the null device as it is. Here a null device of our own.
+TEST(WorkspacePosix, ADeviceIsNeverReplaced) {
+    TempFolder folder;
+    if (mknod("null", S_IFCHR | 0666, makedev(1, 3)) != 0) {
+        GTEST_SKIP() << "making a device needs root";
+    }
+    EXPECT_EQ(replaceFileWith("null", "grades", 6, platformFileOps()), -1);
+    EXPECT_EQ(errno, EPERM);
+    struct stat kept {};
+    ASSERT_EQ(lstat("null", &kept), 0);
+    EXPECT_TRUE(S_ISCHR(kept.st_mode));
+    EXPECT_EQ(namesHere(), std::vector<std::string>{"null"}) << "no temp left beside it";
 }
 
 TEST(WorkspacePosix, ShortWriteKeepsTheOldWorkspace) {

@@ -26,6 +26,7 @@ place; the checks are in variant_kill_run.
 
 import collections
 import concurrent.futures
+import fcntl
 import os
 import random
 import signal
@@ -149,16 +150,29 @@ def kill_group(group):
         pass
 
 
-def wait_group_gone(group):
-    """A program the exam was starting when it was killed still holds the
-    exam's folder lock until the system has ended it too."""
+def wait_gone(group, folder):
+    """The killed program's group gone, and the folder's lock free. A program
+    the exam was starting shares the lock until it execs: killed before that,
+    in a group of its own, it dies with the exam (or exits, seeing it gone)
+    as soon as the system runs it. Returns whether the lock had to be awaited."""
     deadline = time.monotonic() + 5
     while time.monotonic() < deadline:
         try:
             os.killpg(group, 0)
         except ProcessLookupError:
-            return
+            break
         time.sleep(0.002)
+    descriptor = os.open(folder.path, os.O_RDONLY)
+    try:
+        for tries in range(2500):
+            try:
+                fcntl.flock(descriptor, fcntl.LOCK_EX | fcntl.LOCK_NB)
+                return tries > 0
+            except BlockingIOError:
+                time.sleep(0.002)
+        return True
+    finally:
+        os.close(descriptor)  # and the lock with it
 
 
 def kill_run(root, scenario, number, delay, slowed, copies=1):
@@ -178,10 +192,9 @@ def kill_run(root, scenario, number, delay, slowed, copies=1):
     for process in processes:
         kill_group(process.pid)
     statuses = [process.wait() for process in processes]
-    for process in processes:
-        wait_group_gone(process.pid)
+    awaited = [wait_gone(process.pid, folder) for process in processes]
     outcome = {"scenario": scenario.name, "finished": 0 in statuses, "problems": [],
-               "copies": copies, "refused": statuses.count(1)}
+               "copies": copies, "refused": statuses.count(1), "lock awaited": any(awaited)}
     killed = folder.read("exam.dat")
     outcome["temp left"] = bool(harness.save_temps(folder))
     if killed is None:
@@ -255,7 +268,7 @@ def variant_kill_run(root, number, delay, slowed, attempt, new):
     time.sleep(delay)
     kill_group(process.pid)
     process.wait()
-    wait_group_gone(process.pid)
+    awaited = wait_gone(process.pid, folder)
     problems = []
     killed = folder.read("exam.dat")
     found = "old" if killed == attempt["exam.dat"] else "new" if killed == new else "neither"
@@ -292,7 +305,8 @@ def variant_kill_run(root, number, delay, slowed, attempt, new):
                not any(line.startswith(n + "  ") for line in readme.splitlines())]
     if unnoted:
         problems.append("attempts/README.txt has no line for %s" % unnoted)
-    return {"found": found, "stale plot": stale_plot, "redrawn": redrawn, "problems": problems}
+    return {"found": found, "stale plot": stale_plot, "redrawn": redrawn, "problems": problems,
+            "lock awaited": awaited}
 
 
 def variant_crash(root, finished):
@@ -326,9 +340,10 @@ def variant_crash(root, finished):
     problems = [p for o in outcomes for p in o["problems"]]
     found = collections.Counter(o["found"] for o in outcomes)
     print("variant crash test: %d kills (runs of %.3f s, %.3f s slowed); exam.dat found %s; %d stale "
-          "q1plot.dat rewritten; %d q1.png redrawn; problems: %d"
+          "q1plot.dat rewritten; %d q1.png redrawn; %d left the lock with a dying child; problems: %d"
           % (len(outcomes), durations[False], durations[True], dict(found),
-             sum(o["stale plot"] for o in outcomes), sum(o["redrawn"] for o in outcomes), len(problems)))
+             sum(o["stale plot"] for o in outcomes), sum(o["redrawn"] for o in outcomes),
+             sum(o["lock awaited"] for o in outcomes), len(problems)))
     for p in problems[:20]:
         print("FAIL variant: " + p)
     return 1 if problems else 0
@@ -400,6 +415,9 @@ def crash(root):
              sum(o["temp left"] for o in outcomes), (len(outcomes) + 1) // 2))
     print("  two copies at once: %d kills, %d second copies refused before their kill"
           % (len(pairs), sum(o["refused"] for o in pairs)))
+    awaited = collections.Counter(o["scenario"] for o in outcomes if o["lock awaited"])
+    print("  %d kills left the folder's lock with a child the exam was starting, until it died too: %s"
+          % (sum(awaited.values()), dict(awaited)))
     for s in scenarios:
         print("  %-24s %3d kills, %d saves in an uninterrupted run of %.2f s"
               % (s.name, per_scenario[s.name], len(s.saves), s.duration))

@@ -47,6 +47,16 @@ class Record:
         self.amp = fields[31]
 
 
+def read_text(path):
+    with open(path) as f:
+        return f.read()
+
+
+def read_bytes(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
 def record_bytes(data, state):
     """The record `data` with its state replaced."""
     return struct.pack("<i", state) + data[4:]

@@ -438,9 +438,10 @@ class GraderChildren(TestCase):
         folder = new_folder(stored_state=harness.EXITING)
         folder.write("signals.c", self.LOOPING.replace(
             b"KILL", b"kill(getppid(), SIGKILL)" if kill_parent else b"(void)0"))
+        # Its private scratch folder in the exam folder, where running_in looks.
         key = subprocess.Popen([os.path.join(ROOT, "mock-midterm-key"), "grade", "--time-limit", "3"],
                                cwd=folder.path, stdout=stdout, stderr=subprocess.DEVNULL,
-                               env=harness.environment(ROOT), **popen_args)
+                               env=harness.environment(ROOT, {"TMPDIR": folder.path}), **popen_args)
         harnesses = lambda: running_in(folder, links=("exe",))  # noqa: E731  (not the compiler)
         return folder, key, harnesses
 
@@ -484,6 +485,153 @@ class GraderChildren(TestCase):
         out, _ = key.communicate(timeout=30)
         self.assertIn(b"never returned a value within 3 s", out)
         self.assertEqual(running_in(folder), [])
+
+
+ANSWER = harness.read_text(os.path.join(os.path.dirname(__file__), "..", "key", "front", "hand_written_answer.c"))
+# Each hostile student tries one thing from x's first call; x then returns
+# its right value only when the attempt got through, so a fence that fails
+# shows in the verdict as well as on the disk.
+HOSTILE = {
+    "writes outside": 'FILE *f = fopen("%(root)s/outside.txt", "w"); got = f != 0;',
+    "rewrites a classmate": 'FILE *f = fopen("%(root)s/class/honest/signals.c", "w"); '
+                            'if (f) { fputs("int broken;", f); fclose(f); } got = f != 0;',
+    "rewrites the gradebook later": 'if (fork() == 0) { sleep(1); FILE *f = fopen("%(root)s/grades.csv", "w"); '
+                                    'if (f) fputs("all 4 of 4", f); _exit(0); }',
+    "kills every process": 'got = kill(-1, SIGKILL) == 0;',
+    "forks children": 'for (int i = 0; i < 20; ++i) { pid_t p = fork(); if (p == 0) { sleep(5); _exit(0); } '
+                      'got |= p > 0; }',
+    "touches 3 GB": 'char *p = malloc(3UL << 30); if (p) { memset(p, 1, 3UL << 30); got = 1; }',
+    "writes a big file": 'FILE *f = fopen("big", "w"); static char block[1 << 20]; '
+                         'for (int i = 0; f && i < 200; ++i) got = fwrite(block, 1, sizeof block, f) == sizeof block;',
+    "starts a shell": 'execl("/bin/sh", "sh", "-c", "touch %(root)s/shell.txt", (char *)0);',
+    "reads a secret": 'got = fopen("%(root)s/secret.txt", "r") != 0;',
+    "reads the environment": 'got = getenv("INSTRUCTOR_TOKEN") != 0;',
+    "types into the terminal": 'got = open("/dev/tty", O_RDWR) >= 0; char c = 0; '
+                               'got |= ioctl(2, TIOCSTI, &c) == 0;',
+}
+HOSTILE_HEAD = ("#include <fcntl.h>\n#include <signal.h>\n#include <stdio.h>\n#include <stdlib.h>\n"
+                "#include <string.h>\n#include <sys/ioctl.h>\n#include <unistd.h>\ndouble x(double t);\n")
+
+
+def in_pid_namespace(script, root):
+    """Runs `script` (sh) in a PID namespace of its own, as an unprivileged
+    user, so a fence that fails harms nothing here; None where that cannot be had."""
+    unshare, setpriv = shutil.which("unshare"), shutil.which("setpriv")
+    if unshare is None:
+        return None
+    if os.geteuid() == 0:
+        if setpriv is None:
+            return None
+        command = [unshare, "--pid", "--fork", "--mount-proc", setpriv, "--reuid=%d" % harness.NOBODY,
+                   "--regid=%d" % harness.NOBODY, "--clear-groups", "/bin/sh", "-c", script]
+    else:
+        command = [unshare, "--user", "--pid", "--fork", "--mount-proc", "/bin/sh", "-c", script]
+    probe = subprocess.run(command[:command.index("/bin/sh")] + ["/bin/true"], capture_output=True)
+    if probe.returncode != 0:
+        return None
+    return subprocess.run(command, cwd=root, capture_output=True, text=True, timeout=300,
+                          env=harness.environment(ROOT, {"INSTRUCTOR_TOKEN": "secret", "TMPDIR": root + "/tmp"}))
+
+
+class HostileClass(TestCase):
+    """A class where each of several students attacks from signals.c, graded in
+    one report: the classmates come out as alone, nothing outside the scratch
+    folders changes, the gradebook stays as written, nothing runs on."""
+
+    def make_class(self, root, students):
+        for name, source in students.items():
+            folder = os.path.join(root, "class", name)
+            os.makedirs(folder)
+            with open(os.path.join(folder, "exam.dat"), "wb") as f:
+                f.write(harness.record_bytes(FINISHED, harness.EXITING))
+            with open(os.path.join(folder, "signals.c"), "w") as f:
+                f.write(source)
+        for top, folders, files in os.walk(root):
+            for name in [""] + folders + files:
+                harness.give_to_runner(os.path.join(top, name) if name else top)
+
+    def report(self, root):
+        done = in_pid_namespace(
+            "export PATH=\"$PATH:/usr/bin:/bin\"; "
+            "../mock-midterm-key report --csv grades.csv --feedback feedback class > out.txt 2>&1; "
+            "echo $? > status.txt; cp grades.csv written.csv; sleep 2; ls /proc > running.txt", root)
+        if done is None:
+            self.skipTest("no PID namespace of our own for an unprivileged user here")
+        read = lambda name: harness.read_text(os.path.join(root, name))  # noqa: E731
+        running = [name for name in read("running.txt").split() if name.isdigit()]
+        return read("status.txt").strip(), read("written.csv"), read("grades.csv"), running
+
+    def rows(self, csv_text):
+        """The gradebook's rows by folder, without the flags (the class's shared ID)."""
+        return {line.split(",")[0]: line.split(",")[:14] for line in csv_text.splitlines()[1:]}
+
+    def test_each_attack_stays_inside_the_fence(self):
+        if not harness.KEY_PROGRAM or not shutil.which("tcc"):
+            self.skipTest("needs the key program and the real compiler")
+        alone = os.path.join(ROOT, "alone")
+        os.makedirs(os.path.join(alone, "tmp"))
+        self.make_class(alone, {"honest": ANSWER})
+        status, written, _, _ = self.report(alone)
+        self.assertEqual(status, "0")
+        root = os.path.join(ROOT, "hostile-class")
+        os.makedirs(os.path.join(root, "tmp"))
+        with open(os.path.join(root, "secret.txt"), "w") as f:
+            f.write("the instructor's\n")
+        students = {"honest": ANSWER}
+        for n, attack in enumerate(HOSTILE.values()):
+            body = (attack % {"root": root}).replace("\n", " ")
+            students["hostile-%02d" % n] = ANSWER.replace("double x(double t)", "double rightX(double t)", 1).replace(
+                "#include", HOSTILE_HEAD + "#include", 1) + (
+                "\ndouble x(double t) { static int tried, got; if (!tried) { tried = 1; %s } "
+                "return got ? rightX(t) : 0; }\n" % body)
+        self.make_class(root, students)
+        before = {p: harness.read_bytes(p) for p in self.files(root)}
+        status, written, later, running = self.report(root)
+        out = harness.read_text(os.path.join(root, "out.txt"))
+        self.assertEqual(status, "0", out)
+        self.assertEqual(later, written, "the gradebook was changed after the report")
+        self.assertEqual(len(running), 2, "only the namespace's shell and its ls are left")
+        rows = self.rows(written)
+        self.assertEqual(rows["class/honest"], self.rows(harness.read_text(os.path.join(alone, "written.csv")))["class/honest"])
+        for n, name in enumerate(HOSTILE):
+            with self.subTest(name):
+                row = rows["class/hostile-%02d" % n]
+                self.assertNotEqual(row[4], "right", "x got through: %s" % row)
+        after = {p: harness.read_bytes(p) for p in self.files(root)}
+        self.assertEqual(sorted(after), sorted(before))
+        for path, content in before.items():
+            self.assertEqual(after[path], content, path)
+        self.assertEqual(os.listdir(os.path.join(root, "tmp")), [], "the scratch folders are gone")
+        # A kill -9 of the report in mid-grading leaves nothing running either.
+        in_pid_namespace("export PATH=\"$PATH:/usr/bin:/bin\"; ../mock-midterm-key report class >/dev/null 2>&1 & "
+                         "sleep 1; kill -9 $!; sleep 1; ls /proc > running.txt", root)
+        running = [name for name in harness.read_text(os.path.join(root, "running.txt")).split() if name.isdigit()]
+        self.assertEqual(len(running), 2, "only the namespace's shell and its ls are left")
+
+    def files(self, root):
+        """Every file under the root but what the report itself writes."""
+        ours = {"grades.csv", "written.csv", "out.txt", "status.txt", "running.txt"}
+        return [os.path.join(top, name) for top, _, names in os.walk(root) for name in names
+                if not (top == root and name in ours) and "/feedback" not in top]
+
+    def test_exam_dat_out_of_reach_of_grade(self):
+        if not harness.KEY_PROGRAM or not shutil.which("tcc"):
+            self.skipTest("needs the key program and the real compiler")
+        folder = new_folder(stored_state=harness.EXITING)
+        source = ANSWER.replace("#include", HOSTILE_HEAD + "#include", 1).replace(
+            "double r(double t)", "double r(double t) { remove(\"../exam.dat\"); remove(\"%s/exam.dat\"); "
+            "if (fork() == 0) { sleep(30); _exit(0); } return rightR(t); }\ndouble rightR(double t)"
+            % folder.path, 1)
+        source = source.replace("#include <stdio.h>", "#include <stdio.h>\ndouble rightR(double t);", 1)
+        folder.write("signals.c", source.encode())
+        stored = folder.read("exam.dat")
+        key = subprocess.Popen([os.path.join(ROOT, "mock-midterm-key"), "grade"], cwd=folder.path,
+                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                               env=harness.environment(ROOT, {"TMPDIR": folder.path}))
+        out, _ = key.communicate(timeout=60)
+        self.assertIn(b"4 of 4 right", out)
+        self.assertEqual(folder.read("exam.dat"), stored)
+        self.assertEqual(running_in(folder), [], "a forked child would outlive the grader")
 
 
 class DiskFull(TestCase):

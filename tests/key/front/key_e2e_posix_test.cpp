@@ -280,7 +280,8 @@ TEST_F(KeyProgramTest, AHandWrittenAttemptAtTheFreshExamIsAllRight) {
 TEST_F(KeyProgramTest, AnAttemptWrittenFromTheKeyIsRightAndEachWrongAnswerIsFound) {
     REQUIRE_TOOL("tcc");
     storeExam(examRecord(3, 2, 7, 1, -3));  // the latest triangle and pulse; y(t) = x(2t-3)
-    writeFile("signals.c", answerFile(key_));
+    // Right, in the test program's longest lines: 17 digits, a sign and an exponent.
+    writeFile("signals.c", answerFile(key_, {{'y', "    return yKey(t) * (1 + 1e-15) - 1.2345678901234567e-300;\n"}}));
     Outcome run = grade();
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_EQ(verdicts(run.out), allRight()) << run.out;
@@ -428,9 +429,9 @@ TEST_F(KeyProgramTest, WhatCouldHangTheGraderEndsWithinTheTimeLimit) {
         SCOPED_TRACE(c.name);
         std::filesystem::remove("signals.c");
         c.source != nullptr ? writeFile("signals.c", c.source) : (void)mkfifo("signals.c", 0644);
-        if (c.slowTcc) {
-            writeFile(tools + "/tcc", "#!/bin/sh\nexec sleep 30\n");
-            chmod((tools + "/tcc").c_str(), 0755);
+        if (c.slowTcc) {  // a program: the fence runs no shell script
+            writeFile(tools + "/slow.c", "#include <unistd.h>\nint main(void) { sleep(30); return 0; }\n");
+            ASSERT_EQ(std::system(("tcc -o " + tools + "/tcc " + tools + "/slow.c").c_str()), 0);
             setenv("PATH", (tools + ":" + savedPath).c_str(), 1);
         }
         int feed[2];  // input that never ends, as a terminal nobody types into
@@ -553,9 +554,83 @@ TEST_F(KeyProgramTest, AVariantKeepsTheAttemptAndTheExamGoesOnWithIt) {
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("\n4 of 4 right.\n"), std::string::npos) << run.out;
 
-    // A folder numbered at the top of the range cannot overflow the next number.
+    // The next attempt comes after the highest kept, not after as many as are
+    // kept; a folder at the top of the range cannot overflow the number.
+    std::filesystem::create_directories("attempts/3");
+    writeFile("attempts/3/signals.c", "");
     std::filesystem::create_directory("attempts/2147483647");
     run = runKey({"variant", "38"});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
-    EXPECT_TRUE(fileExists("attempts/2/exam.dat")) << run.out;
+    EXPECT_TRUE(fileExists("attempts/4/exam.dat")) << run.out;
+}
+
+namespace {
+// Every file under `folder`, by path, with its content.
+std::map<std::string, std::string> filesUnder(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        files[entry.path().string()] = entry.is_regular_file() ? readFile(entry.path().string()) : "";
+    }
+    return files;
+}
+}  // namespace
+
+TEST_F(KeyProgramTest, ProgressGradesEveryAttemptAndDrawsWhenEachQuestionWasRight) {
+    REQUIRE_TOOL("tcc");
+    REQUIRE_TOOL("gnuplot");
+    std::filesystem::copy_file(std::string(EXAM_KIT_PATH) + "/q1.gp", "q1.gp");
+    // gnuplot as found through PATH, which keeps the data it was given.
+    const std::string tools = folder_.path() + "/tools";
+    std::filesystem::create_directory(tools);
+    writeFile(tools + "/gnuplot", "#!/bin/sh\nfor last; do :; done\ncp \"$(dirname \"$last\")/plot.dat\" \"" +
+                                      folder_.path() + "/plot.dat\"\nPATH=\"" + std::getenv("PATH") +
+                                      "\" exec gnuplot \"$@\"\n");
+    std::filesystem::permissions(tools + "/gnuplot", std::filesystem::perms::owner_all);
+    const std::string path = std::getenv("PATH");
+    setenv("PATH", (tools + ":" + path).c_str(), 1);
+
+    // Variant 64: y moved the wrong way; 37: that again, and a z that crashes;
+    // 12: no signals.c at all; then all right.
+    storeExam(freshRecord());
+    writeFile("signals.c", answerFile(key_, {{'y', "    return xKey(2 * t - 1);\n"}}));
+    ASSERT_EQ(runKey({"variant", "37"}).status, 0);
+    storeExam(recordFromBytes(readFile("exam.dat")));
+    writeFile("signals.c", answerFile(key_, {{'y', "    return xKey(2 * t + 2);\n"},
+                                             {'z', "    volatile int zero = 0;\n    return 1 / zero;\n"}}));
+    ASSERT_EQ(runKey({"variant", "12"}).status, 0);
+    std::filesystem::remove("signals.c");
+    ASSERT_EQ(runKey({"variant", "13"}).status, 0);
+    storeExam(recordFromBytes(readFile("exam.dat")));
+    writeFile("signals.c", answerFile(key_));
+    const std::map<std::string, std::string> kept = filesUnder("attempts");
+
+    const Outcome run = runKey({"progress", "--time-limit", "2"});
+    setenv("PATH", path.c_str(), 1);
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    std::vector<std::string> shown = lines(run.out);
+    ASSERT_GE(shown.size(), 4u) << run.out;
+    for (std::string& line : shown) {  // the times kept vary
+        const std::size_t at = line.find(", kept ");
+        if (at != std::string::npos) {
+            line.erase(at, line.find(", variant") - at);
+        }
+    }
+    const std::vector<std::string> attempts(shown.begin(), shown.begin() + 4);
+    EXPECT_EQ(attempts, (std::vector<std::string>{
+                            "attempt 1, variant 64: 3 of 4 (Q1 right, Q2 wrong, Q3 right, Q4 right)",
+                            "attempt 2, variant 37: 2 of 4 (Q1 right, Q2 wrong, Q3 crashed, Q4 right)",
+                            "attempt 3, variant 12: not graded: no signals.c",
+                            "now, variant 13: 4 of 4 (Q1 right, Q2 right, Q3 right, Q4 right)"}));
+    EXPECT_NE(run.out.find("\nMistakes that came back:\n  Question 2, in attempts 1 and 2: your y(t) is "
+                           "x(2t+2), moved the wrong way\n"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\nYour attempts are drawn in progress.png.\n"), std::string::npos) << run.out;
+    EXPECT_EQ(readFile("progress.png").substr(0, 4), "\x89PNG");
+    const std::string data = readFile(folder_.path() + "/plot.dat");
+    EXPECT_NE(data.find("# attempt score\n1 3\n2 2\n4 4\n\n\n"), std::string::npos) << data;
+    EXPECT_NE(data.find("\n2 3 3 "), std::string::npos) << "attempt 2's z crashed\n" << data;
+    EXPECT_NE(data.find("\n3 1 0 "), std::string::npos) << "attempt 3 was not graded\n" << data;
+    EXPECT_EQ(filesUnder("attempts"), kept) << "nothing is written into attempts/";
+    EXPECT_EQ(keyScratchLeft(), std::vector<std::string>{});
 }

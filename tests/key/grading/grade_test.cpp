@@ -74,7 +74,6 @@ int fakeRunWithTimeLimit(const char* commandLine, int seconds) {
     if (line.rfind("..\\gnuplot", 0) == 0) {
         return -1;  // check.png: not drawn
     }
-    EXPECT_TRUE(fileExists(scratchPath(harnessSourceName))) << "the source stays until the end";
     if (line.rfind("tcc.exe ", 0) == 0) {
         return fake.compileStatus;
     }
@@ -89,12 +88,24 @@ int fakeRunWithTimeLimit(const char* commandLine, int seconds) {
     return stop.second;
 }
 
+// The student's code runs only fenced, in the grading's private folder,
+// which holds the test program's source and a copy of signals.c.
+int fakeRunFenced(const char* commandLine, const char* folder, int seconds) {
+    EXPECT_EQ(std::string(folder), scratchFolder());
+    EXPECT_EQ(std::filesystem::path(folder).parent_path(), std::filesystem::current_path())
+        << "the temporary folder, which the tests make their own";
+    EXPECT_TRUE(fileExists(scratchPath(harnessSourceName))) << "the source stays until the end";
+    EXPECT_EQ(readFile(scratchPath(studentSourceName)), readFile("signals.c"));
+    return fakeRunWithTimeLimit(commandLine, seconds);
+}
+
 int gradeWith(const AnswerKey& key, std::string* out) {
     fake.points = gradingPoints(key);
     fake.key = &key;
     fake.commands.clear();
     ExamServices services = scriptedServices();
     services.runCommandWithTimeLimit = fakeRunWithTimeLimit;
+    services.runFenced = fakeRunFenced;
     testing::internal::CaptureStdout();
     // As the grade command does it.
     GradedAttempt graded;
@@ -121,10 +132,10 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
     fake.stops['r'] = {indexOf(gradingPoints(key), 2), commandTimedOut};
     std::string out;
     EXPECT_EQ(gradeWith(key, &out), 1);
-    const std::string exe = ".\\.key-harness.*\\harness.exe";
+    const std::string exe = ".\\harness.exe";
     const std::string results = "results.txt";
     EXPECT_EQ(fake.commands, (std::vector<std::string>{
-                                 "tcc.exe -o " + exe + " .\\.key-harness.*\\harness.c signals.c",
+                                 "tcc.exe -o harness.exe harness.c signals.c",
                                  exe + " x " + results,
                                  exe + " y " + results,
                                  // The wrong y's repairs, with those of z and r, compiled once.
@@ -207,9 +218,10 @@ TEST(Grading, WhatKeepsItFromGrading) {
 
     fake.compileStatus = 0;
     fake.writeNothing = true;
-    const std::pair<int, const char*> runs[] = {
+    const std::pair<int, std::string> runs[] = {
         {127, "did not run (status 127)"},
-        {commandNotRunnable, "this folder does not let programs run"},
+        {commandNotRunnable, "the temporary folder " + std::filesystem::current_path().string() +
+                                 " does not let programs run"},
     };
     for (const auto& [status, message] : runs) {
         fake.runStatus = status;

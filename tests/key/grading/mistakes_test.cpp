@@ -53,7 +53,8 @@ TEST(MistakeCatalogue, EachKindIsNamedOnExamsOfThreeShifts) {
     auto x = [=](const Exam& e) { return [=](double t) { return tri(e, t) + pul(e, t); }; };
     auto yOf = [](const Exam& e, const Answer& xx) { return [=](double t) { return xx(2 * t + e.k); }; };
     auto keyOf = [](const Signal& signal) { return [&signal](double t) { return rightValue(signal, t); }; };
-    // The key's z with term i changed: its coefficient times `factor`, or moved.
+    // The key's z with term i changed: its coefficient times `factor`, or moved;
+    // u written as t > 0, so at a step's own time the value before it.
     auto zWith = [](const AnswerKey& k, std::size_t term, double factor, double by = 0, bool unshifted = false) {
         return [&k, term, factor, by, unshifted](double t) {
             double sum = 0;
@@ -62,7 +63,7 @@ TEST(MistakeCatalogue, EachKindIsNamedOnExamsOfThreeShifts) {
                 if (i == term) {
                     z = {z.at + by, z.step * factor + (unshifted ? z.ramp * z.at : 0), z.ramp * factor};
                 }
-                sum += t >= z.at ? z.step + z.ramp * (t - z.at) : 0;
+                sum += t > z.at ? z.step + z.ramp * (t - z.at) : 0;
             }
             return sum;
         };
@@ -89,7 +90,8 @@ TEST(MistakeCatalogue, EachKindIsNamedOnExamsOfThreeShifts) {
         {'x', [=](E e, R) -> Answer { return [=](double t) { return t == e.s + 1 ? 7 : x(e)(t); }; }, "c.equality",
          "double x(double t) { if (t == 1) return 7; if (t >= 0 && t <= 2) return 3 - 3*fabs(t - 1); return 0; }"},
         {'x', [](E, R) -> Answer { return [](double) { return 0.0; }; }, "unwritten"},
-        {'x', [](E, R) -> Answer { return [](double t) { return std::sin(t); }; }, ""},
+        {'x', [](E, R) -> Answer { return [](double t) { return std::sin(t); }; }, "",  // wrong far beyond ==
+         "double x(double t) { if (t == 1) return 7; return sin(t); }"},
         {'y', [=](E e, R) -> Answer { return yOf(e, x(e)); }, ""},
         {'y', [=](E e, R) -> Answer { return [=](double t) { return x(e)(2 * t + 2 * e.k); }; }, "y.shift-not-halved"},
         {'y', [=](E e, R) -> Answer { return [=](double t) { return x(e)(2 * t + e.k / 2.0); }; }, "y.order"},
@@ -238,7 +240,8 @@ TEST(MistakeCatalogue, FormRemarksReadTheSourceWithoutCommentsOrStrings) {
         {"double y(double t) { return x(2*t - 2); }", 'y', "your y(t) calls x(t)"},
         {"double x(double t) { if (t > 3 && t < 4) return -1; return 0; }", 'x', "t > 3 && t < 4 in your x(t)"},
         {"double r(double t) { return t > 3 && (t < 4) ? -t : 0; }", 'r', "t > 3 && (t < 4)"},
-        {"double x(double t) { if (t >= 3 && t <= 4) return -1; return 0; }", 'x', ""},
+        {"double x(double t) { if (t >= 3 && t <= 4) return -1; return 0; }\n"
+         "double y(double t) { return x(2*t); }", 'x', ""},
         {"double r(double t) { if (t > 3 && t <= 4) return -t; return 0; }", 'r', ""},
         {"double z(double t) { /* return y(t); */ const char *s = \"y(t)\"; // x(t)\n return 6*t*u(t); }", 'z', ""},
         {"double z(double t) { return yy(t) + u(t); }", 'z', ""},

@@ -54,6 +54,8 @@ TEST(Judging, WhereAndHowAWrongAnswerDiffers) {
         // The pulse begun too early: only the point just before 3 tells.
         {[&](double t) { return t > 2.99 && t < 3 ? -1 : x(t); },
          "wrong just before t = 3: expected 0, got -1"},
+        {[&](double t) { return t > 2.99 && t < 3 ? -1 : t == 1 ? 7 : x(t); },
+         "wrong just before t = 3: expected 0, got -1 (and at other corners)"},
         {[&](double t) { return t > 4 && t < 4.01 ? -1 : x(t); },
          "wrong just after t = 4: expected 0, got -1"},
         // Six significant digits, all of them.
