@@ -108,16 +108,19 @@ const char* const runnerSource =
     "    int k, i, p, ok; FILE *out;\n"
     "    double (*const *table)(double); const double *before, *after;\n"
     "    const int points = (int)(sizeof repairTimes / sizeof repairTimes[0]);\n"
-    "    if (argc != 4 || repairFolder(argv[0]) != 0) return 2;\n"
-    "    switch (argv[2][0]) {\n"
-    "    case 'x': table = repairCandidates_x; before = repairBefore_x; after = repairAfter_x; break;\n"
-    "    case 'y': table = repairCandidates_y; before = repairBefore_y; after = repairAfter_y; break;\n"
-    "    case 'z': table = repairCandidates_z; before = repairBefore_y; after = repairAfter_y; break;\n"
-    "    case 'r': table = repairCandidates_r; before = repairBefore_r; after = repairAfter_r; break;\n"
-    "    default: return 2;\n    }\n"
+    "    const char *order = \"xyzr\", *f;\n"
+    "    if (argc != 4 || repairFolder(argv[0]) != 0 || (f = strchr(order, argv[2][0])) == 0 || *f == 0) return 2;\n"
     "    if ((out = fopen(argv[1], \"a\")) == 0) return 2;\n"
-    "    for (k = atoi(argv[3]); table[k] != 0; ++k) {\n"
-    "        fprintf(out, \"%d\", k); fflush(out);\n"
+    "    for (k = atoi(argv[3]); *f != 0; ++f, k = 0)\n"
+    "    for (; ; ++k) {\n"
+    "        switch (*f) {\n"
+    "        case 'x': table = repairCandidates_x; before = repairBefore_x; after = repairAfter_x; break;\n"
+    "        case 'y': table = repairCandidates_y; before = repairBefore_y; after = repairAfter_y; break;\n"
+    "        case 'z': table = repairCandidates_z; before = repairBefore_y; after = repairAfter_y; break;\n"
+    "        default: table = repairCandidates_r; before = repairBefore_r; after = repairAfter_r; break;\n"
+    "        }\n"
+    "        if (table[k] == 0) break;\n"
+    "        fprintf(out, \"%c %d\", *f, k); fflush(out);\n"
     "        repairFill(0);\n"
     "        for (ok = 1, p = 0; p < 3 && ok; ++p)\n"
     "            for (i = 0; i < points && ok; ++i) {\n"
@@ -212,50 +215,65 @@ void buildSession(const RepairRequest& request, RepairSession* session) {
     session->compiled = compileCandidates(request, *session, repairSourceName, repairProgramName);
 }
 
-// Which candidates of the function are right; empty when the search could not run.
-std::vector<std::size_t> rightCandidates(const RepairRequest& request, const char* programName, std::size_t count) {
-    std::vector<std::size_t> right;
+// Runs the candidates of every function in the session from `function` on,
+// and notes in each which are right; a candidate that crashes costs a
+// restart after it, one that hangs ends the search.
+void runCandidates(const RepairRequest& request, const char* programName, std::vector<FunctionCandidates>* functions) {
     std::remove(scratchPath(repairResultsName).c_str());
+    char from = request.function;
     std::size_t start = 0;
-    for (int run = 0; run <= mostRestarts && start < count; ++run) {
-        const std::string command = std::string(".\\") + programName + " " + repairResultsName + " " +
-                                    request.function + " " + std::to_string(start);
+    for (int run = 0; run <= mostRestarts && from != 0; ++run) {
+        const std::string command = std::string(".\\") + programName + " " + repairResultsName + " " + from + " " +
+                                    std::to_string(start);
         const int status = runInScratch(request.services, command, candidateSeconds);
         std::string results;
         readWholeFile(scratchPath(repairResultsName).c_str(), &results);
         // A line without its result is the candidate that crashed or hung.
-        std::size_t last = start;
         bool ended = false;
         for (std::size_t at = 0; at < results.size();) {
             const std::size_t end = std::min(results.find('\n', at), results.size());
             const std::string line = results.substr(at, end - at);
             at = end + 1;
             ended = ended || line == "end";
-            const std::size_t space = line.find(' ');
-            const unsigned long index = std::strtoul(line.c_str(), nullptr, 10);
-            last = std::max<std::size_t>(last, index + 1);
-            if (space != std::string::npos && line.substr(space + 1) == "1" &&
-                std::find(right.begin(), right.end(), index) == right.end()) {
-                right.push_back(index);
+            // "f k" as the candidate starts, " 1" or " 0" once it is judged.
+            if (line.size() < 3 || line[1] != ' ' || std::string("xyzr").find(line[0]) == std::string::npos) {
+                continue;
             }
+            char* rest = nullptr;
+            const std::size_t index = std::strtoul(line.c_str() + 2, &rest, 10);
+            for (FunctionCandidates& function : *functions) {
+                std::vector<std::size_t>& right = function.right;
+                if (function.function == line[0] && std::string(rest) == " 1" &&
+                    std::find(right.begin(), right.end(), index) == right.end()) {
+                    right.push_back(index);
+                }
+            }
+            from = line[0];
+            start = index + 1;
+        }
+        const std::size_t stoppedIn = std::string("xyzr").find(from);
+        for (FunctionCandidates& function : *functions) {
+            // Those before the one it stopped in were run to their end; the
+            // one that hung keeps what was tried.
+            const std::size_t place = std::string("xyzr").find(function.function);
+            function.run = function.run || ended || place < stoppedIn ||
+                           (place == stoppedIn && status == commandTimedOut);
         }
         if (ended || status == commandTimedOut) {
             break;  // a candidate that hangs costs seconds: what was tried must do
         }
-        start = last;
     }
-    return right;
 }
 
 // The right candidates of fewest edits, in the order tried.
-std::vector<Candidate> fewestRight(const RepairRequest& request, const std::vector<Candidate>& candidates,
-                                   const char* programName) {
-    std::vector<std::size_t> right = rightCandidates(request, programName, candidates.size());
+std::vector<Candidate> fewestRight(const FunctionCandidates& function) {
+    std::vector<std::size_t> right = function.right;
     std::sort(right.begin(), right.end());
     std::vector<Candidate> fewest;
     for (std::size_t index : right) {
-        if (fewest.empty() || candidates[index].size() == fewest.front().size()) {
-            fewest.push_back(candidates[index]);
+        if (index < function.candidates.size() &&
+            (fewest.empty() || function.candidates[index].size() == fewest.front().size())) {
+            fewest.push_back(function.candidates[index]);
         }
     }
     return fewest;
@@ -268,24 +286,28 @@ std::vector<Candidate> verifiedRepairs(const RepairRequest& request, bool catalo
     if (!request.session->built) {
         buildSession(request, request.session);
     }
-    const FunctionCandidates* mine = nullptr;
-    for (const FunctionCandidates& function : request.session->functions) {
+    FunctionCandidates* mine = nullptr;
+    for (FunctionCandidates& function : request.session->functions) {
         mine = function.function == request.function ? &function : mine;
     }
     if (mine == nullptr || !request.session->compiled || mine->candidates.empty()) {
         return {};
     }
-    std::vector<Candidate> fewest = fewestRight(request, mine->candidates, repairProgramName);
+    if (!mine->run) {
+        runCandidates(request, repairProgramName, &request.session->functions);
+    }
+    std::vector<Candidate> fewest = fewestRight(*mine);
     if (!fewest.empty() || catalogueNamed) {
         return fewest;
     }
     RepairSession pairs;
-    pairs.functions.push_back({mine->function, mine->span, {}, candidatesOf(mine->edits, true)});
+    pairs.functions.push_back({mine->function, mine->span, {}, candidatesOf(mine->edits, true), {}});
     if (pairs.functions.front().candidates.empty() ||
         !compileCandidates(request, pairs, pairsSourceName, pairsProgramName)) {
         return {};
     }
-    return fewestRight(request, pairs.functions.front().candidates, pairsProgramName);
+    runCandidates(request, pairsProgramName, &pairs.functions);
+    return fewestRight(pairs.functions.front());
 }
 
 std::string lineOf(const std::string& source, std::size_t at) {

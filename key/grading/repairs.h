@@ -21,10 +21,13 @@ struct FunctionCandidates {
     FunctionSpan span;
     std::vector<SourceEdit> edits;
     std::vector<Candidate> candidates;  // pointing into edits
+    std::vector<std::size_t> right;     // the candidates found right, once run
+    bool run = false;                   // all of them were run
 };
 
 // The candidates of the functions still to grade, made and compiled
-// together the first time one of them is wrong: one compile an attempt.
+// together the first time one of them is wrong, and run together: one
+// compile and, unless a candidate hangs, one run an attempt.
 struct RepairSession {
     bool built = false;
     bool compiled = false;
