@@ -620,3 +620,10 @@ bool includesMath(const std::string& source) {
     }
     return false;
 }
+
+bool mayLoop(const std::string& source, const FunctionSpan& span) {
+    const Tokens tokens = functionTokens(source, span);
+    return std::any_of(tokens.begin(), tokens.end(), [](const Token& token) {
+        return is(token, "while") || is(token, "for") || is(token, "do") || is(token, "goto");
+    });
+}

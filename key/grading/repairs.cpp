@@ -108,8 +108,8 @@ const char* const runnerSource =
     "    int k, i, p, ok; FILE *out;\n"
     "    double (*const *table)(double); const double *before, *after;\n"
     "    const int points = (int)(sizeof repairTimes / sizeof repairTimes[0]);\n"
-    "    const char *order = \"xyzr\", *f;\n"
-    "    if (argc != 4 || repairFolder(argv[0]) != 0 || (f = strchr(order, argv[2][0])) == 0 || *f == 0) return 2;\n"
+    "    const char *f = argv[2];\n"
+    "    if (argc != 4 || repairFolder(argv[0]) != 0) return 2;\n"
     "    if ((out = fopen(argv[1], \"a\")) == 0) return 2;\n"
     "    for (k = atoi(argv[3]); *f != 0; ++f, k = 0)\n"
     "    for (; ; ++k) {\n"
@@ -210,6 +210,7 @@ void buildSession(const RepairRequest& request, RepairSession* session) {
         if (function.span.found) {
             function.edits = slipEdits(request.source, function.span, numbers, mathDeclared);
             function.candidates = candidatesOf(function.edits, false);
+            function.mayLoop = mayLoop(request.source, function.span);
         }
     }
     session->compiled = compileCandidates(request, *session, repairSourceName, repairProgramName);
@@ -220,11 +221,20 @@ void buildSession(const RepairRequest& request, RepairSession* session) {
 // restart after it, one that hangs ends the search.
 void runCandidates(const RepairRequest& request, const char* programName, std::vector<FunctionCandidates>* functions) {
     std::remove(scratchPath(repairResultsName).c_str());
+    // With this function, those graded after it that cannot loop: an edit of
+    // a loop may hang, which would cost a right function seconds.
+    std::string letters(1, request.function);
+    for (const FunctionCandidates& function : *functions) {
+        if (function.function != request.function && !function.run && !function.mayLoop &&
+            std::string("xyzr").find(function.function) > std::string("xyzr").find(request.function)) {
+            letters += function.function;
+        }
+    }
     char from = request.function;
     std::size_t start = 0;
     for (int run = 0; run <= mostRestarts && from != 0; ++run) {
-        const std::string command = std::string(".\\") + programName + " " + repairResultsName + " " + from + " " +
-                                    std::to_string(start);
+        const std::string command = std::string(".\\") + programName + " " + repairResultsName + " " +
+                                    letters.substr(letters.find(from)) + " " + std::to_string(start);
         const int status = runInScratch(request.services, command, candidateSeconds);
         std::string results;
         readWholeFile(scratchPath(repairResultsName).c_str(), &results);
@@ -251,13 +261,13 @@ void runCandidates(const RepairRequest& request, const char* programName, std::v
             from = line[0];
             start = index + 1;
         }
-        const std::size_t stoppedIn = std::string("xyzr").find(from);
+        const std::size_t stoppedIn = letters.find(from);
         for (FunctionCandidates& function : *functions) {
             // Those before the one it stopped in were run to their end; the
             // one that hung keeps what was tried.
-            const std::size_t place = std::string("xyzr").find(function.function);
-            function.run = function.run || ended || place < stoppedIn ||
-                           (place == stoppedIn && status == commandTimedOut);
+            const std::size_t place = letters.find(function.function);
+            function.run = function.run || (place != std::string::npos &&
+                                            (ended || place < stoppedIn || (place == stoppedIn && status == commandTimedOut)));
         }
         if (ended || status == commandTimedOut) {
             break;  // a candidate that hangs costs seconds: what was tried must do

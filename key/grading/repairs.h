@@ -23,6 +23,7 @@ struct FunctionCandidates {
     std::vector<Candidate> candidates;  // pointing into edits
     std::vector<std::size_t> right;     // the candidates found right, once run
     bool run = false;                   // all of them were run
+    bool mayLoop = false;               // it has a loop, which an edit may make endless
 };
 
 // The candidates of the functions still to grade, made and compiled
