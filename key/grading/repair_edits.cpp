@@ -472,7 +472,7 @@ void addPunctuationEdits(const Tokens& tokens, const EditList& list) {
 }
 
 void addCallEdits(const Tokens& tokens, const EditList& list) {
-    static const char* const signals[] = {"x", "y", "z", "r"};
+    static const char* const signals[] = {"x", "y", "z", "r", "u"};
     for (std::size_t i = 1; i + 1 < tokens.size(); ++i) {
         if (!is(tokens[i + 1], "(") || is(tokens[i - 1], ".") || is(tokens[i - 1], "->")) {
             continue;
@@ -577,7 +577,7 @@ const char* slipWords(const char* kind) {
         {"return", "a missing return: the value is worked out and then dropped"},
         {"initialiser", "a variable read before it is set"},
         {"assignment", "= for == in a condition: = sets the variable, and the test is its new value"},
-        {"call", "the other signal called"},
+        {"call", "the other signal called, or x or y for the step u"},
         {"logic", "&& for ||, or || for &&"},
         {"braces", "braces left out: without { } only the first statement belongs to the if"},
         {"chained", "a chained comparison: C reads a <= t <= b as (a <= t) <= b, which is always true; "
