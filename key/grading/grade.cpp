@@ -119,7 +119,8 @@ void printBelow(const Question& question, const std::vector<std::string>& texts)
 int gradeQuestion(const AnswerKey& key, const Question& question,
                   const std::vector<GradePoint>& points, const ExamServices& services,
                   int timeLimitSeconds, const SourceFacts& source, const std::vector<double>* wrongY,
-                  const std::string& sourceText, bool showEdits, GradedQuestion* graded) {
+                  const std::string& sourceText, bool showEdits, RepairSession* repairs,
+                  GradedQuestion* graded) {
     const std::string resultsFile = scratchPath(harnessResultsName);
     std::remove(resultsFile.c_str());
     // The test program writes its results beside itself, in its own folder.
@@ -144,7 +145,8 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
     // A function that hung would hang its candidates too.
     if (verdict.right == 0 && status != commandTimedOut) {
         mistake = diagnoseWithRepairs(
-            {key, function, points, run.values, sourceText, services, timeLimitSeconds, showEdits}, mistake);
+            {key, function, points, run.values, sourceText, services, timeLimitSeconds, showEdits, repairs},
+            mistake);
     }
     const std::vector<std::string> remarks =
         verdict.right != 0 ? formRemarks(function, source) : std::vector<std::string>{};
@@ -180,6 +182,7 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
     std::string text;
     const SourceFacts source = scanSource(readWholeFile("signals.c", &text) == 0 ? text : "");
     int rightCount = 0;
+    RepairSession repairs;
     std::printf("\n");
     for (const Question& question : questions) {
         GradedQuestion done{};
@@ -188,7 +191,7 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
         const GradedQuestion* y = graded->questions.size() > 1 ? &graded->questions[1] : nullptr;
         const bool zAfterWrongY = question.function[0] == 'z' && y != nullptr && y->right == 0 && y->complete;
         const int right = gradeQuestion(key, question, graded->points, services, timeLimitSeconds, source,
-                                        zAfterWrongY ? &y->values : nullptr, text, showEdits, &done);
+                                        zAfterWrongY ? &y->values : nullptr, text, showEdits, &repairs, &done);
         if (right < 0) {
             return 2;
         }

@@ -100,6 +100,27 @@ void addJumps(const Signal& expected, Candidates* candidates) {
     }
 }
 
+// A function `from` calls, itself or through others, that is written in
+// pieces (a copy of x or y, or a helper of its own), other than u, x and y,
+// which the remarks name by their own names; or "".
+std::string piecewiseCallee(const SourceFacts& facts, const std::string& from) {
+    std::vector<std::string> seen{from, "u", "x", "y"};
+    for (std::size_t next = 0; next < seen.size(); ++next) {
+        const FunctionFacts* function = next == 0 || next > 3 ? findFunction(facts, seen[next]) : nullptr;
+        for (const std::string& callee : function != nullptr ? function->calls : std::vector<std::string>{}) {
+            if (std::find(seen.begin(), seen.end(), callee) != seen.end()) {
+                continue;
+            }
+            const FunctionFacts* called = findFunction(facts, callee);
+            if (called != nullptr && called->comparisonsOfT >= 2) {
+                return callee;
+            }
+            seen.push_back(callee);
+        }
+    }
+    return "";
+}
+
 Diagnosis allZero(char function, const std::vector<double>& values) {
     for (double value : values) {
         if (!isRightValue(value, 0, 0)) {
@@ -156,18 +177,25 @@ std::vector<std::string> formRemarks(char function, const SourceFacts& facts) {
     if (source == nullptr) {
         return remarks;
     }
+    const std::string helper = function == 'z' || function == 'y' ? piecewiseCallee(facts, name) : "";
     if (function == 'z') {
+        const char* const steps = ": Question 3 asks for y(t) written with steps u(t) and ramps t*u(t) only.";
+        std::string remark = source->comparisonsOfT >= 2 ? "is written in pieces, with comparisons of t"
+                             : !helper.empty()           ? "calls " + helper + "(t), which is written in pieces"
+                                                         : "";
         for (const char* other : {"y", "x"}) {
-            if (callsThrough(facts, "z", other)) {
-                remarks.push_back(std::string("right values, but your z(t) calls ") + other +
-                                  "(t): Question 3 asks for y(t) written with steps u(t) and ramps t*u(t) only.");
-                break;
+            if (remark.empty() && callsThrough(facts, "z", other)) {
+                remark = std::string("calls ") + other + "(t)";
             }
         }
+        if (!remark.empty()) {
+            remarks.push_back("right values, but your z(t) " + remark + steps);
+        }
     }
-    if (function == 'y' && callsThrough(facts, "y", "x")) {
-        remarks.push_back("right values, but your y(t) calls x(t): Question 2 asks for the piecewise "
-                          "definition of y(t) itself.");
+    if (function == 'y' && (callsThrough(facts, "y", "x") || !helper.empty())) {
+        remarks.push_back("right values, but your y(t) calls " +
+                          (callsThrough(facts, "y", "x") ? std::string("x(t)") : helper + "(t), written in pieces as x(t) is") +
+                          ": Question 2 asks for the piecewise definition of y(t) itself.");
     }
     if (function != 'z' && !source->strictRanges.empty()) {
         remarks.push_back("right values, but " + source->strictRanges.front() +

@@ -11,8 +11,8 @@ struct Token {
     std::size_t at;
     std::string text;
     int line;
-    std::size_t end() const { return at + text.size(); }
 };
+std::size_t endOf(const Token& token) { return token.at + token.text.size(); }
 using Tokens = std::vector<Token>;
 
 bool isNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_'; }
@@ -121,7 +121,7 @@ Tokens functionTokens(const std::string& source, const FunctionSpan& span) {
     Tokens all = tokenize(source);
     Tokens inside;
     for (const Token& token : all) {
-        if (token.at >= span.parameters && token.end() <= span.end) {
+        if (token.at >= span.parameters && endOf(token) <= span.end) {
             inside.push_back(token);
         }
     }
@@ -200,13 +200,15 @@ bool operandAfter(const Tokens& tokens, std::size_t i, std::size_t* last) {
 struct EditList {
     const std::string& source;
     std::vector<SourceEdit>* edits;
-    void add(std::size_t at, std::size_t length, std::string text, const char* kind, int line) const {
-        edits->push_back({at, length, std::move(text), kind, line});
-    }
-    void replace(const Token& token, std::string text, const char* kind) const {
-        add(token.at, token.text.size(), std::move(text), kind, token.line);
-    }
 };
+
+void addEdit(const EditList& list, std::size_t at, std::size_t length, std::string text, const char* kind, int line) {
+    list.edits->push_back({at, length, std::move(text), kind, line});
+}
+
+void replaceToken(const EditList& list, const Token& token, std::string text, const char* kind) {
+    addEdit(list, token.at, token.text.size(), std::move(text), kind, token.line);
+}
 
 void addOperatorEdits(const Tokens& tokens, const EditList& list) {
     static const char* const swaps[][2] = {{"<", "<="}, {"<=", "<"}, {">", ">="}, {">=", ">"},
@@ -215,20 +217,21 @@ void addOperatorEdits(const Tokens& tokens, const EditList& list) {
         const Token& token = tokens[i];
         for (const auto& swap : swaps) {
             if (is(token, swap[0])) {
-                list.replace(token, swap[1], "comparison");
+                replaceToken(list, token, swap[1], "comparison");
             }
         }
         const bool binary = !isOperator(tokens[i - 1]);
         if (is(token, "+") || (is(token, "-") && binary)) {
-            list.replace(token, is(token, "+") ? "-" : "+", "sign");
+            replaceToken(list, token, is(token, "+") ? "-" : "+", "sign");
         } else if (is(token, "-")) {
-            list.replace(token, "", "sign");
+            replaceToken(list, token, "", "sign");
         } else if (is(token, "&&") || is(token, "||")) {
-            list.replace(token, is(token, "&&") ? "||" : "&&", "logic");
+            replaceToken(list, token, is(token, "&&") ? "||" : "&&", "logic");
         } else if (is(token, "*") || is(token, "/")) {
-            list.replace(token, is(token, "*") ? "/" : "*", "operator");
-        } else if ((isNumber(token) || is(token, "t")) && isOperator(tokens[i - 1]) && !is(tokens[i - 1], "-")) {
-            list.add(token.at, 0, " -", "sign", token.line);
+            replaceToken(list, token, is(token, "*") ? "/" : "*", "operator");
+        } else if ((isNumber(token) || is(token, "t")) && isOperator(tokens[i - 1]) && !is(tokens[i - 1], "-") &&
+                   !is(tokens[i + 1], "=")) {
+            addEdit(list, token.at, 0, " -", "sign", token.line);
         }
     }
 }
@@ -243,12 +246,12 @@ void addNumberEdits(const Tokens& tokens, const std::vector<double>& numbers, co
         const double value = std::strtod(token.text.c_str(), nullptr);
         for (double number : numbers) {
             if (number != value && !(number < 0 && is(tokens[i - 1], "-"))) {
-                list.replace(token, numberText(number), "number");
+                replaceToken(list, token, numberText(number), "number");
             }
         }
         const bool whole = token.text.find_first_of(".eExX") == std::string::npos;
         if (whole && (is(tokens[i - 1], "/") || is(tokens[i + 1], "/"))) {
-            list.replace(token, token.text + ".0", "integer-division");
+            replaceToken(list, token, token.text + ".0", "integer-division");
         }
     }
 }
@@ -272,11 +275,11 @@ void addPrecedenceEdits(const Tokens& tokens, const EditList& list) {
                                      is(after, "*") || is(after, "/")
                                : is(before, "/");
         if (bound) {
-            const std::size_t end = tokens[last].end();
+            const std::size_t end = endOf(tokens[last]);
             std::string bracketed = "(";
             bracketed += list.source.substr(tokens[first].at, end - tokens[first].at);
             bracketed += ")";
-            list.add(tokens[first].at, end - tokens[first].at, bracketed, "precedence", tokens[i].line);
+            addEdit(list, tokens[first].at, end - tokens[first].at, bracketed, "precedence", tokens[i].line);
         }
     }
 }
@@ -324,14 +327,14 @@ void addReturnEdits(const Tokens& tokens, const EditList& list) {
                       text == "++" || text == "--";
         }
         if (!assigns && end < tokens.size() && is(tokens[end], ";")) {
-            list.add(tokens[i].at, 0, "return ", "return", tokens[i].line);
+            addEdit(list, tokens[i].at, 0, "return ", "return", tokens[i].line);
         }
     }
     const Token& last = tokens.back();
     if (tokens.size() > 2 && !is(tokens[tokens.size() - 2], ";")) {
         return;
     }
-    list.add(last.at, 0, "return 0; ", "return", last.line);
+    addEdit(list, last.at, 0, "return 0; ", "return", last.line);
 }
 
 void addStatementEdits(const Tokens& tokens, const EditList& list) {
@@ -345,30 +348,30 @@ void addStatementEdits(const Tokens& tokens, const EditList& list) {
         const Token& token = tokens[i];
         switchDepth += is(token, "switch") ? 1 : 0;
         if ((is(token, "int") && !wholeOnly) || is(token, "float")) {
-            list.replace(token, "double", "int-double");
+            replaceToken(list, token, "double", "int-double");
         } else if (is(token, "abs") && is(tokens[i + 1], "(")) {
-            list.replace(token, "fabs", "fabs");
+            replaceToken(list, token, "fabs", "fabs");
         } else if ((is(token, "case") || is(token, "default")) && switchDepth > 0 && is(tokens[i - 1], ";") &&
                    i >= 2 && !is(tokens[i - 2], "break")) {
-            list.add(token.at, 0, "break; ", "break", tokens[i - 1].line);  // the case that runs on
-        } else if (is(token, "=") && !is(tokens[i - 1], "t")) {
+            addEdit(list, token.at, 0, "break; ", "break", tokens[i - 1].line);  // the case that runs on
+        } else if (is(token, "=")) {
             int depth = 0;
             for (std::size_t j = i; j-- > 0 && depth >= 0;) {
                 depth += is(tokens[j], ")") ? 1 : is(tokens[j], "(") ? -1 : 0;
                 if (depth < 0 && j > 0 && (is(tokens[j - 1], "if") || is(tokens[j - 1], "while"))) {
-                    list.replace(token, "==", "assignment");
+                    replaceToken(list, token, "==", "assignment");
                     break;
                 }
             }
         }
         const bool declares = is(token, "double") || is(token, "int") || is(token, "float");
         if (declares && isName(tokens[i + 1]) && (is(tokens[i + 2], ";") || is(tokens[i + 2], ","))) {
-            list.add(tokens[i + 1].end(), 0, " = 0", "initialiser", tokens[i + 1].line);
+            addEdit(list, endOf(tokens[i + 1]), 0, " = 0", "initialiser", tokens[i + 1].line);
         }
         if (declares && isName(tokens[i + 1]) && is(tokens[i + 2], ",")) {
             for (std::size_t j = i + 3; j + 1 < tokens.size() && !is(tokens[j], ";"); ++j) {
                 if (isName(tokens[j]) && (is(tokens[j + 1], ",") || is(tokens[j + 1], ";")) && is(tokens[j - 1], ",")) {
-                    list.add(tokens[j].end(), 0, " = 0", "initialiser", tokens[j].line);
+                    addEdit(list, endOf(tokens[j]), 0, " = 0", "initialiser", tokens[j].line);
                 }
             }
         }
@@ -397,6 +400,40 @@ bool followsPlainIf(const Tokens& tokens, std::size_t i) {
     return close + 1 < i - 1;
 }
 
+// "if (...) a; b;" meant with braces around both statements.
+void addBraces(const Tokens& tokens, std::size_t close, const EditList& list) {
+    std::size_t first = close + 1;
+    std::size_t second = first;
+    while (second < tokens.size() && !is(tokens[second], ";") && !is(tokens[second], "{") && !is(tokens[second], "}")) {
+        ++second;
+    }
+    std::size_t end = second + 1;
+    while (end < tokens.size() && !is(tokens[end], ";") && !is(tokens[end], "{") && !is(tokens[end], "}")) {
+        ++end;
+    }
+    if (first >= second || end >= tokens.size() || !is(tokens[second], ";") || !is(tokens[end], ";") ||
+        is(tokens[first], "return") || isKeyword(tokens[second + 1]) || tokens[second + 1].line == tokens[first].line) {
+        return;
+    }
+    // Both edits as one: the text from the first statement to the end of the second.
+    const std::size_t from = tokens[first].at;
+    addEdit(list, from, endOf(tokens[end]) - from, "{ " + list.source.substr(from, endOf(tokens[end]) - from) + " }",
+             "braces", tokens[second + 1].line);
+}
+
+// "3 <= t <= 4", which C reads as (3 <= t) <= 4, for "3 <= t && t <= 4".
+void addChainedComparisons(const Tokens& tokens, const EditList& list) {
+    auto comparison = [](const Token& token) {
+        return is(token, "<") || is(token, "<=") || is(token, ">") || is(token, ">=");
+    };
+    for (std::size_t i = 1; i + 3 < tokens.size(); ++i) {
+        if ((isNumber(tokens[i - 1]) || isName(tokens[i - 1])) && comparison(tokens[i]) && isName(tokens[i + 1]) &&
+            comparison(tokens[i + 2]) && (isNumber(tokens[i + 3]) || isName(tokens[i + 3]))) {
+            addEdit(list, endOf(tokens[i + 1]), 0, " && " + tokens[i + 1].text, "chained", tokens[i].line);
+        }
+    }
+}
+
 // Slips of punctuation: "if (...);", "sum =+ v", "1,5" for 1.5, and an
 // if where an else if is meant.
 void addPunctuationEdits(const Tokens& tokens, const EditList& list) {
@@ -404,16 +441,17 @@ void addPunctuationEdits(const Tokens& tokens, const EditList& list) {
         const Token& token = tokens[i];
         if (is(token, "if") && is(tokens[i + 1], "(")) {
             const std::size_t close = closing(tokens, i + 1);
+            addBraces(tokens, close, list);
             if (close + 2 < tokens.size() && is(tokens[close + 1], ";") && !is(tokens[close + 2], "}") &&
                 !is(tokens[close + 2], "else")) {
-                list.replace(tokens[close + 1], "", "semicolon");
+                replaceToken(list, tokens[close + 1], "", "semicolon");
             }
             if (followsPlainIf(tokens, i)) {
-                list.add(token.at, 0, "else ", "else", token.line);
+                addEdit(list, token.at, 0, "else ", "else", token.line);
             }
         } else if (is(token, "=") && (is(tokens[i + 1], "+") || is(tokens[i + 1], "-")) &&
-                   tokens[i + 1].at == token.end()) {
-            list.add(token.at, 2, tokens[i + 1].text + "=", "compound", token.line);
+                   tokens[i + 1].at == endOf(token)) {
+            addEdit(list, token.at, 2, tokens[i + 1].text + "=", "compound", token.line);
         } else if (is(token, ",") && isNumber(tokens[i - 1]) && isNumber(tokens[i + 1]) &&
                    tokens[i - 1].text.find('.') == std::string::npos) {
             int depth = 0;
@@ -426,7 +464,7 @@ void addPunctuationEdits(const Tokens& tokens, const EditList& list) {
             }
             const bool inCall = open < i && depth < 0 && open > 0 && isName(tokens[open - 1]);
             if (!inCall) {
-                list.add(tokens[i - 1].at, tokens[i + 1].end() - tokens[i - 1].at,
+                addEdit(list, tokens[i - 1].at, endOf(tokens[i + 1]) - tokens[i - 1].at,
                          tokens[i - 1].text + "." + tokens[i + 1].text, "comma", token.line);
             }
         }
@@ -434,7 +472,7 @@ void addPunctuationEdits(const Tokens& tokens, const EditList& list) {
 }
 
 void addCallEdits(const Tokens& tokens, const EditList& list) {
-    static const char* const signals[] = {"x", "y", "z", "r"};
+    static const char* const signals[] = {"x", "y", "z", "r", "u"};
     for (std::size_t i = 1; i + 1 < tokens.size(); ++i) {
         if (!is(tokens[i + 1], "(") || is(tokens[i - 1], ".") || is(tokens[i - 1], "->")) {
             continue;
@@ -442,7 +480,7 @@ void addCallEdits(const Tokens& tokens, const EditList& list) {
         for (const char* from : signals) {
             for (const char* to : signals) {
                 if (is(tokens[i], from) && std::strcmp(from, to) != 0) {
-                    list.replace(tokens[i], to, "call");
+                    replaceToken(list, tokens[i], to, "call");
                 }
             }
         }
@@ -465,7 +503,7 @@ FunctionSpan findFunctionSpan(const std::string& source, const std::string& name
         if (close + 1 < tokens.size() && is(tokens[close + 1], "{")) {
             const std::size_t end = closing(tokens, close + 1);
             if (end < tokens.size()) {
-                return {true, tokens[i + 1].at, tokens[end].end()};
+                return {true, tokens[i + 1].at, endOf(tokens[end])};
             }
         }
     }
@@ -481,7 +519,7 @@ std::vector<SourceEdit> slipEdits(const std::string& source, const FunctionSpan&
     }
     const EditList list{source, &edits};
     if (!mathDeclared && !mathCallsIn(source, span).empty()) {
-        list.add(0, 0, "", "include", 1);
+        addEdit(list, 0, 0, "", "include", 1);
     }
     addCallEdits(tokens, list);  // first: a function that calls itself crashes its other candidates
     addStatementEdits(tokens, list);
@@ -489,6 +527,7 @@ std::vector<SourceEdit> slipEdits(const std::string& source, const FunctionSpan&
     addOperatorEdits(tokens, list);
     addPrecedenceEdits(tokens, list);
     addPunctuationEdits(tokens, list);
+    addChainedComparisons(tokens, list);
     addNumberEdits(tokens, examNumbers, list);
     return edits;
 }
@@ -538,8 +577,11 @@ const char* slipWords(const char* kind) {
         {"return", "a missing return: the value is worked out and then dropped"},
         {"initialiser", "a variable read before it is set"},
         {"assignment", "= for == in a condition: = sets the variable, and the test is its new value"},
-        {"call", "the other signal called"},
+        {"call", "the other signal called, or x or y for the step u"},
         {"logic", "&& for ||, or || for &&"},
+        {"braces", "braces left out: without { } only the first statement belongs to the if"},
+        {"chained", "a chained comparison: C reads a <= t <= b as (a <= t) <= b, which is always true; "
+                    "write a <= t && t <= b"},
         {"semicolon", "a semicolon after if (...), which ends the if there: what follows runs always"},
         {"else", "an if where else if is meant: a later if undoes what an earlier one set"},
         {"comma", "a decimal comma: in C, 1,5 is the comma operator and gives 5; write 1.5"},
@@ -577,4 +619,11 @@ bool includesMath(const std::string& source) {
         }
     }
     return false;
+}
+
+bool mayLoop(const std::string& source, const FunctionSpan& span) {
+    const Tokens tokens = functionTokens(source, span);
+    return std::any_of(tokens.begin(), tokens.end(), [](const Token& token) {
+        return is(token, "while") || is(token, "for") || is(token, "do") || is(token, "goto");
+    });
 }

@@ -49,3 +49,7 @@ std::vector<std::string> mathCallsIn(const std::string& source, const FunctionSp
 
 // Whether the source includes math.h.
 bool includesMath(const std::string& source);
+
+// Whether the function has a loop (while, for, do, goto), which an edit may
+// make endless.
+bool mayLoop(const std::string& source, const FunctionSpan& span);

@@ -24,7 +24,6 @@ constexpr std::size_t mostCandidates = 2500;
 constexpr int mostRestarts = 6;
 constexpr int candidateSeconds = 2;
 
-using Candidate = std::vector<const SourceEdit*>;
 
 // Every number the exam's questions are made of, which a slip may have put
 // in place of another.
@@ -51,17 +50,15 @@ bool overlaps(const SourceEdit& a, const SourceEdit& b) {
     return a.at == b.at || (a.at < b.at + b.length && b.at < a.at + a.length);
 }
 
-// The single edits, then pairs of edits that change no number, which a
+// The single edits, or pairs of edits that change no number, which a
 // search of every pair could not afford.
-std::vector<Candidate> candidatesOf(const std::vector<SourceEdit>& edits) {
+std::vector<Candidate> candidatesOf(const std::vector<SourceEdit>& edits, bool pairs) {
     std::vector<Candidate> candidates;
-    for (const SourceEdit& edit : edits) {
-        if (candidates.size() < mostCandidates) {
-            candidates.push_back({&edit});
-        }
-    }
     for (std::size_t i = 0; i < edits.size() && candidates.size() < mostCandidates; ++i) {
-        for (std::size_t j = i + 1; j < edits.size() && candidates.size() < mostCandidates; ++j) {
+        if (!pairs) {
+            candidates.push_back({&edits[i]});
+        }
+        for (std::size_t j = i + 1; pairs && j < edits.size() && candidates.size() < mostCandidates; ++j) {
             const bool numbers = std::strcmp(edits[i].kind, "number") == 0 || std::strcmp(edits[j].kind, "number") == 0;
             if (!numbers && !overlaps(edits[i], edits[j])) {
                 candidates.push_back({&edits[i], &edits[j]});
@@ -81,20 +78,23 @@ std::string mathWrappers(const std::vector<std::string>& calls) {
     std::string text;
     for (const std::string& call : calls) {
         const bool two = call == "pow" || call == "fmod" || call == "atan2" || call == "fmin" || call == "fmax";
-        text += two ? "static double repairMath_" + call + "(double a, double b) { return ((double (*)(double, double))" +
-                          call + ")(a, b); }\n"
-                    : "static double repairMath_" + call + "(double a) { return ((double (*)(double))" + call +
-                          ")(a); }\n";
+        text += "static double repairMath_";
+        text += call;
+        text += two ? "(double a, double b) { return ((double (*)(double, double))" : "(double a) { return ((double (*)(double))";
+        text += call;
+        text += two ? ")(a, b); }\n" : ")(a); }\n";
     }
     return text;
 }
 
-// The runner: each candidate at every point under two fillings of the
-// stack, right only when every value is, as the grading judges one.
+// The runner: each candidate at every point, right only when every value
+// is, as the grading judges one; a candidate right everywhere runs again
+// twice over a stack filled before each call with other bytes, which a
+// value read before it is set shows. Most candidates fail early and cheaply.
 const char* const runnerSource =
     "#include <stdio.h>\n#include <stdlib.h>\n#include <string.h>\n"
     "#ifdef _WIN32\n#include <direct.h>\n#define chdir _chdir\n#else\n#include <unistd.h>\n#endif\n"
-    "static void repairFill(int pattern) { volatile char area[16384]; memset((char *)area, pattern, sizeof area); }\n"
+    "static void repairFill(int pattern) { volatile char area[8192]; memset((char *)area, pattern, sizeof area); }\n"
     "static int repairRight(double v, double a, double b) {\n"
     "    double da = v - a, db = v - b;\n"
     "    if (!(v - v == 0)) return 0;\n"
@@ -106,40 +106,75 @@ const char* const runnerSource =
     "    memcpy(folder, program, n); folder[n] = 0; return chdir(folder);\n}\n"
     "int main(int argc, char **argv) {\n"
     "    int k, i, p, ok; FILE *out;\n"
+    "    double (*const *table)(double); const double *before, *after;\n"
     "    const int points = (int)(sizeof repairTimes / sizeof repairTimes[0]);\n"
-    "    const int count = (int)(sizeof repairCandidates / sizeof repairCandidates[0]);\n"
-    "    if (argc != 3 || repairFolder(argv[0]) != 0 || (out = fopen(argv[1], \"a\")) == 0) return 2;\n"
-    "    for (k = atoi(argv[2]); k < count; ++k) {\n"
-    "        fprintf(out, \"%d\", k); fflush(out);\n"
-    "        for (ok = 1, p = 0; p < 2 && ok; ++p)\n"
+    "    const char *f = argv[2];\n"
+    "    if (argc != 4 || repairFolder(argv[0]) != 0) return 2;\n"
+    "    if ((out = fopen(argv[1], \"a\")) == 0) return 2;\n"
+    "    for (k = atoi(argv[3]); *f != 0; ++f, k = 0)\n"
+    "    for (; ; ++k) {\n"
+    "        switch (*f) {\n"
+    "        case 'x': table = repairCandidates_x; before = repairBefore_x; after = repairAfter_x; break;\n"
+    "        case 'y': table = repairCandidates_y; before = repairBefore_y; after = repairAfter_y; break;\n"
+    "        case 'z': table = repairCandidates_z; before = repairBefore_y; after = repairAfter_y; break;\n"
+    "        default: table = repairCandidates_r; before = repairBefore_r; after = repairAfter_r; break;\n"
+    "        }\n"
+    "        if (table[k] == 0) break;\n"
+    "        fprintf(out, \"%c %d\", *f, k); fflush(out);\n"
+    "        repairFill(0);\n"
+    "        for (ok = 1, p = 0; p < 3 && ok; ++p)\n"
     "            for (i = 0; i < points && ok; ++i) {\n"
-    "                repairFill(p ? 0xC1 : 0x41);\n"
-    "                ok = repairRight(repairCandidates[k](repairTimes[i]), repairBefore[i], repairAfter[i]);\n"
+    "                if (p > 0) repairFill(p == 1 ? 0x41 : 0xC1);\n"
+    "                ok = repairRight(table[k](repairTimes[i]), before[i], after[i]);\n"
     "            }\n"
     "        fprintf(out, \" %d\\n\", ok); fflush(out);\n"
     "    }\n"
     "    fprintf(out, \"end\\n\");\n    return fclose(out) == 0 ? 0 : 2;\n}\n";
 
-std::string repairProgram(const RepairRequest& request, const FunctionSpan& span,
-                          const std::vector<Candidate>& candidates) {
-    const Signal& expected = request.function == 'x' ? request.key.x
-                             : request.function == 'r' ? request.key.r : request.key.y;
-    std::string text = request.source + "\n\n" + mathWrappers(mathCallsIn(request.source, span));
-    std::string table = "static double (*const repairCandidates[])(double) = {\n";
-    for (std::size_t k = 0; k < candidates.size(); ++k) {
-        const std::string name = "repairCandidate" + std::to_string(k);
-        text += "static double " + name + editedFunction(request.source, span, candidates[k]) + "\n";
-        table += name + ",\n";
+std::string expectedTable(const char* name, const Signal& signal, const std::vector<GradePoint>& points, bool before) {
+    std::string table = std::string("static const double ") + name + "[] = {\n";
+    for (const GradePoint& point : points) {
+        table += hexNumber(before ? leftValue(signal, point.t) : rightValue(signal, point.t)) + ",\n";
+    }
+    return table + "};\n";
+}
+
+// One program for the candidates of every function in the session, so that
+// an attempt costs one compile however many of its functions are wrong.
+std::string repairProgram(const RepairRequest& request, const RepairSession& session) {
+    std::vector<std::string> mathCalls;
+    for (const FunctionCandidates& function : session.functions) {
+        for (const std::string& call : mathCallsIn(request.source, function.span)) {
+            if (std::find(mathCalls.begin(), mathCalls.end(), call) == mathCalls.end()) {
+                mathCalls.push_back(call);
+            }
+        }
+    }
+    std::string text = request.source + "\n\n" + mathWrappers(mathCalls);
+    std::string tables;
+    for (const char letter : {'x', 'y', 'z', 'r'}) {
+        const std::string suffix(1, letter);
+        tables += "static double (*const repairCandidates_" + suffix + "[])(double) = {\n";
+        for (const FunctionCandidates& function : session.functions) {
+            for (std::size_t k = 0; function.function == letter && k < function.candidates.size(); ++k) {
+                const std::string name = "repairCandidate_" + suffix + std::to_string(k);
+                text += "static double " + name + editedFunction(request.source, function.span, function.candidates[k]) + "\n";
+                tables += name + ",\n";
+            }
+        }
+        tables += "0};\n";
     }
     std::string times = "static const double repairTimes[] = {\n";
-    std::string before = "static const double repairBefore[] = {\n";
-    std::string after = "static const double repairAfter[] = {\n";
     for (const GradePoint& point : request.points) {
         times += hexNumber(point.t) + ",\n";
-        before += hexNumber(leftValue(expected, point.t)) + ",\n";
-        after += hexNumber(rightValue(expected, point.t)) + ",\n";
     }
-    return text + table + "};\n" + times + "};\n" + before + "};\n" + after + "};\n" + runnerSource;
+    const AnswerKey& key = request.key;
+    return text + tables + times + "};\n" + expectedTable("repairBefore_x", key.x, request.points, true) +
+           expectedTable("repairAfter_x", key.x, request.points, false) +
+           expectedTable("repairBefore_y", key.y, request.points, true) +
+           expectedTable("repairAfter_y", key.y, request.points, false) +
+           expectedTable("repairBefore_r", key.r, request.points, true) +
+           expectedTable("repairAfter_r", key.r, request.points, false) + runnerSource;
 }
 
 // Every compile and run of the candidates, the student's code, goes through
@@ -148,47 +183,141 @@ int runInScratch(const ExamServices& services, const std::string& commandLine, i
     return services.runFenced(commandLine.c_str(), scratchFolder(), seconds);
 }
 
-// Which candidates are right; empty when the search could not run.
-std::vector<std::size_t> rightCandidates(const RepairRequest& request, const std::string& program,
-                                         std::size_t count) {
-    std::vector<std::size_t> right;
-    if (writeTextFile(scratchPath(repairSourceName).c_str(), program, nullptr, scratchFileOps()) != 0) {
-        return right;
+// Writes and compiles the program of the session's candidates. Returns
+// whether it is there to run.
+bool compileCandidates(const RepairRequest& request, const RepairSession& session, const char* sourceName,
+                       const char* programName) {
+    if (writeTextFile(scratchPath(sourceName).c_str(), repairProgram(request, session), nullptr, scratchFileOps()) != 0) {
+        return false;
     }
-    const std::string compile = std::string("tcc.exe -w -o ") + repairProgramName + " " + repairSourceName;
-    if (runInScratch(request.services, compile, request.timeLimitSeconds) != 0) {
-        return right;
+    const std::string compile = std::string("tcc.exe -w -o ") + programName + " " + sourceName;
+    return runInScratch(request.services, compile, request.timeLimitSeconds) == 0;
+}
+
+// Makes the single edits of this function and those graded after it, and
+// compiles them once.
+void buildSession(const RepairRequest& request, RepairSession* session) {
+    session->built = true;
+    const std::string order = "xyzr";
+    const std::vector<double> numbers = examNumberList(request.key);
+    const bool mathDeclared = includesMath(request.source);
+    session->functions.reserve(order.size());
+    for (std::size_t i = order.find(request.function); i < order.size(); ++i) {
+        session->functions.emplace_back();
+        FunctionCandidates& function = session->functions.back();
+        function.function = order[i];
+        function.span = findFunctionSpan(request.source, std::string(1, order[i]));
+        if (function.span.found) {
+            function.edits = slipEdits(request.source, function.span, numbers, mathDeclared);
+            function.candidates = candidatesOf(function.edits, false);
+            function.mayLoop = mayLoop(request.source, function.span);
+        }
     }
+    session->compiled = compileCandidates(request, *session, repairSourceName, repairProgramName);
+}
+
+// Runs the candidates of every function in the session from `function` on,
+// and notes in each which are right; a candidate that crashes costs a
+// restart after it, one that hangs ends the search.
+void runCandidates(const RepairRequest& request, const char* programName, std::vector<FunctionCandidates>* functions) {
     std::remove(scratchPath(repairResultsName).c_str());
+    // With this function, those graded after it that cannot loop: an edit of
+    // a loop may hang, which would cost a right function seconds.
+    std::string letters(1, request.function);
+    for (const FunctionCandidates& function : *functions) {
+        if (function.function != request.function && !function.run && !function.mayLoop &&
+            std::string("xyzr").find(function.function) > std::string("xyzr").find(request.function)) {
+            letters += function.function;
+        }
+    }
+    char from = request.function;
     std::size_t start = 0;
-    for (int run = 0; run <= mostRestarts && start < count; ++run) {
-        const std::string command = std::string(".\\") + repairProgramName + " " + repairResultsName + " " +
-                                    std::to_string(start);
+    for (int run = 0; run <= mostRestarts && from != 0; ++run) {
+        const std::string command = std::string(".\\") + programName + " " + repairResultsName + " " +
+                                    letters.substr(letters.find(from)) + " " + std::to_string(start);
         const int status = runInScratch(request.services, command, candidateSeconds);
         std::string results;
         readWholeFile(scratchPath(repairResultsName).c_str(), &results);
         // A line without its result is the candidate that crashed or hung.
-        std::size_t last = start;
         bool ended = false;
         for (std::size_t at = 0; at < results.size();) {
             const std::size_t end = std::min(results.find('\n', at), results.size());
             const std::string line = results.substr(at, end - at);
             at = end + 1;
             ended = ended || line == "end";
-            const std::size_t space = line.find(' ');
-            const unsigned long index = std::strtoul(line.c_str(), nullptr, 10);
-            last = std::max<std::size_t>(last, index + 1);
-            if (space != std::string::npos && line.substr(space + 1) == "1" &&
-                std::find(right.begin(), right.end(), index) == right.end()) {
-                right.push_back(index);
+            // "f k" as the candidate starts, " 1" or " 0" once it is judged.
+            if (line.size() < 3 || line[1] != ' ' || std::string("xyzr").find(line[0]) == std::string::npos) {
+                continue;
             }
+            char* rest = nullptr;
+            const std::size_t index = std::strtoul(line.c_str() + 2, &rest, 10);
+            for (FunctionCandidates& function : *functions) {
+                std::vector<std::size_t>& right = function.right;
+                if (function.function == line[0] && std::string(rest) == " 1" &&
+                    std::find(right.begin(), right.end(), index) == right.end()) {
+                    right.push_back(index);
+                }
+            }
+            from = line[0];
+            start = index + 1;
+        }
+        const std::size_t stoppedIn = letters.find(from);
+        for (FunctionCandidates& function : *functions) {
+            // Those before the one it stopped in were run to their end; the
+            // one that hung keeps what was tried.
+            const std::size_t place = letters.find(function.function);
+            function.run = function.run || (place != std::string::npos &&
+                                            (ended || place < stoppedIn || (place == stoppedIn && status == commandTimedOut)));
         }
         if (ended || status == commandTimedOut) {
             break;  // a candidate that hangs costs seconds: what was tried must do
         }
-        start = last;
     }
-    return right;
+}
+
+// The right candidates of fewest edits, in the order tried.
+std::vector<Candidate> fewestRight(const FunctionCandidates& function) {
+    std::vector<std::size_t> right = function.right;
+    std::sort(right.begin(), right.end());
+    std::vector<Candidate> fewest;
+    for (std::size_t index : right) {
+        if (index < function.candidates.size() &&
+            (fewest.empty() || function.candidates[index].size() == fewest.front().size())) {
+            fewest.push_back(function.candidates[index]);
+        }
+    }
+    return fewest;
+}
+
+// The function's verified repairs: single edits, and pairs of edits only
+// where no single edit and no mistake of the catalogue explain it, as
+// pairs cost a compile of their own.
+std::vector<Candidate> verifiedRepairs(const RepairRequest& request, bool catalogueNamed) {
+    if (!request.session->built) {
+        buildSession(request, request.session);
+    }
+    FunctionCandidates* mine = nullptr;
+    for (FunctionCandidates& function : request.session->functions) {
+        mine = function.function == request.function ? &function : mine;
+    }
+    if (mine == nullptr || !request.session->compiled || mine->candidates.empty()) {
+        return {};
+    }
+    if (!mine->run) {
+        runCandidates(request, repairProgramName, &request.session->functions);
+    }
+    std::vector<Candidate> fewest = fewestRight(*mine);
+    if (!fewest.empty() || catalogueNamed) {
+        return fewest;
+    }
+    RepairSession pairs;
+    pairs.functions.push_back({mine->function, mine->span, {}, candidatesOf(mine->edits, true), {}});
+    if (pairs.functions.front().candidates.empty() ||
+        !compileCandidates(request, pairs, pairsSourceName, pairsProgramName)) {
+        return {};
+    }
+    runCandidates(request, pairsProgramName, &pairs.functions);
+    return fewestRight(pairs.functions.front());
 }
 
 std::string lineOf(const std::string& source, std::size_t at) {
@@ -318,7 +447,7 @@ bool showsOtherCause(const Diagnosis& repair, const Diagnosis& catalogue) {
     static const char* const slips[] = {"repair.break", "repair.include", "repair.assignment", "repair.return",
                                         "repair.initialiser", "repair.precedence", "repair.call",
                                         "repair.int-double", "repair.fabs", "repair.integer-division",
-                                        "repair.logic", "repair.semicolon", "repair.else", "repair.comma",
+                                        "repair.logic", "repair.semicolon", "repair.braces", "repair.chained", "repair.else", "repair.comma",
                                         "repair.compound"};
     if (catalogue.kind.rfind("c.", 0) == 0) {
         return false;
@@ -330,39 +459,25 @@ bool showsOtherCause(const Diagnosis& repair, const Diagnosis& catalogue) {
 }
 }  // namespace
 
+
+
 Diagnosis diagnoseWithRepairs(const RepairRequest& request, const Diagnosis& catalogue) {
     const Signal& expected = request.function == 'x' ? request.key.x
                              : request.function == 'r' ? request.key.r : request.key.y;
     Candidates values(request.function, expected, request.points, request.values);
     // A run that stopped early has no value at most times to check.
     const std::string check = request.values.size() == request.points.size() ? values.check({}) : "";
-    const FunctionSpan span = findFunctionSpan(request.source, std::string(1, request.function));
-    Diagnosis repair;
-    if (span.found) {
-        const std::vector<SourceEdit> edits =
-            slipEdits(request.source, span, examNumberList(request.key), includesMath(request.source));
-        const std::vector<Candidate> candidates = candidatesOf(edits);
-        std::vector<std::size_t> right =
-            candidates.empty() ? std::vector<std::size_t>{}
-                               : rightCandidates(request, repairProgram(request, span, candidates), candidates.size());
-        std::sort(right.begin(), right.end());
-        std::vector<Candidate> fewest;
-        for (std::size_t index : right) {
-            if (fewest.empty() || candidates[index].size() == fewest.front().size()) {
-                fewest.push_back(candidates[index]);
-            }
-        }
-        // Where the source shows a slip of C, the edits that mend that slip
-        // are the ones that speak for it.
-        std::vector<Candidate> matching;
-        for (const Candidate& candidate : fewest) {
-            if (candidate.size() == 1 && catalogue.kind == std::string("c.") + cOfSlip(candidate.front()->kind)) {
-                matching.push_back(candidate);
-            }
-        }
-        repair = repairDiagnosis(request, matching.empty() ? fewest : matching, check);
-    }
     const bool catalogueNamed = !catalogue.kind.empty() && catalogue.kind != uncertainKind && catalogue.kind != "r.jumps";
+    const std::vector<Candidate> fewest = verifiedRepairs(request, catalogueNamed);
+    // Where the source shows a slip of C, the edits that mend that slip are
+    // the ones that speak for it.
+    std::vector<Candidate> matching;
+    for (const Candidate& candidate : fewest) {
+        if (candidate.size() == 1 && catalogue.kind == std::string("c.") + cOfSlip(candidate.front()->kind)) {
+            matching.push_back(candidate);
+        }
+    }
+    Diagnosis repair = repairDiagnosis(request, matching.empty() ? fewest : matching, check);
     const bool repaired = !repair.kind.empty() && repair.kind != uncertainKind;
     if (catalogueNamed && (!repaired || !showsOtherCause(repair, catalogue))) {
         // A slip of C the source shows, now with the line the repair found.

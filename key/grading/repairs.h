@@ -10,8 +10,30 @@
 
 #include "key/grading/diagnosis.h"
 #include "key/grading/points.h"
+#include "key/grading/repair_edits.h"
 #include "key/model/answer_key.h"
 #include "platform/services.h"
+
+using Candidate = std::vector<const SourceEdit*>;
+
+struct FunctionCandidates {
+    char function = 0;
+    FunctionSpan span;
+    std::vector<SourceEdit> edits;
+    std::vector<Candidate> candidates;  // pointing into edits
+    std::vector<std::size_t> right;     // the candidates found right, once run
+    bool run = false;                   // all of them were run
+    bool mayLoop = false;               // it has a loop, which an edit may make endless
+};
+
+// The candidates of the functions still to grade, made and compiled
+// together the first time one of them is wrong, and run together: one
+// compile and, unless a candidate hangs, one run an attempt.
+struct RepairSession {
+    bool built = false;
+    bool compiled = false;
+    std::vector<FunctionCandidates> functions;
+};
 
 struct RepairRequest {
     const AnswerKey& key;
@@ -22,6 +44,7 @@ struct RepairRequest {
     const ExamServices& services;
     int timeLimitSeconds;
     bool showEdits;                        // say the edit itself, not only its line and kind
+    RepairSession* session;                // one for the whole attempt, in grading order
 };
 
 // What to tell the student of a wrong function: the catalogue's mistake

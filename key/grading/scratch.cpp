@@ -11,6 +11,7 @@ namespace {
 constexpr std::size_t longestPath = 4096;
 const char* const scratchNames[] = {studentSourceName, harnessSourceName, harnessProgramName, harnessResultsName,
                                     repairSourceName,  repairProgramName,  repairResultsName,
+                                    pairsSourceName,   pairsProgramName,
                                     plotScriptName,    plotDataName,       plotPictureName};
 constexpr std::size_t scratchCount = sizeof scratchNames / sizeof scratchNames[0];
 

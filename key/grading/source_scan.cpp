@@ -303,6 +303,7 @@ void judgeChain(const Tokens& tokens, const std::vector<Statement>& segments, Fu
         if (!comparison.ofT) {
             continue;
         }
+        facts->comparisonsOfT += comparison.op.empty() ? 0 : 1;
         strict += comparison.op == "<" || comparison.op == ">" ? 1 : 0;
         inclusive += comparison.op == "<=" || comparison.op == ">=" ? 1 : 0;
         if ((comparison.op == "==" || comparison.op == "!=") && facts->equalityOnT.empty()) {

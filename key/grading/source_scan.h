@@ -17,6 +17,7 @@ struct FunctionFacts {
     std::string equalityOnT;                // the first comparison of t with == or !=, or ""
     std::string unsetVariable;              // a variable that can be read before it is set, or ""
     bool mayEndWithoutReturn = false;       // a path reaches the closing brace
+    int comparisonsOfT = 0;                 // comparisons of t: two or more make pieces
 };
 
 struct SourceFacts {

@@ -53,8 +53,8 @@ std::string rounded(double value) { return shortNumber(std::round(value * 1e6) /
 Diagnosis pieceFact(char function, const Piece& piece, const std::vector<double>& times,
                     const std::vector<double>& values) {
     const Shape shape = shapeOf(times, values);
-    const std::string where = "for " + rounded(std::max(piece.from, times.front())) + " < t < " +
-                              rounded(std::min(piece.to, times.back()));
+    const std::string where = "for " + rounded(std::isfinite(piece.from) ? piece.from : times.front()) + " < t < " +
+                              rounded(std::isfinite(piece.to) ? piece.to : times.back());
     const std::string your = yours(function);
     const bool keyLine = piece.c2 == 0 && piece.c1 != 0;
     const bool keyConstant = piece.c2 == 0 && piece.c1 == 0;

@@ -311,7 +311,7 @@ TEST_F(KeyProgramTest, AnAttemptWrittenFromTheKeyIsRightAndEachWrongAnswerIsFoun
     // No mistake of the catalogue is an r off by 1 from t = 9 on, but one
     // number of its own line mends it.
     EXPECT_NE(run.out.find("got 4\n                  line "), std::string::npos) << run.out;
-    EXPECT_NE(run.out.find(" of signals.c, in your r(t): one change there makes it right"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find(" of signals.c, in your r(t): "), std::string::npos) << run.out;
     if (onPath("gnuplot")) {
         EXPECT_NE(run.out.find("\nYour functions are drawn in check.png, red where they are wrong; "
                                "grade --show-key draws the key there too.\n"),

@@ -138,11 +138,13 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
                                  "tcc.exe -o harness.exe harness.c signals.c",
                                  exe + " x " + results,
                                  exe + " y " + results,
+                                 // The wrong y's repairs, with those of z and r, compiled once.
+                                 "tcc.exe -w -o repairs.exe repairs.c",
                                  exe + " z " + results,
                                  exe + " r " + results,
                                  "..\\gnuplot\\bin\\gnuplot.exe .\\.key-plot.*\\plot.gp",
                              }));
-    EXPECT_EQ(fake.limits, (std::vector<int>{3, 3, 3, 3, 3, 20}));
+    EXPECT_EQ(fake.limits, (std::vector<int>{3, 3, 3, 3, 3, 3, 20}));
     EXPECT_EQ(out,
               "Compiling signals.c with the grading program...\n"
               "\n"

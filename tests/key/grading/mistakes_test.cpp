@@ -245,6 +245,13 @@ TEST(MistakeCatalogue, FormRemarksReadTheSourceWithoutCommentsOrStrings) {
         {"double r(double t) { if (t > 3 && t <= 4) return -t; return 0; }", 'r', ""},
         {"double z(double t) { /* return y(t); */ const char *s = \"y(t)\"; // x(t)\n return 6*t*u(t); }", 'z', ""},
         {"double z(double t) { return yy(t) + u(t); }", 'z', ""},
+        // Pieces where steps and ramps are asked for, in z or in a copy of x or y it calls.
+        {"double z(double t) { if (t >= 0 && t <= 1) return 3*t; return 0; }", 'z', "your z(t) is written in pieces"},
+        {"double x2(double t) { if (t >= 0 && t <= 1) return 3*t; return 0; }\n"
+         "double z(double t) { return x2(2*t+1); }", 'z', "calls x2(t), which is written in pieces"},
+        {"double x2(double t) { if (t >= 0 && t <= 1) return 3*t; return 0; }\n"
+         "double y(double t) { return x2(2*t+1); }", 'y', "calls x2(t), written in pieces as x(t) is"},
+        {"double step(double t) { return t >= 0 ? 1 : 0; }\ndouble z(double t) { return 6*t*step(t); }", 'z', ""},
     };
     for (const Case& c : cases) {
         const std::vector<std::string> remarks = formRemarks(c.function, scanSource(c.source));
