@@ -158,8 +158,8 @@ int runInJob(JobRun& run) {
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = nullInput;
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+    startup.hStdOutput = run.output != nullptr ? run.output : GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = run.errors != nullptr ? run.errors : GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process{};
     std::fflush(nullptr);  // our output first, then the program's
     // Suspended until it is in the job, so nothing it starts escapes the job.

@@ -33,7 +33,9 @@ std::string fenceGapsText(unsigned gaps);
 // its working folder and the one place it may write), fenced, its output on
 // the program's console and the null device as its input, stopped after
 // `seconds` as runCommandWithTimeLimit stops a program. A program named
-// ".\name" is the file in `folder`; "tcc.exe" is the course's compiler.
+// ".\name" is the file in `folder`; "tcc.exe" is the course's compiler. A
+// line that ends ">NUL" or "2>NUL" (or both), as the command interpreter
+// reads them, sends its output or its error output to the null device.
 // Returns what runCommandWithTimeLimit returns.
 int runFenced(const char* commandLine, const char* folder, int seconds);
 

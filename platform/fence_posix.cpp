@@ -231,6 +231,16 @@ std::string fenceGapsText(unsigned gaps) {
 // In the child between fork and exec, so system calls only.
 void enterFence(const ChildFence& fence) {
     setsid();  // no controlling terminal: /dev/tty and the terminal's signals are out of reach
+    const int null = fence.quietOutput || fence.quietErrors ? open("/dev/null", O_WRONLY) : -1;
+    if (null >= 0) {
+        if (fence.quietOutput) {
+            dup2(null, STDOUT_FILENO);
+        }
+        if (fence.quietErrors) {
+            dup2(null, STDERR_FILENO);
+        }
+        close(null);
+    }
     if (chdir(fence.folder) != 0) {
         _exit(commandNotFound);
     }
@@ -305,7 +315,11 @@ void fillFilterPage(void* page, pid_t child, const char* program) {
 }
 
 int runFenced(const char* commandLine, const char* folder, int seconds) {
-    const CommandWords words = splitCommandLine(commandLine);
+    CommandWords words = splitCommandLine(commandLine);
+    ChildFence fence{};
+    for (; !words.empty() && (words.back() == ">NUL" || words.back() == "2>NUL"); words.pop_back()) {
+        (words.back() == ">NUL" ? fence.quietOutput : fence.quietErrors) = true;
+    }
     if (words.empty()) {
         return 0;
     }
@@ -327,7 +341,6 @@ int runFenced(const char* commandLine, const char* folder, int seconds) {
         environment.push_back(variable.data());
     }
     environment.push_back(nullptr);
-    ChildFence fence{};
     fence.folder = folder;
     fence.program = program.c_str();
     fence.environment = environment.data();

@@ -137,7 +137,19 @@ std::string fenceGapsText(unsigned gaps) {
 }
 
 int runFenced(const char* commandLine, const char* folder, int seconds) {
-    const std::string line = commandLine;
+    std::string line = commandLine;
+    bool quietOutput = false;
+    bool quietErrors = false;
+    for (;;) {
+        const std::size_t last = line.find_last_not_of(" \t");
+        const std::size_t start = line.find_last_of(" \t", last) + 1;  // npos + 1 is 0
+        const std::string word = last == std::string::npos ? "" : line.substr(start, last + 1 - start);
+        if (word != ">NUL" && word != "2>NUL") {
+            break;
+        }
+        (word == ">NUL" ? quietOutput : quietErrors) = true;
+        line.erase(start);
+    }
     const std::size_t nameEnd = line.find_first_of(" \t");
     const std::string name = line.substr(0, nameEnd);
     const std::string rest = nameEnd == std::string::npos ? "" : line.substr(nameEnd);
@@ -167,6 +179,15 @@ int runFenced(const char* commandLine, const char* folder, int seconds) {
     }
     std::string environment = cleanEnvironment(folder, program);
     run.environment = environment.data();
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    HANDLE null = quietOutput || quietErrors
+                      ? CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inheritable,
+                                    OPEN_EXISTING, 0, nullptr)
+                      : INVALID_HANDLE_VALUE;
+    if (null != INVALID_HANDLE_VALUE) {
+        run.output = quietOutput ? null : nullptr;
+        run.errors = quietErrors ? null : nullptr;
+    }
     int status = runInJob(run);
     if (status == commandNotFound && run.token != nullptr) {
         // A system that cannot start a program with a token of its own (wine)
@@ -177,6 +198,9 @@ int runFenced(const char* commandLine, const char* folder, int seconds) {
     }
     if (run.token != nullptr) {
         CloseHandle(run.token);
+    }
+    if (null != INVALID_HANDLE_VALUE) {
+        CloseHandle(null);
     }
     return status;
 }

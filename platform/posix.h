@@ -30,6 +30,8 @@ struct ChildFence {
     char* const* environment = nullptr;   // in place of the caller's
     void* filterPage = nullptr;           // makeFilterPage's, or null
     int goInput = -1;                     // read end: its end of file says the filter is there
+    bool quietOutput = false;             // standard output to the null device
+    bool quietErrors = false;             // standard error to the null device
 };
 void enterFence(const ChildFence& fence);
 // The system-call filter's page, shared with the child: made before the

@@ -26,6 +26,8 @@ struct JobRun {
     void* environment = nullptr;    // an ANSI block; null: the caller's
     const char* folder = nullptr;   // its working folder; null: the caller's
     bool fenced = false;            // the job gets fenceJob's limits
+    HANDLE output = nullptr;        // its standard output; null: ours
+    HANDLE errors = nullptr;        // its standard error; null: ours
 };
 // Returns what runCommandWithTimeLimit returns.
 int runInJob(JobRun& run);

@@ -178,9 +178,11 @@ std::string repairProgram(const RepairRequest& request, const RepairSession& ses
 }
 
 // Every compile and run of the candidates, the student's code, goes through
-// here, in the scratch folder, as the grading program's do.
+// here, in the scratch folder, as the grading program's do. What they print
+// is dropped: a candidate is ours, not the student's, and its compile's
+// messages would read as if signals.c did not compile.
 int runInScratch(const ExamServices& services, const std::string& commandLine, int seconds) {
-    return services.runFenced(commandLine.c_str(), scratchFolder(), seconds);
+    return services.runFenced((commandLine + " >NUL 2>NUL").c_str(), scratchFolder(), seconds);
 }
 
 // Writes and compiles the program of the session's candidates. Returns

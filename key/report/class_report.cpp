@@ -60,7 +60,8 @@ CompileSeen compileSeen;
 // its first line is kept for the gradebook; what the student's functions
 // print is dropped, however much it is.
 int runForReport(const char* commandLine, const char* folder, int seconds) {
-    const bool compile = std::string_view(commandLine).substr(0, 3) == "tcc";
+    // signals.c's own compile comes first; the repairs' come after it.
+    const bool compile = !compileSeen.ran && std::string_view(commandLine).substr(0, 3) == "tcc";
     sendOutputTo(compile ? compileOutputName : nullptr);
     const int status = platformServices().runFenced(commandLine, folder, seconds);
     sendOutputTo(feedbackName);

@@ -6,9 +6,11 @@
 #include <signal.h>
 
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <cstdlib>
 
+#include "platform/fence.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -84,4 +86,32 @@ TEST_F(TimeLimitTest, AnIsolatedProgramRunsWithinLimitsOfItsOwn) {
     const std::size_t ids = seen.find('\n', seen.find(':')) + 1;
     const std::string pid = seen.substr(ids, seen.find(' ', ids) - ids);
     EXPECT_EQ(seen.substr(ids), pid + " " + pid + "\n") << "a group of its own, and no input";
+}
+
+// A fenced program runs in its folder, writes only there, and its output goes
+// where its line says: the repairs' candidates print nothing.
+TEST_F(TimeLimitTest, AFencedRunWritesOnlyInItsFolderAndWhereItsLineSays) {
+    if (std::system("command -v tcc >/dev/null") != 0) {
+        GTEST_SKIP() << "needs tcc";
+    }
+    std::filesystem::create_directory("run");
+    writeFile("run/say.c", "#include <stdio.h>\nint main(void) { puts(\"out\"); fputs(\"err\\n\", stderr);\n"
+                           "  FILE *here = fopen(\"made.txt\", \"w\"), *above = fopen(\"../made.txt\", \"w\");\n"
+                           "  return here != 0 && above == 0 ? 0 : 1; }\n");
+    ASSERT_EQ(std::system("tcc -o run/say run/say.c"), 0);
+    const std::string folder = folder_.path() + "/run";
+    const bool landlock = (fenceGaps() & fenceLacksFileLimits) == 0;
+    for (const char* quiet : {"", " >NUL", " 2>NUL", " >NUL 2>NUL"}) {
+        SCOPED_TRACE(quiet);
+        testing::internal::CaptureStdout();
+        testing::internal::CaptureStderr();
+        const int status = runFenced((std::string(".\\say") + quiet).c_str(), folder.c_str(), 5);
+        const std::string out = testing::internal::GetCapturedStdout();
+        const std::string err = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(status, landlock ? 0 : 1);
+        EXPECT_EQ(out, std::string(quiet).find(" >NUL") == std::string::npos ? "out\n" : "");
+        EXPECT_EQ(err, std::string(quiet).find("2>NUL") == std::string::npos ? "err\n" : "");
+    }
+    EXPECT_TRUE(fileExists("run/made.txt"));
+    EXPECT_EQ(fileExists("made.txt"), !((fenceGaps() & fenceLacksFileLimits) == 0));
 }
