@@ -139,7 +139,7 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
                                  exe + " x " + results,
                                  exe + " y " + results,
                                  // The wrong y's repairs, with those of z and r, compiled once.
-                                 "tcc.exe -w -o repairs.exe repairs.c",
+                                 "tcc.exe -w -o repairs.exe repairs.c >NUL 2>NUL",
                                  exe + " z " + results,
                                  exe + " r " + results,
                                  "..\\gnuplot\\bin\\gnuplot.exe .\\.key-plot.*\\plot.gp",
