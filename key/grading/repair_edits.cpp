@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "key/grading/source_scan.h"
+
 namespace {
 struct Token {
     std::size_t at;
@@ -24,33 +26,7 @@ bool isNumber(const Token& token) {
 }
 bool is(const Token& token, const char* text) { return token.text == text; }
 
-// The end of a comment, string, character constant or preprocessor line at
-// i, or i when none starts there.
-std::size_t skipNonCode(const std::string& text, std::size_t i, bool lineStart) {
-    const std::size_t n = text.size();
-    if (text.compare(i, 2, "//") == 0 || (lineStart && text[i] == '#')) {
-        while (i < n && text[i] != '\n') {
-            i += text[i] == '\\' ? 2 : 1;
-        }
-        return std::min(i, n);
-    }
-    if (text.compare(i, 2, "/*") == 0) {
-        const std::size_t close = text.find("*/", i + 2);
-        return close == std::string::npos ? n : close + 2;
-    }
-    if (text[i] == '"' || text[i] == '\'') {
-        const char quote = text[i];
-        for (++i; i < n && text[i] != quote && text[i] != '\n'; ++i) {
-            i += text[i] == '\\' ? 1 : 0;
-        }
-        return std::min(i + 1, n);
-    }
-    return i;
-}
-
 std::size_t tokenEnd(const std::string& text, std::size_t i) {
-    static const char* const pairs[] = {"<=", ">=", "==", "!=", "&&", "||", "++", "--", "->",
-                                        "+=", "-=", "*=", "/=", "%=", "<<", ">>"};
     const char c = text[i];
     std::size_t end = i + 1;
     if (isNameStart(c)) {
@@ -66,7 +42,7 @@ std::size_t tokenEnd(const std::string& text, std::size_t i) {
             ++end;
         }
     } else {
-        for (const char* pair : pairs) {
+        for (const char* pair : twoCharOperators) {
             if (text.compare(i, 2, pair) == 0) {
                 end = i + 2;
             }

@@ -24,35 +24,7 @@ bool isWholeNumber(const std::string& token) {
                : token.find_first_of("eEfF") == std::string::npos;
 }
 
-// Skips a comment, string, character constant or preprocessor line at i;
-// returns i when there is none there.
-std::size_t skipNonCode(const std::string& text, std::size_t i, bool lineStart) {
-    const std::size_t n = text.size();
-    if (text.compare(i, 2, "//") == 0 || (lineStart && text[i] == '#')) {
-        while (i < n && text[i] != '\n') {
-            i += text[i] == '\\' ? 2 : 1;  // a preprocessor line may go on after a backslash
-        }
-        return std::min(i, n);
-    }
-    if (text.compare(i, 2, "/*") == 0) {
-        const std::size_t close = text.find("*/", i + 2);
-        return close == std::string::npos ? n : close + 2;
-    }
-    if (text[i] == '"' || text[i] == '\'') {
-        const char quote = text[i];
-        for (++i; i < n && text[i] != quote && text[i] != '\n'; ++i) {
-            if (text[i] == '\\') {
-                ++i;
-            }
-        }
-        return std::min(i + 1, n);
-    }
-    return i;
-}
-
 Tokens tokenize(const std::string& text) {
-    static const char* const pairs[] = {"<=", ">=", "==", "!=", "&&", "||", "++", "--", "->",
-                                        "+=", "-=", "*=", "/=", "%=", "<<", ">>"};
     Tokens tokens;
     bool lineStart = true;
     for (std::size_t i = 0; i < text.size();) {
@@ -81,7 +53,7 @@ Tokens tokenize(const std::string& text) {
                 ++end;
             }
         } else {
-            for (const char* pair : pairs) {
+            for (const char* pair : twoCharOperators) {
                 if (text.compare(i, 2, pair) == 0) {
                     end = i + 2;
                 }
@@ -392,6 +364,31 @@ FunctionFacts readFunction(const Tokens& tokens, const std::string& name, std::s
     return facts;
 }
 }  // namespace
+
+std::size_t skipNonCode(const std::string& text, std::size_t i, bool lineStart) {
+    const std::size_t n = text.size();
+    if (text.compare(i, 2, "//") == 0 || (lineStart && text[i] == '#')) {
+        while (i < n && text[i] != '\n') {
+            i += text[i] == '\\' ? 2 : 1;  // a preprocessor line may go on after a backslash
+        }
+        return std::min(i, n);
+    }
+    if (text.compare(i, 2, "/*") == 0) {
+        const std::size_t close = text.find("*/", i + 2);
+        return close == std::string::npos ? n : close + 2;
+    }
+    if (text[i] == '"' || text[i] == '\'') {
+        const char quote = text[i];
+        for (++i; i < n && text[i] != quote && text[i] != '\n'; ++i) {
+            if (text[i] == '\\') {
+                ++i;
+            }
+        }
+        return std::min(i + 1, n);
+    }
+    return i;
+}
+
 
 SourceFacts scanSource(const std::string& text) {
     const Tokens tokens = tokenize(text);

@@ -33,3 +33,11 @@ const FunctionFacts* findFunction(const SourceFacts& facts, const std::string& n
 
 // Whether `from` calls `to`, itself or through functions defined in the file.
 bool callsThrough(const SourceFacts& facts, const std::string& from, const std::string& to);
+
+// C's operators of two characters, which a reading of the source takes whole.
+inline constexpr const char* twoCharOperators[] = {"<=", ">=", "==", "!=", "&&", "||", "++", "--",
+                                                   "->", "+=", "-=", "*=", "/=", "%=", "<<", ">>"};
+
+// The end of a comment, string, character constant or preprocessor line
+// (`lineStart`: i starts a line) at i, or i when none starts there.
+std::size_t skipNonCode(const std::string& text, std::size_t i, bool lineStart);
