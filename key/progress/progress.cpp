@@ -93,14 +93,7 @@ void gradeAttempts(std::vector<ProgressAttempt>* attempts, const std::vector<std
     };
     const unsigned jobs = std::clamp(gradingsPerCore * std::thread::hardware_concurrency(), 1u,
                                      static_cast<unsigned>(std::min<std::size_t>(mostReportJobs, folders.size())));
-    std::vector<std::thread> threads;
-    for (unsigned j = 1; j < jobs; ++j) {
-        threads.emplace_back(work);
-    }
-    work();
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    runOnThreads(jobs, work);
 }
 
 // "your y(t) is x(2t-1)" of "your y(t) is x(2t-1): ...", the mistake's first words.

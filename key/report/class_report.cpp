@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string_view>
@@ -317,14 +318,7 @@ std::vector<FolderResult> gradeAll(const std::vector<fs::path>& folders, const s
             progress.oneMore();
         }
     };
-    std::vector<std::thread> threads;
-    for (unsigned j = 1; j < jobs; ++j) {
-        threads.emplace_back(work);
-    }
-    work();
-    for (std::thread& thread : threads) {
-        thread.join();
-    }
+    runOnThreads(jobs, work);
     progress.end();
     std::vector<FolderResult> kept;
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -409,6 +403,17 @@ std::string feedbackFileName(const std::string& folder, long id, bool idKnown) {
         name += std::to_string(id);
     }
     return name + ".txt";
+}
+
+void runOnThreads(unsigned count, const std::function<void()>& work) {
+    std::vector<std::thread> threads;
+    for (unsigned j = 1; j < count; ++j) {
+        threads.emplace_back(work);
+    }
+    work();
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
 }
 
 int runReportWorker(const char* folder, int timeLimitSeconds) {

@@ -8,6 +8,7 @@
 // the working folder, which a grading needs, is the worker's alone.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -49,3 +50,7 @@ struct FolderResult;
 // only copies of exam.dat and signals.c enter. The row's `folder` is
 // `folder` as given.
 FolderResult gradeExamFolder(const std::string& folder, const std::string& work, const ReportOptions& options);
+
+// Runs `work` on `count` threads at once, this one among them, and returns
+// once all have ended: the gradings' workers, each taking folders in turn.
+void runOnThreads(unsigned count, const std::function<void()>& work);
