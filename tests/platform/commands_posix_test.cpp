@@ -88,7 +88,7 @@ TEST_F(CommandsTest, MissingProgramGives127) {
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "tcc.exe: command not found\n");
     testing::internal::CaptureStderr();
     EXPECT_EQ(runCommandWithTimeLimit("..\\gnuplot\\bin\\gnuplot.exe q1.gp\n", 0), 127);
-    testing::internal::GetCapturedStderr();
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the caller names what is missing, once";
 }
 
 TEST_F(CommandsTest, LineIsNeverInterpretedByAShell) {
