@@ -17,39 +17,12 @@ struct Token {
 std::size_t endOf(const Token& token) { return token.at + token.text.size(); }
 using Tokens = std::vector<Token>;
 
-bool isNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_'; }
-bool isNameChar(char c) { return isNameStart(c) || std::isdigit(static_cast<unsigned char>(c)) != 0; }
 bool isName(const Token& token) { return isNameStart(token.text[0]); }
 bool isNumber(const Token& token) {
     return std::isdigit(static_cast<unsigned char>(token.text[0])) != 0 ||
            (token.text[0] == '.' && token.text.size() > 1);
 }
 bool is(const Token& token, const char* text) { return token.text == text; }
-
-std::size_t tokenEnd(const std::string& text, std::size_t i) {
-    const char c = text[i];
-    std::size_t end = i + 1;
-    if (isNameStart(c)) {
-        while (end < text.size() && isNameChar(text[end])) {
-            ++end;
-        }
-    } else if (std::isdigit(static_cast<unsigned char>(c)) != 0 ||
-               (c == '.' && end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])) != 0)) {
-        while (end < text.size() &&
-               (isNameChar(text[end]) || text[end] == '.' ||
-                ((text[end] == '+' || text[end] == '-') && std::strchr("eEpP", text[end - 1]) != nullptr &&
-                 text.compare(i, 2, "0x") != 0))) {
-            ++end;
-        }
-    } else {
-        for (const char* pair : twoCharOperators) {
-            if (text.compare(i, 2, pair) == 0) {
-                end = i + 2;
-            }
-        }
-    }
-    return end;
-}
 
 Tokens tokenize(const std::string& text) {
     Tokens tokens;

@@ -7,8 +7,6 @@
 namespace {
 using Tokens = std::vector<std::string>;
 
-bool isNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_'; }
-bool isNameChar(char c) { return isNameStart(c) || std::isdigit(static_cast<unsigned char>(c)) != 0; }
 bool isName(const std::string& token) { return !token.empty() && isNameStart(token[0]); }
 bool isNumber(const std::string& token) {
     return !token.empty() && (std::isdigit(static_cast<unsigned char>(token[0])) != 0 || token[0] == '.') &&
@@ -40,25 +38,7 @@ Tokens tokenize(const std::string& text) {
             i = skipped;
             continue;
         }
-        std::size_t end = i + 1;
-        if (isNameStart(c)) {
-            while (end < text.size() && isNameChar(text[end])) {
-                ++end;
-            }
-        } else if (std::isdigit(static_cast<unsigned char>(c)) != 0 ||
-                   (c == '.' && end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])) != 0)) {
-            while (end < text.size() && (isNameChar(text[end]) || text[end] == '.' ||
-                                         ((text[end] == '+' || text[end] == '-') &&
-                                          std::string("eEpP").find(text[end - 1]) != std::string::npos))) {
-                ++end;
-            }
-        } else {
-            for (const char* pair : twoCharOperators) {
-                if (text.compare(i, 2, pair) == 0) {
-                    end = i + 2;
-                }
-            }
-        }
+        const std::size_t end = tokenEnd(text, i);
         tokens.push_back(text.substr(i, end - i));
         i = end;
     }
@@ -364,6 +344,39 @@ FunctionFacts readFunction(const Tokens& tokens, const std::string& name, std::s
     return facts;
 }
 }  // namespace
+
+bool isNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0 || c == '_'; }
+bool isNameChar(char c) { return isNameStart(c) || std::isdigit(static_cast<unsigned char>(c)) != 0; }
+
+std::size_t tokenEnd(const std::string& text, std::size_t i) {
+    static const char* const twoCharOperators[] = {"<=", ">=", "==", "!=", "&&", "||", "++", "--",
+                                                   "->", "+=", "-=", "*=", "/=", "%=", "<<", ">>"};
+    const char c = text[i];
+    std::size_t end = i + 1;
+    if (isNameStart(c)) {
+        while (end < text.size() && isNameChar(text[end])) {
+            ++end;
+        }
+    } else if (std::isdigit(static_cast<unsigned char>(c)) != 0 ||
+               (c == '.' && end < text.size() && std::isdigit(static_cast<unsigned char>(text[end])) != 0)) {
+        // A sign belongs to the number after its exponent's letter: e or E,
+        // p or P in hexadecimal, where e is a digit.
+        const bool hex = text.compare(i, 2, "0x") == 0 || text.compare(i, 2, "0X") == 0;
+        const std::string exponent = hex ? "pP" : "eE";
+        while (end < text.size() &&
+               (isNameChar(text[end]) || text[end] == '.' ||
+                ((text[end] == '+' || text[end] == '-') && exponent.find(text[end - 1]) != std::string::npos))) {
+            ++end;
+        }
+    } else {
+        for (const char* pair : twoCharOperators) {
+            if (text.compare(i, 2, pair) == 0) {
+                end = i + 2;
+            }
+        }
+    }
+    return end;
+}
 
 std::size_t skipNonCode(const std::string& text, std::size_t i, bool lineStart) {
     const std::size_t n = text.size();

@@ -34,9 +34,14 @@ const FunctionFacts* findFunction(const SourceFacts& facts, const std::string& n
 // Whether `from` calls `to`, itself or through functions defined in the file.
 bool callsThrough(const SourceFacts& facts, const std::string& from, const std::string& to);
 
-// C's operators of two characters, which a reading of the source takes whole.
-inline constexpr const char* twoCharOperators[] = {"<=", ">=", "==", "!=", "&&", "||", "++", "--",
-                                                   "->", "+=", "-=", "*=", "/=", "%=", "<<", ">>"};
+// The letters, digits and '_' of C's names.
+bool isNameStart(char c);
+bool isNameChar(char c);
+
+// The end of the token that starts at text[i], which is no blank and no
+// comment: a name, a number (with its exponent's sign, "1e-3", "0x1p+3"),
+// an operator of two characters, or any other one character.
+std::size_t tokenEnd(const std::string& text, std::size_t i);
 
 // The end of a comment, string, character constant or preprocessor line
 // (`lineStart`: i starts a line) at i, or i when none starts there.
