@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "generate/text_file.h"
 #include "key/plots/draw.h"
 
 namespace {
@@ -99,20 +98,9 @@ void writeScript(std::FILE* script, const ClassPicture& picture, const char* dat
 
 int writeClassPlot(const ClassPicture& picture, const char* scriptName, const char* dataName,
                    const char* pngName) {
-    std::FILE* data = openTextFile(dataName, nullptr);
-    if (data == nullptr) {
-        return -1;
-    }
-    writeData(data, picture);
-    if (closeTextFile(data, dataName, nullptr) != 0) {
-        return -1;
-    }
-    std::FILE* script = openTextFile(scriptName, nullptr);
-    if (script == nullptr) {
-        return -1;
-    }
-    writeScript(script, picture, dataName, pngName);
-    return closeTextFile(script, scriptName, nullptr);
+    return writePlotFiles(
+        dataName, [&](std::FILE* data) { writeData(data, picture); }, scriptName,
+        [&](std::FILE* script) { writeScript(script, picture, dataName, pngName); });
 }
 
 int drawClassPlot(const ClassPicture& picture, const ExamServices& services, const std::string& pngPath) {

@@ -6,8 +6,10 @@
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <utility>
 
 #include "generate/questions.h"
+#include "generate/text_file.h"
 #include "key/grading/scratch.h"
 #include "key/model/key_text.h"
 #include "platform/platform.h"
@@ -34,6 +36,21 @@ int drawPlot(const ExamServices& services, const char* pngName,
     }
     removeScratch();
     return status;
+}
+
+int writePlotFiles(const char* dataName, const std::function<void(std::FILE*)>& writeData,
+                   const char* scriptName, const std::function<void(std::FILE*)>& writeScript) {
+    for (const auto& [name, write] : {std::pair{dataName, &writeData}, std::pair{scriptName, &writeScript}}) {
+        std::FILE* file = openTextFile(name, nullptr);
+        if (file == nullptr) {
+            return -1;
+        }
+        (*write)(file);
+        if (closeTextFile(file, name, nullptr) != 0) {
+            return -1;
+        }
+    }
+    return 0;
 }
 
 std::string plotString(const std::string& text) {

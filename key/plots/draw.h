@@ -1,6 +1,7 @@
 // gnuplot run on a plot script in the key's scratch folder.
 #pragma once
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -21,6 +22,12 @@ constexpr int noScratchFolder = -4;
 // not written or gnuplot drew nothing, otherwise gnuplot's status.
 int drawPlot(const ExamServices& services, const char* pngName,
              const std::function<int(const char*, const char*, const char*)>& write);
+
+// Writes a plot's data and then its script, each as a text file through
+// the one writer, with `writeData` and `writeScript`. Returns 0, or -1
+// after the writer said which could not be written.
+int writePlotFiles(const char* dataName, const std::function<void(std::FILE*)>& writeData,
+                   const char* scriptName, const std::function<void(std::FILE*)>& writeScript);
 
 // A gnuplot string in double quotes: line ends as \n, and a quote or a
 // backslash of the text as ', so that no text can end the string early.

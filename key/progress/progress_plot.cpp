@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <string>
 
-#include "generate/text_file.h"
 #include "key/plots/draw.h"
 
 namespace {
@@ -62,20 +61,9 @@ void writeScript(std::FILE* script, const std::vector<ProgressAttempt>& attempts
 
 int writeProgressPlot(const std::vector<ProgressAttempt>& attempts, const char* scriptName,
                       const char* dataName, const char* pngName) {
-    std::FILE* data = openTextFile(dataName, nullptr);
-    if (data == nullptr) {
-        return -1;
-    }
-    writeData(data, attempts);
-    if (closeTextFile(data, dataName, nullptr) != 0) {
-        return -1;
-    }
-    std::FILE* script = openTextFile(scriptName, nullptr);
-    if (script == nullptr) {
-        return -1;
-    }
-    writeScript(script, attempts, dataName, pngName);
-    return closeTextFile(script, scriptName, nullptr);
+    return writePlotFiles(
+        dataName, [&](std::FILE* data) { writeData(data, attempts); }, scriptName,
+        [&](std::FILE* script) { writeScript(script, attempts, dataName, pngName); });
 }
 
 int drawProgressPlot(const std::vector<ProgressAttempt>& attempts, const ExamServices& services) {
