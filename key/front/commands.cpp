@@ -9,7 +9,6 @@
 #include "key/model/load_key.h"
 #include "key/plots/check_plot.h"
 #include "key/plots/key_plot.h"
-#include "platform/fence.h"
 
 int gradeCommand(const ExamServices& services, int timeLimitSeconds, bool showKey) {
     ExamRecord record{};
@@ -20,11 +19,7 @@ int gradeCommand(const ExamServices& services, int timeLimitSeconds, bool showKe
         // wrong answer is; no exam at all means there was nothing to grade.
         return loaded == notAnExam ? 1 : 2;
     }
-    const std::string unfenced = fenceGapsText(fenceGaps());
-    if (!unfenced.empty()) {
-        sayProblem("this system lacks part of the fence around your functions: " + unfenced +
-                   "; the grading goes on with the rest.");
-    }
+    sayWhatTheFenceLacks();
     std::printf("Grading signals.c of ID %ld, group %d.\n", static_cast<long>(record.idNum),
                 record.grpNum);
     GradedAttempt graded;

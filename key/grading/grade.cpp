@@ -15,6 +15,7 @@
 #include "key/grading/scratch.h"
 #include "key/grading/verdict.h"
 #include "key/model/key_text.h"
+#include "platform/fence.h"
 #include "platform/platform.h"
 
 namespace {
@@ -164,6 +165,14 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
     return verdict.right;
 }
 }  // namespace
+
+void sayWhatTheFenceLacks() {
+    const std::string unfenced = fenceGapsText(fenceGaps());
+    if (!unfenced.empty()) {
+        sayProblem("this system lacks part of the fence around your functions: " + unfenced +
+                   "; the grading goes on with the rest.");
+    }
+}
 
 int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLimitSeconds,
                  GradedAttempt* graded, bool showEdits) {

@@ -32,6 +32,10 @@ struct GradedAttempt {
     std::vector<GradedQuestion> questions;  // x, y, z and r
 };
 
+// Says in one line on stderr what this system's fence around the student's
+// code lacks, when it lacks anything; the grading goes on with the rest.
+void sayWhatTheFenceLacks();
+
 // Grades "signals.c" in the working folder and prints one line per question,
 // then the lines of a known mistake its values fit (what, why and how to
 // check) or, beside a right verdict, remarks on its form, and a total, with

@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "key/grading/grade.h"
 #include "key/model/key_text.h"
 #include "key/progress/progress_plot.h"
 #include "key/report/class_report.h"
@@ -170,11 +171,7 @@ int runProgress(int timeLimitSeconds, const std::string& program) {
         sayProblem(std::string("cannot make a scratch folder: ") + std::strerror(errno) + ".");
         return 2;
     }
-    const std::string unfenced = fenceGapsText(fenceGaps());
-    if (!unfenced.empty()) {
-        sayProblem("this system lacks part of the fence around your functions: " + unfenced +
-                   "; the grading goes on with the rest.");
-    }
+    sayWhatTheFenceLacks();
     ReportOptions options;
     options.timeLimitSeconds = timeLimitSeconds;
     options.program = program;

@@ -453,7 +453,7 @@ int runClassReport(const ReportOptions& options) {
     }
     char root[4096];
     if (makePrivateFolder(reportFolderPrefix, root, sizeof root) != 0) {
-        sayProblem(std::string("cannot make a scratch folder here: ") + std::strerror(errno) + ".");
+        sayProblem(std::string("cannot make a scratch folder: ") + std::strerror(errno) + ".");
         return 2;
     }
     // The terminal is learnt once, here, before the gradings' threads lend it.
