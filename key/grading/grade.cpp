@@ -53,17 +53,17 @@ int checkSource() {
     return 0;
 }
 
-// Puts the test program's source and a copy of signals.c into the scratch
-// folder, where the fenced compile reads them. Returns 0, or -1 after saying why not.
-int writeSources(const std::vector<GradePoint>& points) {
+// Puts the test program's source and a copy of signals.c (`source`, null
+// when it could not be read) into the scratch folder, where the fenced
+// compile reads them. Returns 0, or -1 after saying why not.
+int writeSources(const std::vector<GradePoint>& points, const std::string* source) {
     const FileOps files = scratchFileOps();
     if (writeTextFile(scratchPath(harnessSourceName).c_str(), harnessSource(points), nullptr, files) != 0) {
         sayCannotGrade(std::string("cannot write ") + harnessSourceName + " in the scratch folder.");
         return -1;
     }
-    std::string source;
-    if (readWholeFile("signals.c", &source) != 0 ||
-        replaceFileWith(scratchPath(studentSourceName).c_str(), source.data(), source.size(), files) != 0) {
+    if (source == nullptr ||
+        replaceFileWith(scratchPath(studentSourceName).c_str(), source->data(), source->size(), files) != 0) {
         sayCannotGrade(std::string("cannot copy signals.c into the scratch folder: ") + std::strerror(errno) + ".");
         return -1;
     }
@@ -72,13 +72,13 @@ int writeSources(const std::vector<GradePoint>& points) {
 
 // Makes the scratch folder and compiles the test program with signals.c in
 // it. Returns 0, or -1 after saying why not, the folder gone.
-int compileHarness(const std::vector<GradePoint>& points, const ExamServices& services,
-                   int timeLimitSeconds) {
+int compileHarness(const std::vector<GradePoint>& points, const std::string* source,
+                   const ExamServices& services, int timeLimitSeconds) {
     if (makeScratch(harnessFolderPrefix, ScratchPlace::privateTemp) != 0) {
         sayCannotGrade(std::string("cannot make a scratch folder: ") + std::strerror(errno) + ".");
         return -1;
     }
-    if (writeSources(points) != 0) {
+    if (writeSources(points, source) != 0) {
         removeWholeScratch();
         return -1;
     }
@@ -178,7 +178,14 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
                  GradedAttempt* graded, bool showEdits) {
     graded->points = gradingPoints(key);
     graded->questions.clear();
-    if (checkSource() != 0 || compileHarness(graded->points, services, timeLimitSeconds) != 0) {
+    if (checkSource() != 0) {
+        return 2;
+    }
+    // Read once: copied for the compile, and scanned for which function
+    // calls which and C's slips, as the student wrote them.
+    std::string text;
+    const bool read = readWholeFile("signals.c", &text) == 0;
+    if (compileHarness(graded->points, read ? &text : nullptr, services, timeLimitSeconds) != 0) {
         return 2;
     }
     const Question questions[] = {
@@ -187,9 +194,7 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
         {"QUESTION 3  z(t)", "z", &key.y},
         {"QUESTION 4  r(t)", "r", &key.r},
     };
-    // Which function calls which, and C's slips, as the student wrote them.
-    std::string text;
-    const SourceFacts source = scanSource(readWholeFile("signals.c", &text) == 0 ? text : "");
+    const SourceFacts source = scanSource(text);
     int rightCount = 0;
     RepairSession repairs;
     std::printf("\n");
