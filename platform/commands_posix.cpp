@@ -105,13 +105,13 @@ int spawnIsolated(pid_t* child, int* slot, const char* program, char* const* arg
         return errno;
     }
     int go[2] = {-1, -1};
-    if (fence != nullptr && pipe2(go, O_CLOEXEC) != 0) {
-        const int failure = errno;
-        close(report[0]);
-        close(report[1]);
-        return failure;
-    }
     if (fence != nullptr) {
+        if (pipe2(go, O_CLOEXEC) != 0) {
+            const int failure = errno;
+            close(report[0]);
+            close(report[1]);
+            return failure;
+        }
         fence->goInput = go[0];
         fence->filterPage = makeFilterPage();
     }
