@@ -4,8 +4,9 @@ includes go round in a circle.
 
 platform -> record -> generate, check -> exam (and key beside it) -> main.cpp:
 each folder may include its own headers and those of the layers below. key/
-has rooms of its own, in the same way: model -> grading -> plots -> variants
--> report -> progress -> front. In key/, no two units (a header and its
+has rooms of its own, in the same way: base -> model -> reading -> running
+-> mistakes -> repairs -> judging -> plots -> variants -> report -> progress
+-> front. In key/, no two units (a header and its
 source) may need each other, through any number of others: the layers cannot
 show such a circle inside a room.
 """
@@ -21,7 +22,7 @@ BELOW = {
     "exam": {"generate", "check", "record", "platform"},
     "key": {"generate", "check", "record", "platform"},
 }
-KEY_ROOMS = ["model", "grading", "plots", "variants", "report", "progress", "front"]
+KEY_ROOMS = ["base", "model", "reading", "running", "mistakes", "repairs", "judging", "plots", "variants", "report", "progress", "front"]
 # Each room of key/ may use those before it in KEY_ROOMS.
 for place, room in enumerate(KEY_ROOMS):
     BELOW[f"key/{room}"] = BELOW["key"] | {f"key/{r}" for r in KEY_ROOMS[:place]}
@@ -30,7 +31,7 @@ INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
 
 
 def layer_of(path):
-    """The layer a repository path ("key/grading/grade.h") lies in."""
+    """The layer a repository path ("key/judging/grade.h") lies in."""
     parts = pathlib.PurePosixPath(path).parts
     if len(parts) > 2 and parts[0] == "key":
         return f"key/{parts[1]}"

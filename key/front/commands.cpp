@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <string>
 
-#include "key/grading/grade.h"
+#include "key/judging/grade.h"
 #include "key/model/exam_variants.h"
 #include "key/model/key_text.h"
 #include "key/model/load_key.h"

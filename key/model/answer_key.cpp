@@ -195,3 +195,11 @@ int makeAnswerKey(const ExamRecord& record, AnswerKey* key) {
     *key = std::move(result);
     return 0;
 }
+
+std::vector<double> breakpointsOf(const Signal& signal) {
+    std::vector<double> result;
+    for (std::size_t i = 1; i < signal.pieces.size(); ++i) {
+        result.push_back(signal.pieces[i].from);
+    }
+    return result;
+}

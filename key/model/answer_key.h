@@ -62,6 +62,9 @@ int runningIntegral(const Signal& x, Signal* r);
 int stepTerms(const Signal& y, std::vector<StepTerm>* terms);
 
 // The value just before and just after t; they differ only at a jump.
+// The times where the signal's pieces meet, in order.
+std::vector<double> breakpointsOf(const Signal& signal);
+
 double leftValue(const Signal& signal, double t);
 double rightValue(const Signal& signal, double t);
 

@@ -104,30 +104,6 @@ void printPieces(std::FILE* out, const char* name, const Signal& signal, bool sk
 
 }  // namespace
 
-void sayProblem(const std::string& message) {
-    std::fprintf(stderr, "%s: %s\n", keyProgramName, message.c_str());
-}
-
-int parseWholeNumber(std::string_view text, int smallest, int largest, int* number) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc{} || end != text.data() + text.size() || value < smallest ||
-        value > largest) {
-        return -1;
-    }
-    *number = value;
-    return 0;
-}
-
-std::string formatNumber(double value) {
-    if (value == 0) {
-        value = std::fabs(value);  // never "-0"
-    }
-    char buffer[40];
-    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    return error == std::errc{} ? std::string(buffer, end) : "?";
-}
-
 std::string formatPolynomial(const Piece& piece) {
     return formatSum({{piece.c2, "t*t"}, {piece.c1, "t"}, {piece.c0, ""}});
 }

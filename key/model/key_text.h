@@ -1,26 +1,14 @@
-// The answer key as text: numbers, polynomials and step sums written as C;
-// and the key's own words, its name and how it says a problem.
+// The answer key as text: polynomials and step sums written as C, the
+// transform as the exam writes it, and the whole key printed.
 #pragma once
 
 #include <cstdio>
 #include <string>
 #include <string_view>
 
+#include "key/base/words.h"
 #include "key/model/answer_key.h"
 #include "record/record.h"
-
-constexpr const char* keyProgramName = "mock-midterm-key";
-
-// Says on stderr, after the program's name, why it stops.
-void sayProblem(const std::string& message);
-
-// Reads a whole number from `smallest` to `largest`, nothing before or after it.
-// Returns 0 with it in *number, -1 otherwise.
-int parseWholeNumber(std::string_view text, int smallest, int largest, int* number);
-
-// The shortest text that reads back as the same number: "3", "-0.5", "1.5";
-// never "-0".
-std::string formatNumber(double value);
 
 // A piece's polynomial as C: "-1.5*t*t + 6*t - 3", "3*t", "0".
 std::string formatPolynomial(const Piece& piece);

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "key/grading/grade.h"
-#include "key/grading/points.h"
+#include "key/judging/grade.h"
+#include "key/running/points.h"
 #include "platform/services.h"
 
 constexpr const char* checkPlotName = "check.png";

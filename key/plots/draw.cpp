@@ -10,7 +10,7 @@
 
 #include "generate/questions.h"
 #include "generate/text_file.h"
-#include "key/grading/scratch.h"
+#include "key/base/scratch.h"
 #include "key/model/key_text.h"
 #include "platform/platform.h"
 

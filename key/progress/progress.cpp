@@ -11,7 +11,7 @@
 #include <system_error>
 #include <thread>
 
-#include "key/grading/grade.h"
+#include "key/judging/grade.h"
 #include "key/model/key_text.h"
 #include "key/progress/progress_plot.h"
 #include "key/report/class_report.h"

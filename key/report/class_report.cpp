@@ -15,8 +15,8 @@
 #include <thread>
 
 #include "check/check.h"
-#include "key/grading/grade.h"
-#include "key/grading/scratch.h"
+#include "key/judging/grade.h"
+#include "key/base/scratch.h"
 #include "key/model/exam_variants.h"
 #include "key/model/key_text.h"
 #include "key/model/load_key.h"

@@ -20,8 +20,8 @@
 
 #include "key/model/answer_key.h"
 #include "key/plots/check_plot.h"
-#include "key/grading/verdict.h"
-#include "key/grading/grade.h"
+#include "key/judging/verdict.h"
+#include "key/judging/grade.h"
 #include "key/key_test_support.h"
 #include "key/model/key_text.h"
 #include "test_support.h"

@@ -14,7 +14,7 @@
 
 #include "exam/exam.h"
 #include "key/key_test_support.h"
-#include "key/grading/scratch.h"
+#include "key/base/scratch.h"
 #include "key/variants/variant.h"
 #include "key/model/exam_variants.h"
 #include "key/model/load_key.h"

@@ -1,0 +1,53 @@
+// Grading a practice attempt: the student's x, y, z and r from "signals.c"
+// are compiled with a small test program of ours (harness.h), run at the
+// grading times (points.h), and compared with the answer key by value.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "key/mistakes/mistakes.h"
+#include "key/running/points.h"
+#include "key/model/answer_key.h"
+#include "platform/services.h"
+
+// One question as it was graded, for the picture of the grading and for a
+// class's count of mistakes.
+struct GradedQuestion {
+    std::string title;                     // the question and its verdict
+    const Signal* key;                     // what the answer should be
+    double lo, hi;                         // the window the exam draws it in
+    std::vector<double> values;            // the student's, one per point reached
+    std::vector<std::size_t> wrongPoints;  // the points whose values are wrong
+    bool complete;                         // false: the run stopped at values.size()
+    char function = 0;                     // 'x', 'y', 'z' or 'r'
+    int right = 0;                         // 1 when every value is right
+    Diagnosis mistake;                     // the known mistake a wrong answer's values fit, if any
+    int status = 0;                        // the run's, as runCommandWithTimeLimit gave it
+};
+
+struct GradedAttempt {
+    std::vector<GradePoint> points;
+    std::vector<GradedQuestion> questions;  // x, y, z and r
+};
+
+// Says in one line on stderr what this system's fence around the student's
+// code lacks, when it lacks anything; the grading goes on with the rest.
+void sayWhatTheFenceLacks();
+
+// Grades "signals.c" in the working folder and prints one line per question,
+// then the lines of a known mistake its values fit (what, why and how to
+// check) or, beside a right verdict, remarks on its form, and a total, with
+// what it found in *graded. Its scratch files are in a scratch folder
+// (key/base/scratch.h), gone when it returns. Returns 0 when all four are
+// right, 1 when any is wrong, 2 when it could not grade: no "signals.c" (or
+// one that is no regular file), no compiler, a file that starts with a
+// byte-order mark, a compile past the time limit, a file that does not
+// compile (the compiler's messages are then on the console), or a folder
+// where programs cannot run. The compiler and each function run inside the
+// fence, through the services' runFenced with the given limit. A wrong
+// function's verified repair names its line and kind of slip; `showEdits`
+// says the edit.
+int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLimitSeconds,
+                 GradedAttempt* graded, bool showEdits = false);
