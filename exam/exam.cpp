@@ -71,7 +71,7 @@ void showMenu(ExamState* next, const ExamServices& services) {
     const int key = services.readKey();
     if (key == 'Y' || key == 'y') {
         std::printf("\nChecking signals.c...\n\n");
-        if (checkSignals("signals.c", services) == 0) {
+        if (checkSignals(studentSourceName, services) == 0) {
             std::printf("ok\n\n");
         }
         *next = Menu;
@@ -131,7 +131,7 @@ int runExamWith(const ExamServices& services) {
             break;
         case WriteText:
             writeMockMidterm(record);
-            std::printf("\nMOCK_MIDTERM.txt has been generated.\nOpen it and follow the instructions.");
+            std::printf("\n%s has been generated.\nOpen it and follow the instructions.", mockMidtermFileName);
             next = Menu;
             break;
         case BuildPdf:

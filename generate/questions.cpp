@@ -40,7 +40,7 @@ int makeQuestion1(ExamRecord* record, const ExamServices& services) {
 int plotQuestion1(const ExamRecord& record, const ExamServices& services) {
     const int result = writeTextFile(plotDataFileName, question1PlotData(record), examWriter);
     removeUnlessPlainFile(plotPictureFileName);  // gnuplot writes it in place
-    if (runTool(services, (std::string(gnuplotProgram) + " q1.gp\n").c_str(), "gnuplot",
+    if (runTool(services, (std::string(gnuplotProgram) + " " + plotScriptFileName + "\n").c_str(), "gnuplot",
                 gnuplotTimeLimitSeconds) == commandNotFound) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s\n", gnuplotMissingLine(plotPictureFileName).c_str());

@@ -8,10 +8,9 @@
 #include <string>
 
 #include "platform/services.h"
+#include "record/exam_files.h"
 #include "record/record.h"
 
-constexpr const char* plotDataFileName = "q1plot.dat";
-constexpr const char* plotPictureFileName = "q1.png";  // as the course's q1.gp names it
 // A slow school laptop draws the plot in seconds; a minute is generous.
 constexpr int gnuplotTimeLimitSeconds = 60;
 

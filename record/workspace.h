@@ -3,9 +3,8 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "record/exam_files.h"
 #include "record/record.h"
-
-constexpr const char* workspaceFileName = "exam.dat";
 
 // Makes this copy of the program the one that saves the exam in the working
 // folder, for as long as it runs (lockExamFolder): two copies saving one

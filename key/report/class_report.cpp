@@ -31,7 +31,6 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr const char* reportFolderPrefix = ".key-report.";
-constexpr const char* sourceName = "signals.c";
 constexpr const char* feedbackName = "feedback.txt";
 constexpr const char* compileOutputName = "compile.txt";
 constexpr const char* outcomeName = "outcome.txt";
@@ -145,12 +144,12 @@ void gradeCopies(int timeLimitSeconds, FolderResult* result) {
     result->variant = variantOfRecord(record);
     result->ownVariant = variantOfId(record.idNum);
     std::error_code error;
-    if (!fs::exists(sourceName, error)) {
+    if (!fs::exists(studentSourceName, error)) {
         result->status = "no signals.c";
         sayProblem("cannot grade: there is no signals.c.");
         return;
     }
-    if (inspectSource(sourceName) == sourceHasByteOrderMark) {
+    if (inspectSource(studentSourceName) == sourceHasByteOrderMark) {
         result->status = "signals.c starts with a byte-order mark: save it as plain UTF-8";
     }
     std::printf("Grading signals.c of ID %ld, group %d.\n", static_cast<long>(record.idNum),
@@ -222,11 +221,11 @@ std::string copyAttempt(const fs::path& folder, const std::string& work, FolderR
     if (replaceFileWith((work + "/" + workspaceFileName).c_str(), bytes.data(), bytes.size(), files) != 0) {
         return std::string("cannot copy exam.dat: ") + std::strerror(errno);
     }
-    *sourceProblem = readStudentFile(folder / sourceName, largestSource, &bytes);
+    *sourceProblem = readStudentFile(folder / studentSourceName, largestSource, &bytes);
     if (sourceProblem->empty()) {
         row->sourceRead = true;
         row->sourceHash = contentHash(bytes);
-        if (replaceFileWith((work + "/" + sourceName).c_str(), bytes.data(), bytes.size(), files) != 0) {
+        if (replaceFileWith((work + "/" + studentSourceName).c_str(), bytes.data(), bytes.size(), files) != 0) {
             return std::string("cannot copy signals.c: ") + std::strerror(errno);
         }
     }

@@ -142,8 +142,8 @@ namespace {
 // after saying why, the folder gone.
 int copyAttemptFiles(const ExamRecord& record, const std::string& gathering, const FileOps& files) {
     std::error_code error;
-    const std::string names[] = {workspaceFileName, "signals.c",   mockMidtermFileName,
-                                 plotDataFileName,  questionPlotName, std::to_string(record.idNum) + ".pdf"};
+    const std::string names[] = {workspaceFileName, studentSourceName, mockMidtermFileName,
+                                 plotDataFileName,  plotPictureFileName, std::to_string(record.idNum) + ".pdf"};
     for (const std::string& name : names) {
         if (fs::symlink_status(name, error).type() == fs::file_type::not_found) {
             continue;

@@ -7,11 +7,11 @@
 
 #include "key/model/exam_variants.h"
 #include "platform/platform.h"
+#include "record/exam_files.h"
 #include "record/record.h"
 
 constexpr const char* attemptsFolderName = "attempts";
 constexpr const char* attemptsReadmeName = "attempts/README.txt";
-constexpr const char* questionPlotName = "q1.png";
 
 // "variant 64 (y(t) = x(2t+1))", or what the exam is when it is none.
 std::string variantName(const ExamRecord& record);
