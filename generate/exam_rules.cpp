@@ -2,13 +2,34 @@
 
 #include <cstdio>
 
-void question1Breakpoints(int s, int a, int p, int b, std::int32_t* t, std::int32_t* x) {
-    const std::int32_t times[q1PointCount] = {-2, s, s + 1, s + 2, p, p, p + 1, p + 1, 8, 8, 8};
-    const std::int32_t values[q1PointCount] = {0, 0, a, 0, 0, b, b, 0, 0, 0, 0};
+namespace {
+// Where question1Breakpoints puts the triangle's start and peak, and the
+// pulse's first corner at its height.
+constexpr int triangleStartPoint = 1;
+constexpr int peakPoint = 2;
+constexpr int pulseTopPoint = 5;
+}  // namespace
+
+void question1Breakpoints(const ExamParameters& exam, std::int32_t* t, std::int32_t* x) {
+    const int s = exam.s;
+    const int p = exam.p;
+    const std::int32_t times[q1PointCount] = {q1PlotStart, s, s + triangleWidth / 2, s + triangleWidth,
+                                              p, p, p + pulseWidth, p + pulseWidth,
+                                              q1PlotEnd, q1PlotEnd, q1PlotEnd};
+    const std::int32_t values[q1PointCount] = {0, 0, exam.a, 0, 0, exam.b, exam.b, 0, 0, 0, 0};
     for (int i = 0; i < q1PointCount; ++i) {
         t[i] = times[i];
         x[i] = values[i];
     }
+}
+
+ExamParameters examParameters(const ExamRecord& record) {
+    return {.s = record.q1T[triangleStartPoint],
+            .a = record.q1X[peakPoint],
+            .p = record.q1T[pulseTopPoint],
+            .b = record.q1X[pulseTopPoint],
+            .scale = record.varQK,
+            .k = record.varQT};
 }
 
 int question2ShiftAt(int place) { return -shiftRange + place + (place >= shiftRange ? 1 : 0); }

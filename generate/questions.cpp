@@ -26,11 +26,13 @@ int makeQuestion1(ExamRecord* record, const ExamServices& services) {
     // The third draw only keeps the later draws in their places: 1.0 to any
     // power is 1, so the peak stays positive.
     const int peak = a * static_cast<int>(std::pow(1.0, services.drawRandom() % 2));
-    const int pulseStart = static_cast<int>(s + pulseDelay + services.drawRandom() % 2);
+    const int pulseStart = static_cast<int>(s + pulseDelay + services.drawRandom() % pulseDelayCount);
     const int pulseHeight = static_cast<int>(std::pow(-1.0, services.drawRandom() % 2));
 
     Question1Block block{s, {}, {}};
-    question1Breakpoints(static_cast<int>(s), peak, pulseStart, pulseHeight, block.t, block.x);
+    // Question 2 is drawn by makeQuestion2, into the record itself.
+    const ExamParameters exam{.s = static_cast<int>(s), .a = peak, .p = pulseStart, .b = pulseHeight, .scale = 0, .k = 0};
+    question1Breakpoints(exam, block.t, block.x);
 
     std::memcpy(reinterpret_cast<unsigned char*>(record) + offsetof(ExamRecord, q1Shift), &block,
                 q1BlockSize);

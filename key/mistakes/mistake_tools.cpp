@@ -48,22 +48,6 @@ Sampled sampleTerms(const std::vector<StepTerm>& terms, const std::vector<GradeP
     return result;
 }
 
-ExamNumbers examNumbers(const AnswerKey& key) {
-    ExamNumbers numbers{0, 0, 0, 0, key.shift};
-    bool sloped = false;
-    for (const Piece& piece : key.x.pieces) {
-        if (piece.c1 != 0 && !sloped) {
-            numbers.s = piece.from;
-            numbers.peak = pieceValue(piece, piece.to);
-            sloped = true;
-        } else if (piece.c1 == 0 && piece.c0 != 0) {
-            numbers.p = piece.from;
-            numbers.height = piece.c0;
-        }
-    }
-    return numbers;
-}
-
 Signal polyline(const std::vector<std::pair<double, double>>& corners) {
     Signal signal;
     double from = -infinity;

@@ -180,6 +180,7 @@ int makeAnswerKey(const ExamRecord& record, AnswerKey* key) {
     AnswerKey result{};
     result.scale = record.varQK;
     result.shift = record.varQT;
+    result.exam = examParameters(record);
     if (signalFromBreakpoints(record.q1T, record.q1X, q1PointCount, &result.x) != 0 ||
         scaleTime(result.x, result.scale, result.shift, &result.y) != 0 ||
         stepTerms(result.y, &result.z) != 0 || runningIntegral(result.x, &result.r) != 0) {

@@ -5,6 +5,7 @@
 
 #include <vector>
 
+#include "generate/exam_rules.h"
 #include "record/record.h"
 
 // One piece c0 + c1*t + c2*t*t of a signal, valid for from <= t <= to.
@@ -38,6 +39,7 @@ struct AnswerKey {
     Signal r;  // the running integral of x from -infinity
     int scale;
     int shift;
+    ExamParameters exam;  // the numbers the questions were made of
     // Where the exam's plot shows x, and where that window lies for y.
     double xStart, xEnd;
     double yStart, yEnd;

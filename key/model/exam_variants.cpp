@@ -14,13 +14,13 @@ int applyVariant(int variant, ExamRecord* record) {
     rest /= shiftCount;
     const int b = rest % 2 == 0 ? -1 : 1;
     rest /= 2;
-    const int later = rest % 2;
-    rest /= 2;
+    const int later = rest % pulseDelayCount;
+    rest /= pulseDelayCount;
     const int a = smallestPeak + rest % peakCount;
     rest /= peakCount;
     const int s = firstTriangleStart + rest;
     record->q1Shift = s;
-    question1Breakpoints(s, a, s + pulseDelay + later, b, record->q1T, record->q1X);
+    question1Breakpoints({s, a, s + pulseDelay + later, b, timeScale, k}, record->q1T, record->q1X);
     record->varQT = k;
     record->varQK = timeScale;
     return 0;

@@ -22,7 +22,7 @@ inline ExamRecord examRecord(int s, int a, int p, int b, int k) {
     record.q1Shift = s;
     // The shape itself is checked against hand-worked breakpoints in
     // tests/generate/questions_test.cpp.
-    question1Breakpoints(s, a, p, b, record.q1T, record.q1X);
+    question1Breakpoints({s, a, p, b, timeScale, k}, record.q1T, record.q1X);
     record.varQT = k;
     record.varQK = 2;
     record.varTstart = 0.25;
