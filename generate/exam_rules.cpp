@@ -34,6 +34,12 @@ ExamParameters examParameters(const ExamRecord& record) {
 
 int question2ShiftAt(int place) { return -shiftRange + place + (place >= shiftRange ? 1 : 0); }
 
+std::string formatTransform(int scale, int shift) {
+    char text[40];
+    std::snprintf(text, sizeof text, "y(t) = x(%dt%+d)", scale, shift);
+    return text;
+}
+
 bool isGroup(long group) { return group == 1 || group == 3 || group == 4; }
 
 bool questionsAreMade(const ExamRecord& record) {

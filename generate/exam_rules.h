@@ -49,6 +49,9 @@ ExamParameters examParameters(const ExamRecord& record);
 // The allowed shifts in increasing order: place 0 to shiftCount - 1.
 int question2ShiftAt(int place);
 
+// Question 2's transform as the exam writes it: "y(t) = x(2t-1)".
+std::string formatTransform(int scale, int shift);
+
 // The typeset exam's window: a start of 0 to 1.5 in quarters, a quarter wide.
 constexpr double windowStep = 0.25;
 constexpr int windowStartCount = 7;

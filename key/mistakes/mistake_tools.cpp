@@ -8,8 +8,6 @@
 #include "key/base/words.h"
 
 namespace {
-constexpr double infinity = std::numeric_limits<double>::infinity();
-
 // The first line of a diagnosis up to its reason: what the student did.
 std::string whatPart(const std::string& text) {
     std::string what = text.substr(0, std::min(text.find(": "), text.find('\n')));
@@ -35,36 +33,10 @@ Sampled sample(const Signal& signal, const std::vector<GradePoint>& points) {
 Sampled sampleTerms(const std::vector<StepTerm>& terms, const std::vector<GradePoint>& points) {
     Sampled result;
     for (const GradePoint& point : points) {
-        double before = 0;
-        double after = 0;
-        for (const StepTerm& term : terms) {
-            const double value = term.step + term.ramp * (point.t - term.at);
-            before += point.t > term.at ? value : 0;
-            after += point.t >= term.at ? value : 0;
-        }
-        result.before.push_back(before);
-        result.after.push_back(after);
+        result.before.push_back(stepSum(terms, point.t, true));
+        result.after.push_back(stepSum(terms, point.t));
     }
     return result;
-}
-
-Signal polyline(const std::vector<std::pair<double, double>>& corners) {
-    Signal signal;
-    double from = -infinity;
-    double value = 0;  // where the last piece ended
-    for (std::size_t i = 0; i < corners.size(); ++i) {
-        const auto [t, v] = corners[i];
-        if (i == 0) {
-            signal.pieces.push_back({from, t, 0, 0, 0});
-        } else if (t > from) {
-            const double slope = (v - value) / (t - from);
-            signal.pieces.push_back({from, t, value - slope * from, slope, 0});
-        }
-        from = t;
-        value = v;
-    }
-    signal.pieces.push_back({from, infinity, 0, 0, 0});
-    return signal;
 }
 
 Candidates::Candidates(char function, const Signal& expected, const std::vector<GradePoint>& points,

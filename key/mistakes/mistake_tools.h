@@ -31,10 +31,6 @@ inline double yTime(const ExamParameters& e, double xTime) { return (xTime - e.k
 inline double yTriangleWidth(const ExamParameters& e) { return static_cast<double>(triangleWidth) / e.scale; }
 inline double yPulseWidth(const ExamParameters& e) { return static_cast<double>(pulseWidth) / e.scale; }
 
-// A signal through the corners (t, value), 0 before the first and after the
-// last; two corners at one time make a jump.
-Signal polyline(const std::vector<std::pair<double, double>>& corners);
-
 // The candidates tried for one function, and those that fit.
 class Candidates {
 public:

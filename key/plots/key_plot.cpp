@@ -1,11 +1,10 @@
 #include "key/plots/key_plot.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <string>
 
+#include "generate/exam_rules.h"
 #include "generate/questions.h"
 #include "generate/text_file.h"
 #include "key/model/key_text.h"
@@ -103,18 +102,6 @@ int drawKeyPlot(const AnswerKey& key, const ExamServices& services) {
     if (status == 0) {
         return 0;
     }
-    std::fflush(stdout);
-    if (status == noScratchFolder) {
-        std::fprintf(stderr, "%s: %s was not drawn: cannot make a scratch folder here: %s.\n",
-                     keyProgramName, keyPlotName, std::strerror(errno));
-    } else if (status == commandTimedOut) {
-        std::fprintf(stderr, "%s: %s was not drawn: gnuplot did not finish within %d s.\n",
-                     keyProgramName, keyPlotName, plotTimeLimitSeconds);
-    } else if (status == commandNotFound) {
-        sayProblem(gnuplotMissingLine(keyPlotName));
-    } else {
-        std::fprintf(stderr, "%s: %s was not drawn (gnuplot status %d).\n", keyProgramName,
-                     keyPlotName, status);
-    }
+    sayNotDrawn(keyPlotName, status);
     return -1;
 }

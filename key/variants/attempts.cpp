@@ -11,6 +11,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "generate/exam_rules.h"
 #include "generate/mock_midterm.h"
 #include "generate/questions.h"
 #include "key/model/key_text.h"
