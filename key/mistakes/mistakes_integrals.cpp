@@ -69,65 +69,79 @@ void addMovedTerm(const std::vector<StepTerm>& key, std::size_t i, Candidates* c
     }
 }
 
+// Term i left out, or with the wrong sign.
+void addMissingOrTurnedTerm(const std::vector<StepTerm>& key, std::size_t i, Candidates* c, const std::string& mine,
+                            const std::string& check) {
+    const StepTerm& term = key[i];
+    std::vector<StepTerm> terms = key;
+    terms.erase(terms.begin() + static_cast<std::ptrdiff_t>(i));
+    c->tryValues(sampleTerms(terms, c->points()), "z.missing", [&] {
+        std::string text = mine;
+        text += " has no " + termName(term);
+        if (lastOfItsSort(key, i)) {
+            text += isRamp(term) ? " to end the triangle: after its last corner the ramps' coefficients "
+                                   "must add up to 0, so that z stays flat."
+                                 : " to end the pulse: a pulse needs a step at its start and one of the "
+                                   "opposite sign at its end.";
+            text += "\n";
+        } else {
+            text += ", where y's ";
+            text += isRamp(term) ? "slope changes" : "value jumps";
+            text += ".\n";
+        }
+        text += check;
+        return text;
+    });
+    terms = key;
+    terms[i] = {term.at, -term.step, -term.ramp};
+    c->tryValues(sampleTerms(terms, c->points()), "z.wrong-sign", [&] {
+        std::string text = mine;
+        text += " has its " + termName(term) + " with the wrong sign: y's ";
+        text += isRamp(term) ? std::string("slope ") + (term.ramp > 0 ? "grows" : "drops")
+                             : std::string("value jumps ") + (term.step > 0 ? "up" : "down");
+        text += " there.\n";
+        text += check;
+        return text;
+    });
+}
+
+// Term i's ramp coefficient halved, doubled, or taken for the slope after it.
+void addWrongCoefficient(const std::vector<StepTerm>& key, const std::vector<double>& slopes, std::size_t i,
+                         Candidates* c, const std::string& mine, const std::string& check) {
+    const StepTerm& term = key[i];
+    for (double factor : {0.5, 2.0}) {
+        std::vector<StepTerm> terms = key;
+        terms[i].ramp *= factor;
+        c->tryValues(sampleTerms(terms, c->points()), isRamp(term) ? "z.coefficient" : nullptr, [&] {
+            std::string text = mine;
+            text += "'s ramp at t = " + n(term.at) + " changes the slope by ";
+            text += factor < 1 ? "half" : "twice";
+            text += " as much as y's slope changes there.\n";
+            text += check;
+            return text;
+        });
+    }
+    if (isRamp(term) && i > 0 && slopes[i] != term.ramp && slopes[i] != 0) {
+        std::vector<StepTerm> terms = key;
+        terms[i].ramp = slopes[i];
+        c->tryValues(sampleTerms(terms, c->points()), "z.slope-not-change", [&] {
+            std::string text = mine;
+            text += "'s ramp at t = " + n(term.at) + " has coefficient " + n(slopes[i]) +
+                    ", y's slope after it: a ramp adds to the slope there, so its coefficient is the "
+                    "slope after minus the slope before.\n";
+            text += check;
+            return text;
+        });
+    }
+}
+
 void addOneTermMistakes(const std::vector<StepTerm>& key, Candidates* c, const std::string& mine) {
     const std::vector<double> slopes = slopesAfter(key);
     for (std::size_t i = 0; i < key.size(); ++i) {
         const StepTerm& term = key[i];
         const std::string check = c->check({term.at + 0.25, term.at, term.at + 1});
-        std::vector<StepTerm> terms = key;
-        terms.erase(terms.begin() + static_cast<std::ptrdiff_t>(i));
-        c->tryValues(sampleTerms(terms, c->points()), "z.missing", [&] {
-            std::string text = mine;
-            text += " has no " + termName(term);
-            if (lastOfItsSort(key, i)) {
-                text += isRamp(term) ? " to end the triangle: after its last corner the ramps' coefficients "
-                                       "must add up to 0, so that z stays flat."
-                                     : " to end the pulse: a pulse needs a step at its start and one of the "
-                                       "opposite sign at its end.";
-                text += "\n";
-            } else {
-                text += ", where y's ";
-                text += isRamp(term) ? "slope changes" : "value jumps";
-                text += ".\n";
-            }
-            text += check;
-            return text;
-        });
-        terms = key;
-        terms[i] = {term.at, -term.step, -term.ramp};
-        c->tryValues(sampleTerms(terms, c->points()), "z.wrong-sign", [&] {
-            std::string text = mine;
-            text += " has its " + termName(term) + " with the wrong sign: y's ";
-            text += isRamp(term) ? std::string("slope ") + (term.ramp > 0 ? "grows" : "drops")
-                                 : std::string("value jumps ") + (term.step > 0 ? "up" : "down");
-            text += " there.\n";
-            text += check;
-            return text;
-        });
-        for (double factor : {0.5, 2.0}) {
-            terms = key;
-            terms[i].ramp *= factor;
-            c->tryValues(sampleTerms(terms, c->points()), isRamp(term) ? "z.coefficient" : nullptr, [&] {
-                std::string text = mine;
-                text += "'s ramp at t = " + n(term.at) + " changes the slope by ";
-                text += factor < 1 ? "half" : "twice";
-                text += " as much as y's slope changes there.\n";
-                text += check;
-                return text;
-            });
-        }
-        if (isRamp(term) && i > 0 && slopes[i] != term.ramp && slopes[i] != 0) {
-            terms = key;
-            terms[i].ramp = slopes[i];
-            c->tryValues(sampleTerms(terms, c->points()), "z.slope-not-change", [&] {
-                std::string text = mine;
-                text += "'s ramp at t = " + n(term.at) + " has coefficient " + n(slopes[i]) +
-                        ", y's slope after it: a ramp adds to the slope there, so its coefficient is the "
-                        "slope after minus the slope before.\n";
-                text += check;
-                return text;
-            });
-        }
+        addMissingOrTurnedTerm(key, i, c, mine, check);
+        addWrongCoefficient(key, slopes, i, c, mine, check);
         addMovedTerm(key, i, c, mine, check);
     }
 }

@@ -232,6 +232,49 @@ const char* transformKind(int k, double scale, double shift) {
     return scale == 1 ? (shift == 0 ? "y.is-x" : "y.not-compressed") : std::fabs(scale) == 0.5 ? "y.stretched"
                                                                                             : "y.reversed";
 }
+// y as x under another transform than the exam's: scaled and moved wrong.
+void addWrongTransforms(const AnswerKey& key, const std::string& mine, const std::string& check, Candidates* c) {
+    for (double scale : {2.0, -2.0, 1.0, -1.0, 0.5, -0.5}) {
+        for (int halves = -2 * largestIntercept; halves <= 2 * largestIntercept; ++halves) {
+            const double shift = halves / 2.0;
+            Signal candidate;
+            if ((scale == key.scale && shift == key.shift) || scaleTime(key.x, scale, shift, &candidate) != 0) {
+                continue;
+            }
+            c->trySignal(candidate, transformKind(key.exam.k, scale, shift),
+                         [&] {
+                             std::string text = mine;
+                             text += transformText(key.exam.k, scale, shift) + ".\n";
+                             text += check;
+                             return text;
+                         });
+        }
+    }
+}
+
+// y's triangle or pulse with its height scaled as its time was.
+void addScaledHeights(const ExamParameters& e, const Sampled& triangleValues, const Sampled& pulseValues,
+                      const std::string& mine, const std::string& check, Candidates* c) {
+    const auto& points = c->points();
+    const double t0 = yTime(e, e.s);
+    const double q0 = yTime(e, e.p);
+    for (double factor : {2.0, 0.5}) {
+        c->tryValues(plus(sample(triangle(t0, yTriangleWidth(e), e.a * factor), points), pulseValues), "y.heights", [&] {
+            std::string text = mine;
+            text += "peaks at " + n(e.a * factor) + ", x's peak times " + n(factor) +
+                    ": compressing in time leaves every height as it is.\n";
+            text += check;
+            return text;
+        });
+        c->tryValues(plus(triangleValues, sample(pulse(q0, yPulseWidth(e), e.b * factor), points)), "y.heights", [&] {
+            std::string text = mine;
+            text += "has a pulse of " + n(e.b * factor) + ", x's height times " + n(factor) +
+                    ": compressing in time leaves every height as it is.\n";
+            text += check;
+            return text;
+        });
+    }
+}
 }  // namespace
 
 void addMistakesOfX(const AnswerKey& key, Candidates* candidates) {
@@ -252,41 +295,11 @@ void addMistakesOfY(const AnswerKey& key, Candidates* c) {
     const auto xAt = [&e](double t) { return "x(" + n(e.scale * t + e.k) + ") = "; };
     const std::string check = c->check({0, t0 + 0.5, q0 + 0.25, t0 + 0.25}, xAt);
     const std::string mine = yours(c->function()) + " ";
-    for (double scale : {2.0, -2.0, 1.0, -1.0, 0.5, -0.5}) {
-        for (int halves = -2 * largestIntercept; halves <= 2 * largestIntercept; ++halves) {
-            const double shift = halves / 2.0;
-            Signal candidate;
-            if ((scale == key.scale && shift == key.shift) || scaleTime(key.x, scale, shift, &candidate) != 0) {
-                continue;
-            }
-            c->trySignal(candidate, transformKind(e.k, scale, shift),
-                         [&] {
-                             std::string text = mine;
-                             text += transformText(e.k, scale, shift) + ".\n";
-                             text += check;
-                             return text;
-                         });
-        }
-    }
+    addWrongTransforms(key, mine, check, c);
     // Heights scaled with time, slopes not, or a pulse left as wide as x's.
     const Sampled pulseValues = sample(pulse(q0, yPulseWidth(e), e.b), points);
     const Sampled triangleValues = sample(triangle(t0, yTriangleWidth(e), e.a), points);
-    for (double factor : {2.0, 0.5}) {
-        c->tryValues(plus(sample(triangle(t0, yTriangleWidth(e), e.a * factor), points), pulseValues), "y.heights", [&] {
-            std::string text = mine;
-            text += "peaks at " + n(e.a * factor) + ", x's peak times " + n(factor) +
-                    ": compressing in time leaves every height as it is.\n";
-            text += check;
-            return text;
-        });
-        c->tryValues(plus(triangleValues, sample(pulse(q0, yPulseWidth(e), e.b * factor), points)), "y.heights", [&] {
-            std::string text = mine;
-            text += "has a pulse of " + n(e.b * factor) + ", x's height times " + n(factor) +
-                    ": compressing in time leaves every height as it is.\n";
-            text += check;
-            return text;
-        });
-    }
+    addScaledHeights(e, triangleValues, pulseValues, mine, check, c);
     const std::vector<std::pair<double, double>> unscaled[] = {
         {{t0, 0}, {t0 + 0.5, e.a / 2.0}, {t0 + 1, 0}},
         {{t0, e.a / 2.0}, {t0 + 0.5, e.a}, {t0 + 1, e.a / 2.0}},

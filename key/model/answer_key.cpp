@@ -67,6 +67,7 @@ int signalFromBreakpoints(const int* t, const int* values, int count, Signal* si
         }
     }
     std::vector<std::pair<double, double>> corners;
+    corners.reserve(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         corners.emplace_back(t[i], values[i]);
     }
