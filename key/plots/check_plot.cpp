@@ -275,19 +275,16 @@ int drawCheckPlot(const GradedAttempt& graded, const ExamServices& services, boo
                                                       const char* png) {
         return writeCheckPlot(graded.points, graded.questions, script, data, png, showKey);
     });
-    drawn = drawn == noScratchFolder ? -1 : drawn;
     if (drawn == 0 && showKey) {
         std::printf("Your functions are drawn over the key in %s.\n", checkPlotName);
     } else if (drawn == 0) {
         std::printf("Your functions are drawn in %s, red where they are wrong; grade --show-key "
                     "draws the key there too.\n", checkPlotName);
     } else if (drawn == commandNotFound) {
-        std::fflush(stdout);
-        sayProblem(gnuplotMissingLine(checkPlotName));
-    } else if (drawn == -1) {
-        std::printf("%s was not drawn.\n", checkPlotName);
+        sayNotDrawn(checkPlotName, drawn);
     } else {
-        std::printf("%s was not drawn (gnuplot status %d).\n", checkPlotName, drawn);
+        // Part of the grading's report, so on stdout after its last line.
+        std::printf("%s\n", notDrawnLine(checkPlotName, drawn).c_str());
     }
-    return drawn;
+    return drawn == noScratchFolder ? -1 : drawn;
 }

@@ -65,19 +65,25 @@ std::string plotString(const std::string& text) {
     return result + "\"";
 }
 
-void sayNotDrawn(const char* pngName, int status) {
-    std::fflush(stdout);
+std::string notDrawnLine(const char* pngName, int status) {
     const std::string name = pngName;
     if (status == noScratchFolder) {
-        sayProblem(name + " was not drawn: cannot make a scratch folder here: " + std::strerror(errno) + ".");
-    } else if (status == commandTimedOut) {
-        sayProblem(name + " was not drawn: gnuplot did not finish within " +
-                   std::to_string(plotTimeLimitSeconds) + " s.");
-    } else if (status == commandNotFound) {
-        sayProblem(gnuplotMissingLine(pngName));
-    } else if (status == -1) {
-        sayProblem(name + " was not drawn.");
-    } else {
-        sayProblem(name + " was not drawn (gnuplot status " + std::to_string(status) + ").");
+        return name + " was not drawn: cannot make a scratch folder here: " + std::strerror(errno) + ".";
     }
+    if (status == commandTimedOut) {
+        return name + " was not drawn: gnuplot did not finish within " + std::to_string(plotTimeLimitSeconds) +
+               " s.";
+    }
+    if (status == commandNotFound) {
+        return gnuplotMissingLine(pngName);
+    }
+    if (status == -1) {
+        return name + " was not drawn.";
+    }
+    return name + " was not drawn (gnuplot status " + std::to_string(status) + ").";
+}
+
+void sayNotDrawn(const char* pngName, int status) {
+    std::fflush(stdout);
+    sayProblem(notDrawnLine(pngName, status));
 }

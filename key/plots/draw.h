@@ -33,6 +33,9 @@ int writePlotFiles(const char* dataName, const std::function<void(std::FILE*)>& 
 // backslash of the text as ', so that no text can end the string early.
 std::string plotString(const std::string& text);
 
-// Says in one line on stderr why `pngName` was not drawn, after drawPlot
-// returned `status` (not 0).
+// Why `pngName` was not drawn, after drawPlot returned `status` (not 0): one
+// line without its line end, the same for every picture the key draws.
+std::string notDrawnLine(const char* pngName, int status);
+
+// Says notDrawnLine on stderr.
 void sayNotDrawn(const char* pngName, int status);

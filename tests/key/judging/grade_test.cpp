@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <string_view>
 
 #include "key/judging/grading_test_support.h"
 #include "key/running/harness.h"
@@ -64,6 +65,7 @@ struct FakeRun {
     int compileStatus = 0;
     bool writeNothing = false;
     int runStatus = 127;  // of a run that writes nothing
+    int plotStatus = -1;  // gnuplot's, which never draws check.png
 };
 FakeRun fake;
 
@@ -72,7 +74,7 @@ int fakeRunWithTimeLimit(const char* commandLine, int seconds) {
     fake.commands.push_back(withScratchStar(line));
     fake.limits.push_back(seconds);
     if (line.rfind("..\\gnuplot", 0) == 0) {
-        return -1;  // check.png: not drawn
+        return fake.plotStatus;
     }
     if (line.rfind("tcc.exe ", 0) == 0) {
         return fake.compileStatus;
@@ -160,6 +162,22 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
               "check.png was not drawn.\n");
     EXPECT_FALSE(fileExists("check.png")) << "an old picture must not pass for this grading's";
     expectNoScratchFiles();
+}
+
+TEST(Grading, SaysWhyCheckPngWasNotDrawnAsEveryPictureDoes) {
+    TempFolder folder;
+    writeFile("signals.c", "/* the answers */\n");
+    const std::pair<int, std::string> plots[] = {
+        {commandTimedOut, "check.png was not drawn: gnuplot did not finish within 20 s.\n"},
+        {1, "check.png was not drawn (gnuplot status 1).\n"},
+    };
+    for (const auto& [status, message] : plots) {
+        fake = FakeRun{};
+        fake.plotStatus = status;
+        std::string out;
+        EXPECT_EQ(gradeWith(freshKey(), &out), 0);
+        EXPECT_TRUE(std::string_view(out).ends_with(message)) << out;
+    }
 }
 
 TEST(Grading, AZAfterAYThatStoppedEarlyIsNotComparedWithIt) {
