@@ -7,10 +7,15 @@
 #include "key/running/results.h"
 #include "key/base/words.h"
 
+std::string diagnosisHeadline(const std::string& text) {
+    const std::string line = text.substr(0, text.find('\n'));
+    return line.substr(0, line.find(": "));
+}
+
 namespace {
-// The first line of a diagnosis up to its reason: what the student did.
+// The headline as part of a sentence of its own.
 std::string whatPart(const std::string& text) {
-    std::string what = text.substr(0, std::min(text.find(": "), text.find('\n')));
+    std::string what = diagnosisHeadline(text);
     if (!what.empty() && what.back() == '.') {
         what.pop_back();
     }

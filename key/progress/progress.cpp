@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "key/judging/grade.h"
+#include "key/mistakes/diagnosis.h"
 #include "key/model/key_text.h"
 #include "key/progress/progress_plot.h"
 #include "key/report/class_report.h"
@@ -97,12 +98,6 @@ void gradeAttempts(std::vector<ProgressAttempt>* attempts, const std::vector<std
     runOnThreads(jobs, work);
 }
 
-// "your y(t) is x(2t-1)" of "your y(t) is x(2t-1): ...", the mistake's first words.
-std::string firstWords(const std::string& mistake) {
-    const std::string line = mistake.substr(0, mistake.find('\n'));
-    return line.substr(0, line.find(": "));
-}
-
 // "1, 2 and now".
 std::string joinedNames(const std::vector<std::string>& names) {
     std::string text;
@@ -142,7 +137,7 @@ std::vector<std::string> repeatedMistakes(const std::vector<ProgressAttempt>& at
                 continue;
             }
             const std::string& kind = attempt.result.mistakeKinds[question];
-            const std::string words = firstWords(mistake);
+            const std::string words = diagnosisHeadline(mistake);
             auto& entry = seen[{question, kind.empty() || kind == "uncertain" ? "text:" + words : kind}];
             entry.first.push_back(attempt.name);
             entry.second = words;
