@@ -11,6 +11,7 @@
 #include <system_error>
 #include <thread>
 
+#include "key/base/words.h"
 #include "key/judging/grade.h"
 #include "key/mistakes/diagnosis.h"
 #include "key/model/key_text.h"
@@ -61,9 +62,8 @@ std::vector<ProgressAttempt> findAttempts(std::vector<std::string>* folders) {
     for (fs::directory_iterator entry(attemptsFolderName, error); entry != fs::directory_iterator();
          entry.increment(error)) {
         const std::string name = entry->path().filename().string();
-        int number = 0;
-        if (parseWholeNumber(name, 1, INT_MAX, &number) == 0 && std::to_string(number) == name &&
-            entry->symlink_status(error).type() == fs::file_type::directory) {
+        const int number = attemptNumberOf(name);
+        if (number != 0 && entry->symlink_status(error).type() == fs::file_type::directory) {
             found[number] = entry->path().generic_string();
         }
     }
@@ -96,15 +96,6 @@ void gradeAttempts(std::vector<ProgressAttempt>* attempts, const std::vector<std
     const unsigned jobs = std::clamp(gradingsPerCore * std::thread::hardware_concurrency(), 1u,
                                      static_cast<unsigned>(std::min<std::size_t>(mostReportJobs, folders.size())));
     runOnThreads(jobs, work);
-}
-
-// "1, 2 and now".
-std::string joinedNames(const std::vector<std::string>& names) {
-    std::string text;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
-    }
-    return text;
 }
 }  // namespace
 
@@ -146,7 +137,7 @@ std::vector<std::string> repeatedMistakes(const std::vector<ProgressAttempt>& at
     std::vector<std::string> lines;
     for (const auto& [key, entry] : seen) {
         if (entry.first.size() > 1) {
-            lines.push_back("Question " + std::to_string(key.first + 1) + ", in attempts " + joinedNames(entry.first) +
+            lines.push_back("Question " + std::to_string(key.first + 1) + ", in attempts " + joinWithAnd(entry.first) +
                             ": " + entry.second);
         }
     }

@@ -101,6 +101,14 @@ std::string variantName(const ExamRecord& record) {
 }
 
 
+int attemptNumberOf(const std::string& name) {
+    int number = 0;
+    if (parseWholeNumber(name, 1, INT_MAX - 1, &number) != 0 || std::to_string(number) != name) {
+        return 0;
+    }
+    return number;
+}
+
 std::map<int, std::string> surveyAttempts(bool (&taken)[variantCount]) {
     std::map<int, std::string> kept;
     std::error_code error;
@@ -108,12 +116,9 @@ std::map<int, std::string> surveyAttempts(bool (&taken)[variantCount]) {
     for (fs::directory_iterator entry(attemptsFolderName, error); entry != fs::directory_iterator();
          entry.increment(error)) {
         const std::string name = entry->path().filename().string();
-        int number = 0;  // a kept attempt's folder is named by its number, as written
         const bool gathering = name.compare(0, keepingPrefix.size(), keepingPrefix) == 0;
-        const std::string digits = gathering ? name.substr(keepingPrefix.size()) : name;
-        // Below INT_MAX, so that the next attempt's number still fits.
-        if (parseWholeNumber(digits, 1, INT_MAX - 1, &number) != 0 ||
-            std::to_string(number) != digits) {
+        const int number = attemptNumberOf(gathering ? name.substr(keepingPrefix.size()) : name);
+        if (number == 0) {
             continue;
         }
         if (gathering) {

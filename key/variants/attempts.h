@@ -19,6 +19,11 @@ std::string variantName(const ExamRecord& record);
 // The OS's reason for `error` (an errno), or "failed" when there is none.
 std::string reasonOf(int error);
 
+// The number a kept attempt's folder is named by, as written ("7", not
+// "07"), or 0 when the name is no such number. Below INT_MAX, so that the
+// next attempt's number still fits.
+int attemptNumberOf(const std::string& name);
+
 // Finds the kept attempts by number, each with the name of its exam, and
 // marks the variants they took. Removes what a stopped run left while
 // gathering one.
