@@ -1,14 +1,24 @@
 #include "generate/exam_rules.h"
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 namespace {
+// The record's Question 1 fields, laid out as they lie in the record.
+struct Question1Block {
+    double shift;
+    std::int32_t t[q1PointCount];
+    std::int32_t x[q1PointCount];
+};
+static_assert(sizeof(Question1Block) == q1BlockSize);
+
 // Where question1Breakpoints puts the triangle's start and peak, and the
 // pulse's first corner at its height.
 constexpr int triangleStartPoint = 1;
 constexpr int peakPoint = 2;
 constexpr int pulseTopPoint = 5;
-}  // namespace
 
 void question1Breakpoints(const ExamParameters& exam, std::int32_t* t, std::int32_t* x) {
     const int s = exam.s;
@@ -21,6 +31,13 @@ void question1Breakpoints(const ExamParameters& exam, std::int32_t* t, std::int3
         t[i] = times[i];
         x[i] = values[i];
     }
+}
+}  // namespace
+
+void writeQuestion1(const ExamParameters& exam, ExamRecord* record) {
+    Question1Block block{static_cast<double>(exam.s), {}, {}};
+    question1Breakpoints(exam, block.t, block.x);
+    std::memcpy(reinterpret_cast<unsigned char*>(record) + offsetof(ExamRecord, q1Shift), &block, q1BlockSize);
 }
 
 ExamParameters examParameters(const ExamRecord& record) {

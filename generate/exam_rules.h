@@ -2,7 +2,6 @@
 // and the key checks a record and numbers the variants by the same ones.
 #pragma once
 
-#include <cstdint>
 #include <string>
 
 #include "record/record.h"
@@ -37,12 +36,13 @@ struct ExamParameters {
     int k;
 };
 
-// Question 1's breakpoints, from q1PlotStart to q1PlotEnd, into t and x
-// (q1PointCount each), from the exam's s, a, p and b.
-void question1Breakpoints(const ExamParameters& exam, std::int32_t* t, std::int32_t* x);
+// Writes Question 1 into the record from the exam's s, a, p and b: s, and
+// the breakpoints from q1PlotStart to q1PlotEnd, as one 96-byte block in a
+// single copy.
+void writeQuestion1(const ExamParameters& exam, ExamRecord* record);
 
 // The parameters of the exam a record holds, read from its breakpoints where
-// question1Breakpoints put them and from its Question 2 fields. Meaningful
+// writeQuestion1 put them and from its Question 2 fields. Meaningful
 // for a record whose questions are made (questionsAreMade).
 ExamParameters examParameters(const ExamRecord& record);
 

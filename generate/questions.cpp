@@ -3,22 +3,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "generate/exam_rules.h"
 #include "generate/text_file.h"
 #include "platform/platform.h"
-
-namespace {
-// The record's Question 1 fields, laid out as they lie in the record.
-struct Question1Block {
-    double shift;
-    std::int32_t t[q1PointCount];
-    std::int32_t x[q1PointCount];
-};
-static_assert(sizeof(Question1Block) == q1BlockSize);
-}  // namespace
 
 int makeQuestion1(ExamRecord* record, const ExamServices& services) {
     const double s = services.drawRandom() % triangleStartCount + firstTriangleStart;
@@ -28,14 +17,9 @@ int makeQuestion1(ExamRecord* record, const ExamServices& services) {
     const int peak = a * static_cast<int>(std::pow(1.0, services.drawRandom() % 2));
     const int pulseStart = static_cast<int>(s + pulseDelay + services.drawRandom() % pulseDelayCount);
     const int pulseHeight = static_cast<int>(std::pow(-1.0, services.drawRandom() % 2));
-
-    Question1Block block{s, {}, {}};
     // Question 2 is drawn by makeQuestion2, into the record itself.
-    const ExamParameters exam{.s = static_cast<int>(s), .a = peak, .p = pulseStart, .b = pulseHeight, .scale = 0, .k = 0};
-    question1Breakpoints(exam, block.t, block.x);
-
-    std::memcpy(reinterpret_cast<unsigned char*>(record) + offsetof(ExamRecord, q1Shift), &block,
-                q1BlockSize);
+    writeQuestion1({.s = static_cast<int>(s), .a = peak, .p = pulseStart, .b = pulseHeight, .scale = 0, .k = 0},
+                   record);
     return plotQuestion1(*record, services);
 }
 

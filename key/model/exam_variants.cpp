@@ -19,8 +19,7 @@ int applyVariant(int variant, ExamRecord* record) {
     const int a = smallestPeak + rest % peakCount;
     rest /= peakCount;
     const int s = firstTriangleStart + rest;
-    record->q1Shift = s;
-    question1Breakpoints({s, a, s + pulseDelay + later, b, timeScale, k}, record->q1T, record->q1X);
+    writeQuestion1({s, a, s + pulseDelay + later, b, timeScale, k}, record);
     record->varQT = k;
     record->varQK = timeScale;
     return 0;
