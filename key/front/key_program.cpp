@@ -8,7 +8,7 @@
 #include "key/progress/progress.h"
 #include "key/report/class_report.h"
 #include "key/model/exam_variants.h"
-#include "key/model/key_text.h"
+#include "key/base/words.h"
 #include "key/variants/variant.h"
 #include "platform/platform.h"
 #include "platform/services.h"

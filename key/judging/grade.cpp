@@ -14,7 +14,7 @@
 #include "key/running/results.h"
 #include "key/base/scratch.h"
 #include "key/judging/verdict.h"
-#include "key/model/key_text.h"
+#include "key/base/words.h"
 #include "platform/fence.h"
 #include "platform/platform.h"
 

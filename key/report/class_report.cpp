@@ -18,7 +18,7 @@
 #include "key/judging/grade.h"
 #include "key/base/scratch.h"
 #include "key/model/exam_variants.h"
-#include "key/model/key_text.h"
+#include "key/base/words.h"
 #include "key/model/load_key.h"
 #include "key/report/class_folders.h"
 #include "key/report/class_picture.h"

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "key/model/key_text.h"
+#include "key/base/words.h"
 
 namespace {
 // C's hexadecimal notation carries a double exactly, whatever the C

@@ -23,7 +23,7 @@
 #include "key/judging/verdict.h"
 #include "key/judging/grade.h"
 #include "key/key_test_support.h"
-#include "key/model/key_text.h"
+#include "key/base/words.h"
 #include "test_support.h"
 
 extern char** environ;
