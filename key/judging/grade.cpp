@@ -6,12 +6,11 @@
 #include <cstring>
 
 #include "check/check.h"
-#include "generate/text_file.h"
-#include "key/running/harness.h"
 #include "key/mistakes/mistakes.h"
 #include "key/repairs/repairs.h"
 #include "key/reading/source_scan.h"
 #include "key/running/results.h"
+#include "key/running/student_program.h"
 #include "key/base/scratch.h"
 #include "key/judging/verdict.h"
 #include "key/base/words.h"
@@ -57,13 +56,12 @@ int checkSource() {
 // when it could not be read) into the scratch folder, where the fenced
 // compile reads them. Returns 0, or -1 after saying why not.
 int writeSources(const std::vector<GradePoint>& points, const std::string* source) {
-    const FileOps files = scratchFileOps();
-    if (writeTextFile(scratchPath(harnessSourceName).c_str(), harnessSource(points), nullptr, files) != 0) {
+    const int written = writeStudentProgram(points, source);
+    if (written == -1) {
         sayCannotGrade(std::string("cannot write ") + harnessSourceName + " in the scratch folder.");
         return -1;
     }
-    if (source == nullptr ||
-        replaceFileWith(scratchPath(studentSourceName).c_str(), source->data(), source->size(), files) != 0) {
+    if (written != 0) {
         sayCannotGrade(std::string("cannot copy signals.c into the scratch folder: ") + std::strerror(errno) + ".");
         return -1;
     }
@@ -83,9 +81,7 @@ int compileHarness(const std::vector<GradePoint>& points, const std::string* sou
         return -1;
     }
     std::printf("Compiling signals.c with the grading program...\n");
-    const std::string compileCommand = std::string("tcc.exe -o ") + harnessProgramName + " " +
-                                       harnessSourceName + " " + studentSourceName;
-    const int compiled = services.runFenced(compileCommand.c_str(), scratchFolder(), timeLimitSeconds);
+    const int compiled = compileStudentProgram(services, timeLimitSeconds);
     if (compiled == 0) {
         return 0;
     }
@@ -122,12 +118,8 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
                   int timeLimitSeconds, const SourceFacts& source, const std::vector<double>* wrongY,
                   const std::string& sourceText, bool showEdits, RepairSession* repairs,
                   GradedQuestion* graded) {
+    const int status = runStudentFunction(services, question.function, timeLimitSeconds);
     const std::string resultsFile = scratchPath(harnessResultsName);
-    std::remove(resultsFile.c_str());
-    // The test program writes its results beside itself, in its own folder.
-    const std::string command = std::string(".\\") + harnessProgramName + " " + question.function +
-                                " " + harnessResultsName;
-    const int status = services.runFenced(command.c_str(), scratchFolder(), timeLimitSeconds);
     std::string results;
     if (status == commandNotRunnable || readWholeFile(resultsFile.c_str(), &results) != 0) {
         const std::string reason = status == commandNotRunnable
