@@ -7,6 +7,7 @@
 #include "key/front/commands.h"
 #include "key/progress/progress.h"
 #include "key/report/class_report.h"
+#include "key/report/report_worker.h"
 #include "key/model/exam_variants.h"
 #include "key/base/words.h"
 #include "key/variants/variant.h"

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "check/check.h"
 #include "key/mistakes/mistakes.h"
@@ -13,6 +15,7 @@
 #include "key/running/student_program.h"
 #include "key/base/scratch.h"
 #include "key/judging/verdict.h"
+#include "key/model/load_key.h"
 #include "key/base/words.h"
 #include "platform/fence.h"
 #include "platform/platform.h"
@@ -208,4 +211,23 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
     std::printf("\n%d of 4 right.\n", rightCount);
     std::fflush(stdout);
     return rightCount == 4 ? 0 : 1;
+}
+
+int gradeExam(const ExamServices& services, int timeLimitSeconds, bool showEdits, GradingFor grader,
+              ExamGrading* grading) {
+    grading->loaded = loadAnswerKey(&grading->record, &grading->key);
+    if (grading->loaded != 0) {
+        return -1;
+    }
+    if (grader == GradingFor::student) {
+        sayWhatTheFenceLacks();
+    }
+    std::error_code error;
+    if (grader == GradingFor::reportWorker && !std::filesystem::exists("signals.c", error)) {
+        sayProblem("cannot grade: there is no signals.c.");
+        return -2;
+    }
+    std::printf("Grading signals.c of ID %ld, group %d.\n", static_cast<long>(grading->record.idNum),
+                grading->record.grpNum);
+    return gradeAttempt(grading->key, services, timeLimitSeconds, &grading->graded, showEdits);
 }
