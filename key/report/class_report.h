@@ -2,11 +2,11 @@
 // on every core, into a gradebook CSV, each student's feedback and a summary.
 //
 // Each folder is graded by the key itself in a hidden worker mode
-// (report_worker.h), run as
-// `grade` runs its programs (its own process group, null input, a time
-// limit), in a scratch folder of the report's own holding copies of the
-// student's exam.dat and signals.c: the student's folder is only read, and
-// the working folder, which a grading needs, is the worker's alone.
+// (report_worker.h), run as `grade` runs its programs (its own process
+// group, null input, a time limit), in a scratch folder of the report's own
+// holding copies of the student's exam.dat and signals.c: the student's
+// folder is only read, and the working folder, which a grading needs, is the
+// worker's alone.
 #pragma once
 
 #include <functional>
