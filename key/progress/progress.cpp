@@ -14,7 +14,6 @@
 #include "key/base/words.h"
 #include "key/judging/grade.h"
 #include "key/mistakes/diagnosis.h"
-#include "key/model/key_text.h"
 #include "key/progress/progress_plot.h"
 #include "key/report/class_report.h"
 #include "key/variants/attempts.h"
