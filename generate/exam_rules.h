@@ -16,6 +16,7 @@ constexpr int peakCount = 2;
 constexpr int pulseDelay = 3;           // p: s + 3 or s + 4
 constexpr int pulseDelayCount = 2;
 constexpr int pulseWidth = 1;
+constexpr int pulseHeightCount = 2;     // b: -1 or 1
 // Where q1.png shows x: its first and last breakpoint.
 constexpr int q1PlotStart = -2;
 constexpr int q1PlotEnd = 8;

@@ -170,7 +170,7 @@ void addPulseSteps(const AnswerKey& answers, Candidates* c, const std::string& m
         return mine + "'s pulse has the wrong sign: both of its steps are turned over.\n" + check;
     });
     const ExamParameters& e = answers.exam;
-    c->tryValues(sampleTerms(moved(e.p - start, 1, 0.5), c->points()), "z.wrong-time", [&] {
+    c->tryValues(sampleTerms(moved(e.p - start, 1, pulseWidth - yPulseWidth(e)), c->points()), "z.wrong-time", [&] {
         return mine + "'s pulse is x's, from t = " + n(e.p) + " to t = " + n(pulseEnd(e)) +
                ": z is y, whose pulse is x's compressed and moved, from t = " + n(start) + ".\n" + check;
     });

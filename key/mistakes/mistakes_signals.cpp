@@ -57,27 +57,36 @@ void addTriangleMistakes(const ExamParameters& e, const Sampled& pulseValues, Ca
 }
 
 // One side of the triangle redrawn: its slope through either end, or its offset.
+// Each side lasts one unit of time, so that its slope is its change.
+static_assert(triangleWidth == 2);
+
 void addSideMistakes(const ExamParameters& e, const Sampled& pulseValues, Candidates* c) {
     const auto& points = c->points();
     const double s = e.s;
+    const double top = peakTime(e);
+    const double end = triangleEnd(e);
     const double a = e.a;
+    // Where a side starts and ends, and its middle, where a check looks.
+    const auto from = [&](int side) { return side == 0 ? s : top; };
+    const auto to = [&](int side) { return side == 0 ? top : end; };
+    const auto middle = [&](int side) { return from(side) + 0.5; };
     for (int slope = -largestWrongPeak; slope <= largestWrongPeak + 2; ++slope) {
         const double m = slope == largestWrongPeak + 1 ? a / 2 : slope == largestWrongPeak + 2 ? 2 * a : slope;
         if (m == a || m == 0) {
             continue;
         }
         const std::vector<std::vector<std::pair<double, double>>> sides[] = {
-            {{{s, 0}, {s + 1, m}, {s + 1, a}, {s + 2, 0}}, {{s, a - m}, {s + 1, a}, {s + 2, 0}}},
-            {{{s, 0}, {s + 1, a}, {s + 2, a - m}, {s + 2, 0}}, {{s, 0}, {s + 1, a}, {s + 1, m}, {s + 2, 0}}},
+            {{{s, 0}, {top, m}, {top, a}, {end, 0}}, {{s, a - m}, {top, a}, {end, 0}}},
+            {{{s, 0}, {top, a}, {end, a - m}, {end, 0}}, {{s, 0}, {top, a}, {top, m}, {end, 0}}},
         };
         for (int side = 0; side < 2; ++side) {
             for (const auto& corners : sides[side]) {
                 c->tryValues(plus(sample(polyline(corners), points), pulseValues), "x.slope", [&] {
                     return std::string("your ") + (side == 0 ? "rising" : "falling") + " side has slope " +
                            n(side == 0 ? m : -m) + ": it must go from " + (side == 0 ? "0" : n(a)) + " at t = " +
-                           n(s + side) + " to " + (side == 0 ? n(a) : "0") + " at t = " + n(s + side + 1) +
+                           n(from(side)) + " to " + (side == 0 ? n(a) : "0") + " at t = " + n(to(side)) +
                            ", a change of " + n(side == 0 ? a : -a) + " in one unit of time.\n" +
-                           c->check({s + side + 0.5});
+                           c->check({middle(side)});
                 });
             }
         }
@@ -86,13 +95,13 @@ void addSideMistakes(const ExamParameters& e, const Sampled& pulseValues, Candid
         const double d = halves / 2.0;
         for (int side = 0; d != 0 && side < 2; ++side) {
             const std::vector<std::pair<double, double>> corners =
-                side == 0 ? std::vector<std::pair<double, double>>{{s, d}, {s + 1, a + d}, {s + 1, a}, {s + 2, 0}}
-                          : std::vector<std::pair<double, double>>{{s, 0}, {s + 1, a}, {s + 1, a + d}, {s + 2, d}, {s + 2, 0}};
+                side == 0 ? std::vector<std::pair<double, double>>{{s, d}, {top, a + d}, {top, a}, {end, 0}}
+                          : std::vector<std::pair<double, double>>{{s, 0}, {top, a}, {top, a + d}, {end, d}, {end, 0}};
             c->tryValues(plus(sample(polyline(corners), points), pulseValues), "x.intercept", [&] {
                 return std::string("your ") + (side == 0 ? "rising" : "falling") +
                        " side has the right slope but is off by " + n(d) + ": its line must pass "
                        "through both of its corners.\n" +
-                       c->check({s + side + 0.5});
+                       c->check({middle(side)});
             });
         }
     }

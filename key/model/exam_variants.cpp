@@ -12,8 +12,8 @@ int applyVariant(int variant, ExamRecord* record) {
     int rest = variant - 1;
     const int k = question2ShiftAt(rest % shiftCount);
     rest /= shiftCount;
-    const int b = rest % 2 == 0 ? -1 : 1;
-    rest /= 2;
+    const int b = rest % pulseHeightCount == 0 ? -1 : 1;
+    rest /= pulseHeightCount;
     const int later = rest % pulseDelayCount;
     rest /= pulseDelayCount;
     const int a = smallestPeak + rest % peakCount;
