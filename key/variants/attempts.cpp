@@ -24,19 +24,6 @@ namespace {
 // A kept attempt is gathered here first, so attempts/<n> is either whole or absent.
 constexpr std::string_view keepingPrefix = ".keeping-";
 
-// Reads the record at the start of an exam.dat, however long the file.
-// Returns 0, notRegularFile, or -1 (errno set when the system failed).
-int readRecordFile(const char* path, ExamRecord* record) {
-    std::FILE* file = nullptr;
-    const int opened = openRegularFile(path, &file);
-    if (opened != 0) {
-        return opened;
-    }
-    const std::size_t count = std::fread(record, 1, examRecordSize, file);
-    std::fclose(file);
-    return count == examRecordSize ? 0 : -1;
-}
-
 // Copies at most `limit` bytes of `source` to `target` through `files`, a
 // block at a time, as replaceFileWith writes a file: a temp beside the
 // target, synced and renamed over it. Returns 0, notRegularFile, or -1 with
@@ -129,7 +116,7 @@ std::map<int, std::string> surveyAttempts(bool (&taken)[variantCount]) {
             continue;
         }
         ExamRecord record{};
-        if (readRecordFile((entry->path() / workspaceFileName).string().c_str(), &record) == 0) {
+        if (loadRecordFile((entry->path() / workspaceFileName).string().c_str(), &record) == 0) {
             const int variant = variantOfRecord(record);
             if (variant > 0) {
                 taken[variant - 1] = true;
