@@ -23,11 +23,15 @@ int makeQuestion1(ExamRecord* record, const ExamServices& services) {
     return plotQuestion1(*record, services);
 }
 
-int plotQuestion1(const ExamRecord& record, const ExamServices& services) {
+int plotQuestion1(const ExamRecord& record, const ExamServices& services, int* gnuplotStatus) {
     const int result = writeTextFile(plotDataFileName, question1PlotData(record), examWriter);
     removeUnlessPlainFile(plotPictureFileName);  // gnuplot writes it in place
-    if (runTool(services, (std::string(gnuplotProgram) + " " + plotScriptFileName + "\n").c_str(), "gnuplot",
-                gnuplotTimeLimitSeconds) == commandNotFound) {
+    const int status = runTool(services, (std::string(gnuplotProgram) + " " + plotScriptFileName + "\n").c_str(),
+                               "gnuplot", gnuplotTimeLimitSeconds);
+    if (gnuplotStatus != nullptr) {
+        *gnuplotStatus = status;
+    }
+    if (status == commandNotFound) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s\n", gnuplotMissingLine(plotPictureFileName).c_str());
     }
