@@ -160,13 +160,13 @@ const char* gnuplotWhereabouts() {
            "(Debian's gnuplot-nox)";
 }
 
-int runCommandWithTimeLimit(const char* commandLine, int seconds) {
+RunResult runCommandWithTimeLimit(const char* commandLine, int seconds) {
     const CommandWords words = splitCommandLine(commandLine);
     if (words.empty()) {
-        return 0;
+        return exitedWith(0);
     }
     if (words[0] == "del") {
-        return deleteMatching(words);
+        return exitedWith(deleteMatching(words));
     }
     std::string program = findProgram(words[0]);
     if (program.empty() && words[0].find('/') != std::string::npos &&
@@ -180,7 +180,7 @@ int runCommandWithTimeLimit(const char* commandLine, int seconds) {
             std::fflush(stdout);
             std::fprintf(stderr, "%s: command not found\n", words[0].c_str());
         }
-        return commandNotFound;
+        return notStarted(RunStart::notFound);
     }
     return runProgram(program, programArguments(words, program), seconds);
 }

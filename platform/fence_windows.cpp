@@ -136,7 +136,7 @@ std::string fenceGapsText(unsigned gaps) {
                : "";
 }
 
-int runFenced(const char* commandLine, const char* folder, int seconds) {
+RunResult runFenced(const char* commandLine, const char* folder, int seconds) {
     std::string line = commandLine;
     bool quietOutput = false;
     bool quietErrors = false;
@@ -164,7 +164,7 @@ int runFenced(const char* commandLine, const char* folder, int seconds) {
         program = name;
     }
     if (program.find('\\') != std::string::npos && !isFile(program)) {
-        return commandNotFound;
+        return notStarted(RunStart::notFound);
     }
     unsigned gaps = 0;
     JobRun run;
@@ -188,8 +188,8 @@ int runFenced(const char* commandLine, const char* folder, int seconds) {
         run.output = quietOutput ? null : nullptr;
         run.errors = quietErrors ? null : nullptr;
     }
-    int status = runInJob(run);
-    if (status == commandNotFound && run.token != nullptr) {
+    RunResult status = runInJob(run);
+    if ((status.start == RunStart::notFound || status.start == RunStart::notStartable) && run.token != nullptr) {
         // A system that cannot start a program with a token of its own (wine)
         // runs it with the caller's, in the job still.
         CloseHandle(run.token);

@@ -85,14 +85,14 @@ int compileHarness(const std::vector<GradePoint>& points, const std::string* sou
     std::printf("Compiling signals.c with the grading program...\n");
     const std::string compileCommand = std::string("tcc.exe -o ") + harnessProgramName + " " +
                                        harnessSourceName + " " + studentSourceName;
-    const int compiled = services.runFenced(compileCommand.c_str(), scratchFolder(), timeLimitSeconds);
-    if (compiled == 0) {
+    const RunResult compiled = services.runFenced(compileCommand.c_str(), scratchFolder(), timeLimitSeconds);
+    if (ranAndSucceeded(compiled)) {
         return 0;
     }
     removeWholeScratch();
-    if (compiled == commandNotFound || compiled == commandNotRunnable) {
-        sayCannotGrade("the C compiler tcc was not found.");
-    } else if (compiled == commandTimedOut) {
+    if (compiled.start != RunStart::started) {
+        sayCannotGrade(compilerNotRun(compiled.start) + ".");
+    } else if (compiled.timedOut) {
         sayCannotGrade("the compiler did not finish within " + std::to_string(timeLimitSeconds) +
                        " s (does signals.c include a file that never ends?).");
     } else {
@@ -127,12 +127,13 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
     // The test program writes its results beside itself, in its own folder.
     const std::string command = std::string(".\\") + harnessProgramName + " " + question.function +
                                 " " + harnessResultsName;
-    const int status = services.runFenced(command.c_str(), scratchFolder(), timeLimitSeconds);
+    const RunResult status = services.runFenced(command.c_str(), scratchFolder(), timeLimitSeconds);
     std::string results;
-    if (status == commandNotRunnable || readWholeFile(resultsFile.c_str(), &results) != 0) {
-        const std::string reason = status == commandNotRunnable
-                                       ? notRunnableHere()
-                                       : "the grading program did not run (status " + std::to_string(status) + ").";
+    const bool notRunnable = status.start == RunStart::notStartable;
+    if (notRunnable || readWholeFile(resultsFile.c_str(), &results) != 0) {
+        const std::string reason =
+            notRunnable ? notRunnableHere()
+                        : "the grading program did not run (status " + std::to_string(shellStatus(status)) + ").";
         removeWholeScratch();
         sayCannotGrade(reason);
         return -1;
@@ -144,7 +145,7 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
     Diagnosis mistake =
         verdict.right != 0 ? Diagnosis{} : diagnoseMistake(key, function, points, run.values, clues);
     // A function that hung would hang its candidates too.
-    if (verdict.right == 0 && status != commandTimedOut) {
+    if (verdict.right == 0 && !status.timedOut) {
         mistake = diagnoseWithRepairs(
             {key, function, points, run.values, sourceText, services, timeLimitSeconds, showEdits, repairs},
             mistake);
@@ -165,6 +166,16 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
     return verdict.right;
 }
 }  // namespace
+
+std::string compilerNotRun(RunStart why) {
+    if (why == RunStart::notStartable) {
+        return "the C compiler tcc is there, but the system would not start it";
+    }
+    if (why == RunStart::notIsolated) {
+        return "the C compiler tcc could not be run apart from this program";
+    }
+    return "the C compiler tcc was not found";
+}
 
 void sayWhatTheFenceLacks() {
     const std::string unfenced = fenceGapsText(fenceGaps());

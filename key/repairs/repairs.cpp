@@ -181,7 +181,7 @@ std::string repairProgram(const RepairRequest& request, const RepairSession& ses
 // here, in the scratch folder, as the grading program's do. What they print
 // is dropped: a candidate is ours, not the student's, and its compile's
 // messages would read as if signals.c did not compile.
-int runInScratch(const ExamServices& services, const std::string& commandLine, int seconds) {
+RunResult runInScratch(const ExamServices& services, const std::string& commandLine, int seconds) {
     return services.runFenced((commandLine + " >NUL 2>NUL").c_str(), scratchFolder(), seconds);
 }
 
@@ -193,7 +193,7 @@ bool compileCandidates(const RepairRequest& request, const RepairSession& sessio
         return false;
     }
     const std::string compile = std::string("tcc.exe -w -o ") + programName + " " + sourceName;
-    return runInScratch(request.services, compile, request.timeLimitSeconds) == 0;
+    return ranAndSucceeded(runInScratch(request.services, compile, request.timeLimitSeconds));
 }
 
 // Makes the single edits of this function and those graded after it, and
@@ -237,7 +237,7 @@ void runCandidates(const RepairRequest& request, const char* programName, std::v
     for (int run = 0; run <= mostRestarts && from != 0; ++run) {
         const std::string command = std::string(".\\") + programName + " " + repairResultsName + " " +
                                     letters.substr(letters.find(from)) + " " + std::to_string(start);
-        const int status = runInScratch(request.services, command, candidateSeconds);
+        const RunResult status = runInScratch(request.services, command, candidateSeconds);
         std::string results;
         readWholeFile(scratchPath(repairResultsName).c_str(), &results);
         // A line without its result is the candidate that crashed or hung.
@@ -269,9 +269,9 @@ void runCandidates(const RepairRequest& request, const char* programName, std::v
             // one that hung keeps what was tried.
             const std::size_t place = letters.find(function.function);
             function.run = function.run || (place != std::string::npos &&
-                                            (ended || place < stoppedIn || (place == stoppedIn && status == commandTimedOut)));
+                                            (ended || place < stoppedIn || (place == stoppedIn && status.timedOut)));
         }
-        if (ended || status == commandTimedOut) {
+        if (ended || status.timedOut) {
             break;  // a candidate that hangs costs seconds: what was tried must do
         }
     }

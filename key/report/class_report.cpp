@@ -52,7 +52,7 @@ constexpr std::size_t longestFeedbackStem = 160;
 // What the worker saw of the compile, through the services it grades with.
 struct CompileSeen {
     bool ran = false;
-    int status = 0;
+    RunResult status;
     std::string firstMessage;
 };
 CompileSeen compileSeen;
@@ -60,11 +60,11 @@ CompileSeen compileSeen;
 // The compile's messages go into the feedback where grade shows them, and
 // its first line is kept for the gradebook; what the student's functions
 // print is dropped, however much it is.
-int runForReport(const char* commandLine, const char* folder, int seconds) {
+RunResult runForReport(const char* commandLine, const char* folder, int seconds) {
     // signals.c's own compile comes first; the repairs' come after it.
     const bool compile = !compileSeen.ran && std::string_view(commandLine).substr(0, 3) == "tcc";
     sendOutputTo(compile ? compileOutputName : nullptr);
-    const int status = platformServices().runFenced(commandLine, folder, seconds);
+    const RunResult status = platformServices().runFenced(commandLine, folder, seconds);
     sendOutputTo(feedbackName);
     if (compile) {
         compileSeen.ran = true;
@@ -108,13 +108,13 @@ std::string ungradedStatus(int timeLimitSeconds) {
     if (!compileSeen.ran) {
         return firstProblem();
     }
-    if (compileSeen.status == commandNotFound || compileSeen.status == commandNotRunnable) {
-        return "the C compiler tcc was not found";
+    if (compileSeen.status.start != RunStart::started) {
+        return compilerNotRun(compileSeen.status.start);
     }
-    if (compileSeen.status == commandTimedOut) {
+    if (compileSeen.status.timedOut) {
         return "the compile did not end within " + std::to_string(timeLimitSeconds) + " s";
     }
-    if (compileSeen.status != 0) {
+    if (!ranAndSucceeded(compileSeen.status)) {
         return "does not compile: " + compileSeen.firstMessage;
     }
     return firstProblem();
@@ -128,7 +128,7 @@ int answerResult(const GradedQuestion& question) {
     if (question.complete) {
         return answerWrong;
     }
-    return question.status == commandTimedOut ? answerTimedOut : answerCrashed;
+    return question.status.timedOut ? answerTimedOut : answerCrashed;
 }
 
 void gradeCopies(int timeLimitSeconds, FolderResult* result) {
@@ -256,13 +256,13 @@ FolderResult gradeFolder(const fs::path& folder, const std::string& work, const 
     }
     const std::string line = options.program + " --report-worker " + commandPath(work) +
                              " --time-limit " + std::to_string(options.timeLimitSeconds);
-    const int status = runCommandWithTimeLimit(
+    const RunResult status = runCommandWithTimeLimit(
         line.c_str(), options.timeLimitSeconds * workerRuns + workerOverheadSeconds);
     std::string outcome;
     if (readWholeFile((work + "/" + outcomeName).c_str(), &outcome, true) != 0 ||
         decodeOutcome(outcome, &row) != 0) {
-        row.status = status == commandTimedOut ? "the grading did not end in time"
-                                               : "the grading stopped (status " + std::to_string(status) + ")";
+        row.status = status.timedOut ? "the grading did not end in time"
+                                     : "the grading stopped (status " + std::to_string(shellStatus(status)) + ")";
     }
     if (row.status == "no signals.c" && !sourceProblem.empty()) {
         row.status = sourceProblem;
