@@ -3,7 +3,8 @@
 // built in, Windows paths and ".exe" names find their POSIX programs,
 // pdflatex gets options it understands, and a tcc line that links gets the
 // math library that Windows links by itself. Programs run directly: nothing
-// of the line reaches a shell.
+// of the line reaches a shell. Windows has no counterpart of this file:
+// cmd.exe is its own interpreter of these lines (commands_windows.cpp).
 #include "platform/posix.h"
 
 #include <dirent.h>

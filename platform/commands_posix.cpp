@@ -1,4 +1,5 @@
-// Starting and waiting for the programs of the exam's command lines on POSIX.
+// Starting the programs of the exam's command lines on POSIX, isolated (or
+// fenced); their wait and their end are children_posix.cpp's, as on Windows.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>

@@ -275,6 +275,7 @@ std::FILE* createTempBeside(const char* target, std::string* tempPath) {
 
 namespace {
 HANDLE lockedMutex = nullptr;  // the last lock taken, open until the end
+std::uint64_t lockedFolder = 0;  // the hash of its folder's path
 HANDLE keyMutex = nullptr;     // the key's mark beside it
 
 // The folder's mutex, or with `key` the key's mark beside it, named after
@@ -303,6 +304,13 @@ int lockExamFolder(bool byKey) {
     // lets go of it when the program ends, however it ends. "Local\" is the
     // student's own session. A folder shared over the network is not
     // guarded against a copy on another computer.
+    // A mutex is owned again by its owner, each time to be released once: so
+    // the folder locked already is not taken twice, and one unlock lets go of
+    // it, as on POSIX.
+    std::uint64_t folder = 0;
+    if (lockedMutex != nullptr && folderHash(&folder) && folder == lockedFolder) {
+        return 0;
+    }
     const HANDLE mutex = folderMutex(false);
     if (mutex == nullptr) {
         return -1;
@@ -313,6 +321,7 @@ int lockExamFolder(bool byKey) {
         return waited == WAIT_TIMEOUT ? 1 : -1;
     }
     lockedMutex = mutex;  // the handle stays open for the life of the program
+    lockedFolder = folderHash(&folder) ? folder : 0;
     if (byKey && keyMutex == nullptr && (keyMutex = folderMutex(true)) != nullptr && !own(keyMutex)) {
         CloseHandle(keyMutex);
         keyMutex = nullptr;

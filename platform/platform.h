@@ -58,8 +58,10 @@ RunResult runCommandWithTimeLimit(const char* commandLine, int seconds);
 
 // From now on Ctrl-C, SIGTERM and SIGHUP (closing the console on Windows)
 // first end what runCommandWithTimeLimit is running, with all it started,
-// then call `cleanup`, then end the program as the signal would. `cleanup`
-// runs inside the signal handler: it may only remove files and folders.
+// then call `cleanup`, then end the program as the signal would. A wait (for
+// a program, a pause, a key) does that itself once woken; while the program
+// computes, the signal handler does it, so `cleanup` may only remove files
+// and folders.
 void cleanUpOnInterrupt(void (*cleanup)());
 
 // For a caller that runs several programs at once, each from a thread of its

@@ -1,6 +1,7 @@
 // What the POSIX files of platform/ share: the meaning of the exam's command
-// lines (command_line_posix.cpp), the spawning (commands_posix.cpp) and the
-// one owner of the signal handlers (signals_posix.cpp).
+// lines (command_line_posix.cpp), the spawning (commands_posix.cpp), the one
+// owner of the running children (children_posix.cpp) and of the signal
+// handlers (signals_posix.cpp).
 #pragma once
 
 #include <signal.h>

@@ -199,6 +199,7 @@ TEST(WindowsFiles, OneCopyAtATimeHoldsTheExamFolder) {
     EXPECT_EQ(other, 1);
     TempFolder elsewhere;
     EXPECT_EQ(lockExamFolder(), 0) << "another folder is another exam";
+    EXPECT_EQ(lockExamFolder(), 0) << "asked again, it holds it already";
     unlockExamFolder();
     const HANDLE next = CreateThread(nullptr, 0, lockFromAnotherThread, &other, 0, nullptr);
     ASSERT_NE(next, nullptr);
