@@ -114,10 +114,15 @@ int nextByte(bool* typedInLineMode) {
 
 long readInput(unsigned char* buffer, long size) {
     // A wait for input that acts on an interrupt itself: poll, unlike read,
-    // is never restarted after a handler, and read then does not wait.
+    // is never restarted after a handler, and read then does not wait. An
+    // interrupt noted just before poll began is seen at its next timeout.
     enterInterruptibleWait();
     pollfd input{STDIN_FILENO, POLLIN, 0};
-    while (poll(&input, 1, -1) == -1 && errno == EINTR && notedInterrupt() == 0) {
+    while (notedInterrupt() == 0) {
+        const int ready = poll(&input, 1, 250);
+        if (ready > 0 || (ready < 0 && errno != EINTR)) {
+            break;
+        }
     }
     leaveInterruptibleWait();
     const ssize_t count = read(STDIN_FILENO, buffer, static_cast<std::size_t>(size));

@@ -42,7 +42,7 @@ BOOL WINAPI noteInterrupt(DWORD event) {
 BOOL WINAPI interrupted(DWORD event) {
     if (isInterrupt(event)) {
         interruptNoted = true;
-        if (actingWaits.load() > 0) {
+        if (actingWaits.load() > 0 && !deferring) {
             SetEvent(interruptWakes);
             Sleep(INFINITE);  // until the wait's ExitProcess
         }
