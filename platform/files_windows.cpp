@@ -304,13 +304,6 @@ int lockExamFolder(bool byKey) {
     // lets go of it when the program ends, however it ends. "Local\" is the
     // student's own session. A folder shared over the network is not
     // guarded against a copy on another computer.
-    // A mutex is owned again by its owner, each time to be released once: so
-    // the folder locked already is not taken twice, and one unlock lets go of
-    // it, as on POSIX.
-    std::uint64_t folder = 0;
-    if (lockedMutex != nullptr && folderHash(&folder) && folder == lockedFolder) {
-        return 0;
-    }
     const HANDLE mutex = folderMutex(false);
     if (mutex == nullptr) {
         return -1;
@@ -319,6 +312,15 @@ int lockExamFolder(bool byKey) {
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
         CloseHandle(mutex);
         return waited == WAIT_TIMEOUT ? 1 : -1;
+    }
+    // A mutex is owned again by its owner, each time to be released once: the
+    // folder held already keeps its one hold, so one unlock lets go of it, as
+    // on POSIX.
+    std::uint64_t folder = 0;
+    if (lockedMutex != nullptr && folderHash(&folder) && folder == lockedFolder) {
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+        return 0;
     }
     lockedMutex = mutex;  // the handle stays open for the life of the program
     lockedFolder = folderHash(&folder) ? folder : 0;
