@@ -21,13 +21,15 @@ usage: bench/grade.py [path/to/mock-midterm-key]
 """
 import os
 import statistics
-import struct
 import subprocess
 import sys
 import tempfile
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(REPO, "tests"))
+from exam_folder import ExamFolder, Record  # noqa: E402
+
 # Made absolute here: the program is run from the exam folder.
 PROGRAM = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "key", "mock-midterm-key")
 RUNS = 10
@@ -51,25 +53,15 @@ double r(double t)
 """
 
 
-def fresh_exam():
-    """The record of the fresh exam (s = 0, a = 3, p = 3, b = -1, k = 1), saved at the menu."""
-    t = [-2, 0, 1, 2, 3, 3, 4, 4, 8, 8, 8]
-    x = [0, 0, 3, 0, 0, -1, -1, 0, 0, 0, 0]
-    return struct.pack("<iiiid11i11iiiddii", 8, 12345, 1, 0, 0.0, *t, *x, 1, 2, 0.25, 0.5, -1, 0)
-
-
 def main():
     with tempfile.TemporaryDirectory() as root:
-        folder = os.path.join(root, "exam")
-        os.makedirs(folder)
-        with open(os.path.join(folder, "exam.dat"), "wb") as f:
-            f.write(fresh_exam())
-        with open(os.path.join(folder, "signals.c"), "w") as f:
-            f.write(WRONG)
+        folder = ExamFolder(root)
+        folder.write("exam.dat", Record(8, idNum=12345, grpNum=1).pack())  # the fresh exam at the menu
+        folder.write("signals.c", WRONG)
         times = []
         for _ in range(RUNS):
             start = time.perf_counter()
-            run = subprocess.run([PROGRAM, "grade"], cwd=folder, capture_output=True, text=True)
+            run = subprocess.run([PROGRAM, "grade"], cwd=folder.path, capture_output=True, text=True)
             times.append(time.perf_counter() - start)
         lines = run.stdout.splitlines()
         if run.returncode != 1 or not lines[-1].startswith("Your functions are drawn in check.png"):

@@ -14,7 +14,6 @@ usage: bench/progress.py [path/to/mock-midterm-key] [attempts] [variant: 64, or 
 import os
 import resource
 import shutil
-import struct
 import subprocess
 import sys
 import tempfile
@@ -22,10 +21,11 @@ import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(REPO, "bench"))
+sys.path.insert(0, os.path.join(REPO, "tests"))
 sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
 from grade import WRONG  # noqa: E402
 from real_tools_test import COMPLETED_ANSWERS  # noqa: E402
-from report import exam  # noqa: E402
+from exam_folder import KIT, ExamFolder, Record  # noqa: E402
 
 PROGRAM = os.path.abspath(sys.argv[1]) if len(sys.argv) > 1 else os.path.join(REPO, "build", "key", "mock-midterm-key")
 ATTEMPTS = int(sys.argv[2]) if len(sys.argv) > 2 else 10
@@ -35,22 +35,21 @@ TARGET = 2.0
 
 def main():
     with tempfile.TemporaryDirectory() as root:
-        shutil.copy(os.path.join(REPO, "exam-kit", "q1.gp"), root)
-        with open(os.path.join(root, "exam.dat"), "wb") as f:
-            f.write(exam(12345))
+        folder = ExamFolder(root)
+        shutil.copy(os.path.join(KIT, "q1.gp"), folder.path)
+        folder.write("exam.dat", Record(8, idNum=12345, grpNum=1).pack())  # the fresh exam at the menu
         answers = [WRONG, COMPLETED_ANSWERS.replace("return x(2 * t + 1);", "return x(2 * t - 1);"), COMPLETED_ANSWERS]
         for i in range(ATTEMPTS):
-            with open(os.path.join(root, "signals.c"), "w") as f:
-                f.write(answers[i % 3])
-            subprocess.run([PROGRAM, "variant", VARIANT], cwd=root, capture_output=True, check=True)
+            folder.write("signals.c", answers[i % 3])
+            subprocess.run([PROGRAM, "variant", VARIANT], cwd=folder.path, capture_output=True, check=True)
         used = resource.getrusage(resource.RUSAGE_CHILDREN)
         before = used.ru_utime + used.ru_stime
         start = time.perf_counter()
-        run = subprocess.run([PROGRAM, "progress"], cwd=root, capture_output=True, text=True)
+        run = subprocess.run([PROGRAM, "progress"], cwd=folder.path, capture_output=True, text=True)
         seconds = time.perf_counter() - start
         used = resource.getrusage(resource.RUSAGE_CHILDREN)
         cpu = used.ru_utime + used.ru_stime - before
-        if run.returncode != 0 or not os.path.exists(os.path.join(root, "progress.png")):
+        if run.returncode != 0 or not os.path.exists(folder.file("progress.png")):
             sys.exit(f"unexpected progress (status {run.returncode}):\n{run.stdout}{run.stderr}")
         print(run.stdout)
         print(f"progress of {ATTEMPTS} attempts and the current one on {os.cpu_count()} cores: {seconds:.2f} s, "

@@ -30,7 +30,6 @@ usage: bench/report.py [path/to/mock-midterm-key] [folders]
 import csv
 import resource
 import os
-import struct
 import subprocess
 import sys
 import tempfile
@@ -38,7 +37,9 @@ import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 sys.path.insert(0, os.path.join(REPO, "bench"))
+sys.path.insert(0, os.path.join(REPO, "tests"))
 sys.path.insert(0, os.path.join(REPO, "tests", "e2e"))
+from exam_folder import ExamFolder, Record  # noqa: E402
 from grade import WRONG  # noqa: E402
 from real_tools_test import COMPLETED_ANSWERS  # noqa: E402
 
@@ -49,23 +50,14 @@ JOBS = os.environ.get("REPORT_JOBS")  # the program's own default (two per core)
 ONE_WRONG = COMPLETED_ANSWERS.replace("return x(2 * t + 1);", "return x(2 * t - 1);")
 
 
-def exam(id_num):
-    """The fresh exam (s = 0, a = 3, p = 3, b = -1, k = 1) of one student, saved at the menu."""
-    t = [-2, 0, 1, 2, 3, 3, 4, 4, 8, 8, 8]
-    x = [0, 0, 3, 0, 0, -1, -1, 0, 0, 0, 0]
-    return struct.pack("<iiiid11i11iiiddii", 8, id_num, 1, 0, 0.0, *t, *x, 1, 2, 0.25, 0.5, -1, 0)
-
-
 def main():
     with tempfile.TemporaryDirectory() as root:
         answers = [COMPLETED_ANSWERS, WRONG, ONE_WRONG]
         for i in range(FOLDERS):
-            folder = os.path.join(root, "class", f"Student {i:03d}_{1000 + i}_assignsubmission_file_", "exam")
-            os.makedirs(folder)
-            with open(os.path.join(folder, "exam.dat"), "wb") as f:
-                f.write(exam(1000 + i))
-            with open(os.path.join(folder, "signals.c"), "w") as f:
-                f.write(answers[i % 3] + f"/* student {i} */\n")
+            student = f"Student {i:03d}_{1000 + i}_assignsubmission_file_"
+            folder = ExamFolder(os.path.join(root, "class"), os.path.join(student, "exam"))
+            folder.write("exam.dat", Record(8, idNum=1000 + i, grpNum=1).pack())  # the fresh exam at the menu
+            folder.write("signals.c", answers[i % 3] + f"/* student {i} */\n")
         start = time.perf_counter()
         jobs = ["--jobs", JOBS] if JOBS else []
         run = subprocess.run([PROGRAM, "report", *jobs, "--csv", "grades.csv", "class"],

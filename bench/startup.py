@@ -19,36 +19,28 @@ import tempfile
 import time
 
 REPO = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+sys.path.insert(0, os.path.join(REPO, "tests"))
+from exam_folder import ExamFolder, Record  # noqa: E402
+
 PROGRAM = sys.argv[1] if len(sys.argv) > 1 else os.path.join(REPO, "build", "mock-midterm")
 PAUSES = 6
 FLOOR = PAUSES * 0.100
 RUNS = 10
 
 
-def exam_folder(root):
-    folder = os.path.join(root, "exam")
-    shutil.copytree(os.path.join(REPO, "exam-kit"), folder)
+def exam_folder(root, real_tools=False):
+    """A fresh exam folder from the kit; with stand-in tools that answer at once, or the real ones."""
+    folder = ExamFolder(root, kit=True)
+    for tool in () if real_tools else ("gnuplot", "tcc", "pdflatex"):
+        folder.stand_in(tool)
     return folder
-
-
-def stand_in_path(root):
-    bin_dir = os.path.join(root, "bin")
-    os.makedirs(bin_dir, exist_ok=True)
-    for tool in ("gnuplot", "tcc", "pdflatex"):
-        path = os.path.join(bin_dir, tool)
-        with open(path, "w") as f:
-            f.write("#!/bin/sh\nexit 0\n")
-        os.chmod(path, 0o755)
-    return bin_dir
 
 
 def timed_exam(real_tools):
     with tempfile.TemporaryDirectory() as root:
-        folder = exam_folder(root)
-        env = dict(os.environ)
-        env["PATH"] = os.environ["PATH"] if real_tools else stand_in_path(root)
+        folder = exam_folder(root, real_tools)
         start = time.perf_counter()
-        subprocess.run([PROGRAM], input=b"123\n3\nE", cwd=folder, env=env, check=True,
+        subprocess.run([PROGRAM], input=b"123\n3\nE", cwd=folder.path, env=folder.env(real_tools), check=True,
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         return time.perf_counter() - start
 
@@ -59,9 +51,8 @@ def peak_memory_kib():
         return None
     with tempfile.TemporaryDirectory() as root:
         folder = exam_folder(root)
-        env = dict(os.environ, PATH=stand_in_path(root))
-        done = subprocess.run(["/usr/bin/time", "-f", "%M", PROGRAM], input=b"123\n3\nE", cwd=folder,
-                              env=env, check=True, capture_output=True)
+        done = subprocess.run(["/usr/bin/time", "-f", "%M", PROGRAM], input=b"123\n3\nE", cwd=folder.path,
+                              env=folder.env(), check=True, capture_output=True)
         return int(done.stderr.decode().strip().splitlines()[-1])
 
 
@@ -69,9 +60,8 @@ def menu_cpu_seconds(wait=2.0):
     with tempfile.TemporaryDirectory() as root:
         folder = exam_folder(root)
         # A workspace at the menu; the program then blocks on a key.
-        with open(os.path.join(folder, "exam.dat"), "wb") as f:
-            f.write(b"\x08" + b"\0" * 143)
-        child = subprocess.Popen([PROGRAM], stdin=subprocess.PIPE, cwd=folder,
+        folder.write("exam.dat", Record(8).pack())
+        child = subprocess.Popen([PROGRAM], stdin=subprocess.PIPE, cwd=folder.path,
                                  stdout=subprocess.DEVNULL)
         time.sleep(0.5)
 

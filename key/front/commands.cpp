@@ -11,21 +11,15 @@
 #include "key/plots/key_plot.h"
 
 int gradeCommand(const ExamServices& services, int timeLimitSeconds, bool showKey) {
-    ExamRecord record{};
-    AnswerKey key{};
-    const int loaded = loadAnswerKey(&record, &key);
-    if (loaded != 0) {
+    ExamGrading grading;
+    const int status = gradeExam(services, timeLimitSeconds, showKey, GradingFor::student, &grading);
+    if (status == -1) {
         // A record no exam can hold is the student's folder at fault, as a
         // wrong answer is; no exam at all means there was nothing to grade.
-        return loaded == notAnExam ? 1 : 2;
+        return grading.loaded == notAnExam ? 1 : 2;
     }
-    sayWhatTheFenceLacks();
-    std::printf("Grading signals.c of ID %ld, group %d.\n", static_cast<long>(record.idNum),
-                record.grpNum);
-    GradedAttempt graded;
-    const int status = gradeAttempt(key, services, timeLimitSeconds, &graded, showKey);
     if (status != 2) {
-        drawCheckPlot(graded, services, showKey);
+        drawCheckPlot(grading.graded, services, showKey);
     }
     return status;
 }

@@ -1,13 +1,19 @@
 // mock-midterm-key, the second program beside the exam. Its rooms, lowest
 // first, each using only those below it:
+//   base/      scratch folders, the key's name and the words of its messages
 //   model/     the key worked out from an exam's record, the record check,
 //              the 200 variants, the key as text
-//   grading/   the scratch folder, the test program and its runs, verdicts,
-//              the mistake catalogue
-//   plots/     key.png and check.png drawn with gnuplot
+//   reading/   the reading of signals.c, and the edits of it a repair tries
+//   running/   the test program (harness.c), the grading times, the
+//              student's code compiled and run in the fence, what a run wrote
+//   mistakes/  the catalogue of the mistakes students make, known by values
+//   repairs/   edits of the student's source compiled and run to find the
+//              slip, and facts about a wrong function's values
+//   judging/   the verdict of each answer, and an attempt graded as a whole
+//   plots/     key.png, check.png and class.png drawn with gnuplot
 //   variants/  a folder's exam replaced by a variant, its attempts kept
-//   report/    a whole class's folders graded at once: gradebook, summary,
-//              class.png
+//   report/    a whole class's folders graded at once, a worker a folder:
+//              gradebook, summary, class.png
 //   progress/  a folder's kept attempts graded side by side, progress.png
 //   front/     the commands and their command line (here)
 #pragma once

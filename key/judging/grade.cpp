@@ -4,17 +4,19 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <system_error>
 
 #include "check/check.h"
-#include "generate/text_file.h"
-#include "key/running/harness.h"
 #include "key/mistakes/mistakes.h"
 #include "key/repairs/repairs.h"
 #include "key/reading/source_scan.h"
 #include "key/running/results.h"
+#include "key/running/student_program.h"
 #include "key/base/scratch.h"
 #include "key/judging/verdict.h"
-#include "key/model/key_text.h"
+#include "key/model/load_key.h"
+#include "key/base/words.h"
 #include "platform/fence.h"
 #include "platform/platform.h"
 
@@ -57,13 +59,12 @@ int checkSource() {
 // when it could not be read) into the scratch folder, where the fenced
 // compile reads them. Returns 0, or -1 after saying why not.
 int writeSources(const std::vector<GradePoint>& points, const std::string* source) {
-    const FileOps files = scratchFileOps();
-    if (writeTextFile(scratchPath(harnessSourceName).c_str(), harnessSource(points), nullptr, files) != 0) {
+    const int written = writeStudentProgram(points, source);
+    if (written == -1) {
         sayCannotGrade(std::string("cannot write ") + harnessSourceName + " in the scratch folder.");
         return -1;
     }
-    if (source == nullptr ||
-        replaceFileWith(scratchPath(studentSourceName).c_str(), source->data(), source->size(), files) != 0) {
+    if (written != 0) {
         sayCannotGrade(std::string("cannot copy signals.c into the scratch folder: ") + std::strerror(errno) + ".");
         return -1;
     }
@@ -83,9 +84,7 @@ int compileHarness(const std::vector<GradePoint>& points, const std::string* sou
         return -1;
     }
     std::printf("Compiling signals.c with the grading program...\n");
-    const std::string compileCommand = std::string("tcc.exe -o ") + harnessProgramName + " " +
-                                       harnessSourceName + " " + studentSourceName;
-    const RunResult compiled = services.runFenced(compileCommand.c_str(), scratchFolder(), timeLimitSeconds);
+    const RunResult compiled = compileStudentProgram(services, timeLimitSeconds);
     if (ranAndSucceeded(compiled)) {
         return 0;
     }
@@ -122,12 +121,8 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
                   int timeLimitSeconds, const SourceFacts& source, const std::vector<double>* wrongY,
                   const std::string& sourceText, bool showEdits, RepairSession* repairs,
                   GradedQuestion* graded) {
+    const RunResult status = runStudentFunction(services, question.function, timeLimitSeconds);
     const std::string resultsFile = scratchPath(harnessResultsName);
-    std::remove(resultsFile.c_str());
-    // The test program writes its results beside itself, in its own folder.
-    const std::string command = std::string(".\\") + harnessProgramName + " " + question.function +
-                                " " + harnessResultsName;
-    const RunResult status = services.runFenced(command.c_str(), scratchFolder(), timeLimitSeconds);
     std::string results;
     const bool notRunnable = status.start == RunStart::notStartable;
     if (notRunnable || readWholeFile(resultsFile.c_str(), &results) != 0) {
@@ -227,4 +222,23 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
     std::printf("\n%d of 4 right.\n", rightCount);
     std::fflush(stdout);
     return rightCount == 4 ? 0 : 1;
+}
+
+int gradeExam(const ExamServices& services, int timeLimitSeconds, bool showEdits, GradingFor grader,
+              ExamGrading* grading) {
+    grading->loaded = loadAnswerKey(&grading->record, &grading->key);
+    if (grading->loaded != 0) {
+        return -1;
+    }
+    if (grader == GradingFor::student) {
+        sayWhatTheFenceLacks();
+    }
+    std::error_code error;
+    if (grader == GradingFor::reportWorker && !std::filesystem::exists("signals.c", error)) {
+        sayProblem("cannot grade: there is no signals.c.");
+        return -2;
+    }
+    std::printf("Grading signals.c of ID %ld, group %d.\n", static_cast<long>(grading->record.idNum),
+                grading->record.grpNum);
+    return gradeAttempt(grading->key, services, timeLimitSeconds, &grading->graded, showEdits);
 }

@@ -10,6 +10,7 @@
 #include "key/mistakes/mistakes.h"
 #include "key/running/points.h"
 #include "key/model/answer_key.h"
+#include "record/record.h"
 #include "platform/services.h"
 
 // One question as it was graded, for the picture of the grading and for a
@@ -56,3 +57,26 @@ std::string compilerNotRun(RunStart why);
 // says the edit.
 int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLimitSeconds,
                  GradedAttempt* graded, bool showEdits = false);
+
+// Who a grading of the working folder is for: the student, in the exam
+// folder, or the report's worker, in its copy of the folder, which says
+// neither what the fence lacks (the report says it once for the class) nor
+// "here" of a folder that is not the student's.
+enum class GradingFor { student, reportWorker };
+
+// An exam folder's attempt as graded. Its questions point into `key`, so it
+// stays where it was made.
+struct ExamGrading {
+    ExamRecord record{};
+    AnswerKey key{};
+    int loaded = -1;  // loadAnswerKey's result: 0 when the key was made
+    GradedAttempt graded;
+};
+
+// Grades the attempt in the working folder as `grade` does: the key of
+// exam.dat (loadAnswerKey), a line naming the student's ID and group, and
+// gradeAttempt. Returns gradeAttempt's 0, 1 or 2; -1 when exam.dat gave no
+// key (grading->loaded says why, and it was said); for the report's worker
+// -2 when there is no signals.c, said before the ID's line.
+int gradeExam(const ExamServices& services, int timeLimitSeconds, bool showEdits, GradingFor grader,
+              ExamGrading* grading);

@@ -6,7 +6,7 @@
 #include <string>
 #include <system_error>
 
-#include "key/model/key_text.h"
+#include "key/base/words.h"
 #include "key/model/record_check.h"
 #include "record/workspace.h"
 

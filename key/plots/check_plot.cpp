@@ -7,7 +7,7 @@
 #include "generate/questions.h"
 #include "generate/text_file.h"
 #include "key/judging/verdict.h"
-#include "key/model/key_text.h"
+#include "key/base/words.h"
 #include "key/plots/draw.h"
 #include "key/plots/key_plot.h"
 

@@ -11,7 +11,7 @@
 #include "generate/questions.h"
 #include "generate/text_file.h"
 #include "key/base/scratch.h"
-#include "key/model/key_text.h"
+#include "key/base/words.h"
 #include "platform/platform.h"
 
 PlotDrawing drawPlot(const ExamServices& services, const char* pngName,

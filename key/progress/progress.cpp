@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "key/judging/grade.h"
-#include "key/model/key_text.h"
+#include "key/base/words.h"
 #include "key/progress/progress_plot.h"
 #include "key/report/class_report.h"
 #include "key/variants/attempts.h"

@@ -15,6 +15,7 @@
 #include "key/reading/repair_edits.h"
 #include "key/base/scratch.h"
 #include "key/repairs/value_facts.h"
+#include "key/running/student_program.h"
 #include "platform/platform.h"
 
 namespace {
@@ -177,14 +178,6 @@ std::string repairProgram(const RepairRequest& request, const RepairSession& ses
            expectedTable("repairAfter_r", key.r, request.points, false) + runnerSource;
 }
 
-// Every compile and run of the candidates, the student's code, goes through
-// here, in the scratch folder, as the grading program's do. What they print
-// is dropped: a candidate is ours, not the student's, and its compile's
-// messages would read as if signals.c did not compile.
-RunResult runInScratch(const ExamServices& services, const std::string& commandLine, int seconds) {
-    return services.runFenced((commandLine + " >NUL 2>NUL").c_str(), scratchFolder(), seconds);
-}
-
 // Writes and compiles the program of the session's candidates. Returns
 // whether it is there to run.
 bool compileCandidates(const RepairRequest& request, const RepairSession& session, const char* sourceName,
@@ -193,7 +186,7 @@ bool compileCandidates(const RepairRequest& request, const RepairSession& sessio
         return false;
     }
     const std::string compile = std::string("tcc.exe -w -o ") + programName + " " + sourceName;
-    return ranAndSucceeded(runInScratch(request.services, compile, request.timeLimitSeconds));
+    return ranAndSucceeded(runCandidatesQuietly(request.services, compile, request.timeLimitSeconds));
 }
 
 // Makes the single edits of this function and those graded after it, and
@@ -237,7 +230,7 @@ void runCandidates(const RepairRequest& request, const char* programName, std::v
     for (int run = 0; run <= mostRestarts && from != 0; ++run) {
         const std::string command = std::string(".\\") + programName + " " + repairResultsName + " " +
                                     letters.substr(letters.find(from)) + " " + std::to_string(start);
-        const RunResult status = runInScratch(request.services, command, candidateSeconds);
+        const RunResult status = runCandidatesQuietly(request.services, command, candidateSeconds);
         std::string results;
         readWholeFile(scratchPath(repairResultsName).c_str(), &results);
         // A line without its result is the candidate that crashed or hung.

@@ -10,19 +10,15 @@
 #include <functional>
 #include <mutex>
 #include <set>
-#include <string_view>
 #include <system_error>
 #include <thread>
 
-#include "check/check.h"
-#include "key/judging/grade.h"
 #include "key/base/scratch.h"
-#include "key/model/exam_variants.h"
-#include "key/model/key_text.h"
-#include "key/model/load_key.h"
+#include "key/base/words.h"
 #include "key/report/class_folders.h"
 #include "key/report/class_picture.h"
 #include "key/report/class_results.h"
+#include "key/report/report_worker.h"
 #include "platform/fence.h"
 #include "platform/platform.h"
 #include "record/workspace.h"
@@ -31,10 +27,6 @@ namespace fs = std::filesystem;
 
 namespace {
 constexpr const char* reportFolderPrefix = ".key-report.";
-constexpr const char* sourceName = "signals.c";
-constexpr const char* feedbackName = "feedback.txt";
-constexpr const char* compileOutputName = "compile.txt";
-constexpr const char* outcomeName = "outcome.txt";
 // Larger than any answer file; a bigger one is not read into memory.
 constexpr std::uintmax_t largestSource = 1 << 20;
 // exam.dat is 144 bytes; more is read only to tell its size.
@@ -46,133 +38,6 @@ constexpr int workerOverheadSeconds = 10;
 constexpr unsigned gradingsPerCore = 2;
 constexpr std::size_t longestFeedbackStem = 160;
 
-
-// --- The worker ------------------------------------------------------------
-
-// What the worker saw of the compile, through the services it grades with.
-struct CompileSeen {
-    bool ran = false;
-    RunResult status;
-    std::string firstMessage;
-};
-CompileSeen compileSeen;
-
-// The compile's messages go into the feedback where grade shows them, and
-// its first line is kept for the gradebook; what the student's functions
-// print is dropped, however much it is.
-RunResult runForReport(const char* commandLine, const char* folder, int seconds) {
-    // signals.c's own compile comes first; the repairs' come after it.
-    const bool compile = !compileSeen.ran && std::string_view(commandLine).substr(0, 3) == "tcc";
-    sendOutputTo(compile ? compileOutputName : nullptr);
-    const RunResult status = platformServices().runFenced(commandLine, folder, seconds);
-    sendOutputTo(feedbackName);
-    if (compile) {
-        compileSeen.ran = true;
-        compileSeen.status = status;
-        std::string messages;
-        readWholeFile(compileOutputName, &messages, true);
-        std::fputs(messages.c_str(), stdout);
-        const std::size_t start = messages.find_first_not_of("\r\n");
-        if (start != std::string::npos) {
-            compileSeen.firstMessage = messages.substr(start, messages.find_first_of("\r\n", start) - start);
-        }
-        std::remove(compileOutputName);
-    }
-    return status;
-}
-
-ExamServices reportServices() {
-    ExamServices services = platformServices();
-    services.runFenced = runForReport;
-    return services;
-}
-
-// The first line the key said about the folder, without the program's name.
-std::string firstProblem() {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    std::string said;
-    readWholeFile(feedbackName, &said, true);
-    std::string line = said.substr(0, said.find('\n'));
-    const std::string name = std::string(keyProgramName) + ": ";
-    if (line.rfind(name, 0) == 0) {
-        line.erase(0, name.size());
-    }
-    if (line.rfind("cannot grade: ", 0) == 0) {
-        line.erase(0, std::strlen("cannot grade: "));
-    }
-    return line.empty() ? "could not be graded" : line;
-}
-
-std::string ungradedStatus(int timeLimitSeconds) {
-    if (!compileSeen.ran) {
-        return firstProblem();
-    }
-    if (compileSeen.status.start != RunStart::started) {
-        return compilerNotRun(compileSeen.status.start);
-    }
-    if (compileSeen.status.timedOut) {
-        return "the compile did not end within " + std::to_string(timeLimitSeconds) + " s";
-    }
-    if (!ranAndSucceeded(compileSeen.status)) {
-        return "does not compile: " + compileSeen.firstMessage;
-    }
-    return firstProblem();
-}
-
-// How a question came out, for the gradebook.
-int answerResult(const GradedQuestion& question) {
-    if (question.right != 0) {
-        return answerRight;
-    }
-    if (question.complete) {
-        return answerWrong;
-    }
-    return question.status.timedOut ? answerTimedOut : answerCrashed;
-}
-
-void gradeCopies(int timeLimitSeconds, FolderResult* result) {
-    ExamRecord record{};
-    AnswerKey key{};
-    const int loaded = loadAnswerKey(&record, &key);
-    if (loaded != 0) {
-        result->status = firstProblem();
-        return;
-    }
-    result->examRead = true;
-    result->id = record.idNum;
-    result->group = record.grpNum;
-    result->variant = variantOfRecord(record);
-    result->ownVariant = variantOfId(record.idNum);
-    std::error_code error;
-    if (!fs::exists(sourceName, error)) {
-        result->status = "no signals.c";
-        sayProblem("cannot grade: there is no signals.c.");
-        return;
-    }
-    if (inspectSource(sourceName) == sourceHasByteOrderMark) {
-        result->status = "signals.c starts with a byte-order mark: save it as plain UTF-8";
-    }
-    std::printf("Grading signals.c of ID %ld, group %d.\n", static_cast<long>(record.idNum),
-                record.grpNum);
-    GradedAttempt graded;
-    if (gradeAttempt(key, reportServices(), timeLimitSeconds, &graded) == 2) {
-        if (result->status.empty()) {
-            result->status = ungradedStatus(timeLimitSeconds);
-        }
-        return;
-    }
-    result->status = gradedStatus;
-    for (std::size_t i = 0; i < graded.questions.size() && i < questionCount; ++i) {
-        const GradedQuestion& question = graded.questions[i];
-        result->answers[i] = answerResult(question);
-        result->mistakes[i] = question.mistake.text;
-        result->mistakeKinds[i] = question.mistake.kind;
-        result->score += question.right != 0 ? 1 : 0;
-    }
-}
-
-// --- The report ------------------------------------------------------------
 
 // Reads a file of the student's without waiting on it: a pipe, a device or a
 // folder at the name is refused before it is opened. Returns "" when it was
@@ -222,11 +87,11 @@ std::string copyAttempt(const fs::path& folder, const std::string& work, FolderR
     if (replaceFileWith((work + "/" + workspaceFileName).c_str(), bytes.data(), bytes.size(), files) != 0) {
         return std::string("cannot copy exam.dat: ") + std::strerror(errno);
     }
-    *sourceProblem = readStudentFile(folder / sourceName, largestSource, &bytes);
+    *sourceProblem = readStudentFile(folder / workerSourceName, largestSource, &bytes);
     if (sourceProblem->empty()) {
         row->sourceRead = true;
         row->sourceHash = contentHash(bytes);
-        if (replaceFileWith((work + "/" + sourceName).c_str(), bytes.data(), bytes.size(), files) != 0) {
+        if (replaceFileWith((work + "/" + workerSourceName).c_str(), bytes.data(), bytes.size(), files) != 0) {
             return std::string("cannot copy signals.c: ") + std::strerror(errno);
         }
     }
@@ -259,7 +124,7 @@ FolderResult gradeFolder(const fs::path& folder, const std::string& work, const 
     const RunResult status = runCommandWithTimeLimit(
         line.c_str(), options.timeLimitSeconds * workerRuns + workerOverheadSeconds);
     std::string outcome;
-    if (readWholeFile((work + "/" + outcomeName).c_str(), &outcome, true) != 0 ||
+    if (readWholeFile((work + "/" + workerOutcomeName).c_str(), &outcome, true) != 0 ||
         decodeOutcome(outcome, &row) != 0) {
         row.status = status.timedOut ? "the grading did not end in time"
                                      : "the grading stopped (status " + std::to_string(shellStatus(status)) + ")";
@@ -267,7 +132,7 @@ FolderResult gradeFolder(const fs::path& folder, const std::string& work, const 
     if (row.status == "no signals.c" && !sourceProblem.empty()) {
         row.status = sourceProblem;
     }
-    readWholeFile((work + "/" + feedbackName).c_str(), &row.feedback, true);
+    readWholeFile((work + "/" + workerFeedbackName).c_str(), &row.feedback, true);
     fs::remove_all(work, error);
     return row;
 }
@@ -414,19 +279,6 @@ void runOnThreads(unsigned count, const std::function<void()>& work) {
     for (std::thread& thread : threads) {
         thread.join();
     }
-}
-
-int runReportWorker(const char* folder, int timeLimitSeconds) {
-    std::error_code error;
-    fs::current_path(folder, error);
-    if (error || sendOutputTo(feedbackName) != 0) {
-        return 2;
-    }
-    FolderResult result;
-    gradeCopies(timeLimitSeconds, &result);
-    const std::string outcome = encodeOutcome(result);
-    std::fflush(stdout);
-    return replaceFileWith(outcomeName, outcome.data(), outcome.size(), scratchFileOps(), true) == 0 ? 0 : 2;
 }
 
 int runClassReport(const ReportOptions& options) {

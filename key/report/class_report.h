@@ -1,11 +1,12 @@
 // `mock-midterm-key report`: a whole class's exam folders graded in one run,
 // on every core, into a gradebook CSV, each student's feedback and a summary.
 //
-// Each folder is graded by the key itself in a hidden worker mode, run as
-// `grade` runs its programs (its own process group, null input, a time
-// limit), in a scratch folder of the report's own holding copies of the
-// student's exam.dat and signals.c: the student's folder is only read, and
-// the working folder, which a grading needs, is the worker's alone.
+// Each folder is graded by the key itself in a hidden worker mode
+// (report_worker.h), run as `grade` runs its programs (its own process
+// group, null input, a time limit), in a scratch folder of the report's own
+// holding copies of the student's exam.dat and signals.c: the student's
+// folder is only read, and the working folder, which a grading needs, is the
+// worker's alone.
 #pragma once
 
 #include <functional>
@@ -34,11 +35,6 @@ struct ReportOptions {
 // found, 2 when a CSV or a feedback file could not be written or the
 // scratch folder not made. Ctrl-C ends it once what was graded is written.
 int runClassReport(const ReportOptions& options);
-
-// The worker's side: grades the copies in `folder` as grade does, without
-// check.png, with what it prints in folder/feedback.txt and its results in
-// folder/outcome.txt. Returns 0 when outcome.txt was written, 2 otherwise.
-int runReportWorker(const char* folder, int timeLimitSeconds);
 
 // The name of a student's feedback file: the folder with every character
 // but letters, digits, '.', '-' and '_' as '_', then "-ID" and ".txt".

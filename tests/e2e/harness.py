@@ -5,17 +5,15 @@ import resource
 import select
 import shutil
 import signal
-import struct
-import subprocess
-import tempfile
+import sys
 import termios
 import time
 import unittest
 
-REPO = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
-KIT = os.path.join(REPO, "exam-kit")
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from exam_folder import PROGRAM, REPO, ExamFolder, Record  # noqa: E402,F401  (for the tests)
+
 GOLDEN = os.path.join(REPO, "tests", "e2e", "golden")
-PROGRAM = os.environ.get("MOCK_MIDTERM", os.path.join(REPO, "build", "mock-midterm"))
 KEY_PROGRAM = os.environ.get("MOCK_MIDTERM_KEY", os.path.join(REPO, "build", "key", "mock-midterm-key"))
 IN_CI = os.environ.get("CI") == "true"
 
@@ -24,25 +22,6 @@ MENU = "\n\nPress <Y> to run a check on signals.c. Press <E> to exit the program
 FAREWELL = "\n\nexiting.\n"
 TEXT_DONE = "\nMOCK_MIDTERM.txt has been generated.\nOpen it and follow the instructions."
 
-RECORD_FORMAT = "<iii4sd11i11iiidd i4s".replace(" ", "")
-assert struct.calcsize(RECORD_FORMAT) == 144
-
-
-def pack_record(state, id_num=123, group=3, shift=0.0, times=None, values=None,
-                shift_k=1, scale=2, start=0.25, end=0.5, amp=-1):
-    times = times or [-2, 0, 1, 2, 3, 3, 4, 4, 8, 8, 8]
-    values = values or [0, 0, 3, 0, 0, -1, -1, 0, 0, 0, 0]
-    return struct.pack(RECORD_FORMAT, state, id_num, group, b"\0" * 4, shift, *times, *values,
-                       shift_k, scale, start, end, amp, b"\0" * 4)
-
-
-def unpack_record(data):
-    fields = struct.unpack(RECORD_FORMAT, data)
-    return {"state": fields[0], "idNum": fields[1], "grpNum": fields[2], "q1Shift": fields[4],
-            "q1T": list(fields[5:16]), "q1X": list(fields[16:27]), "varQT": fields[27],
-            "varQK": fields[28], "varTstart": fields[29], "varTend": fields[30],
-            "varAmp": fields[31]}
-
 
 def require_tool(test, name):
     """Skips the test when a real tool is missing, except in CI, where it must be there."""
@@ -50,67 +29,6 @@ def require_tool(test, name):
         if IN_CI:
             test.fail(f"{name} is not installed; CI must install it")
         test.skipTest(f"{name} is not installed")
-
-
-class ExamFolder:
-    """A fresh exam folder inside a scratch folder, so that '..' is ours too."""
-
-    def __init__(self, kit=True):
-        self.root = tempfile.mkdtemp(prefix="mock-midterm-e2e-")
-        self.path = os.path.join(self.root, "exam")
-        os.mkdir(self.path)
-        if kit:
-            for name in os.listdir(KIT):
-                shutil.copy(os.path.join(KIT, name), self.path)
-        self.bin = os.path.join(self.root, "bin")
-        os.mkdir(self.bin)
-        self.log = os.path.join(self.root, "calls.log")
-
-    def cleanup(self):
-        shutil.rmtree(self.root, ignore_errors=True)
-
-    def file(self, name):
-        return os.path.join(self.path, name)
-
-    def read(self, name, mode="r"):
-        with open(self.file(name), mode) as f:
-            return f.read()
-
-    def write(self, name, content):
-        with open(self.file(name), "wb" if isinstance(content, bytes) else "w") as f:
-            f.write(content)
-
-    def stand_in(self, name, status=0, also=""):
-        """A program on PATH that records how it was called, and does `also` (shell)."""
-        path = os.path.join(self.bin, name)
-        with open(path, "w") as f:
-            f.write(f'#!/bin/sh\necho "{name} $*" >> "{self.log}"\n{also}\nexit {status}\n')
-        os.chmod(path, 0o755)
-
-    def compiled_stand_in(self, name, c_source):
-        """A program on PATH built from C: the fence runs no shell script."""
-        source = os.path.join(self.root, name + ".c")
-        with open(source, "w") as f:
-            f.write(c_source)
-        subprocess.run(["cc", "-o", os.path.join(self.bin, name), source], check=True)
-
-    def calls(self):
-        if not os.path.exists(self.log):
-            return []
-        with open(self.log) as f:
-            return f.read().splitlines()
-
-    def env(self, real_tools=False):
-        env = dict(os.environ)
-        # Without the real tools only the stand-ins answer.
-        env["PATH"] = self.bin + (":" + os.environ.get("PATH", "") if real_tools else "")
-        return env
-
-    def run(self, keys, real_tools=False, timeout=60):
-        """Runs the program with the keys on a pipe; returns (status, stdout, stderr)."""
-        done = subprocess.run([PROGRAM], input=keys.encode("latin-1"), cwd=self.path,
-                              env=self.env(real_tools), capture_output=True, timeout=timeout)
-        return (done.returncode, done.stdout.decode("latin-1"), done.stderr.decode("latin-1"))
 
 
 class PtySession:

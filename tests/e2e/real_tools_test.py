@@ -10,8 +10,7 @@ import tempfile
 import time
 import unittest
 
-from harness import (KEY_PROGRAM as KEY, ExamFolder, PtySession, main, pack_record, require_tool,
-                     unpack_record)
+from harness import KEY_PROGRAM as KEY, ExamFolder, PtySession, Record, main, require_tool
 
 # The fresh exam's answers: s = 0, A = 3, p = 3, B = -1, y(t) = x(2t+1).
 COMPLETED_ANSWERS = r"""
@@ -49,7 +48,7 @@ class RealTools(unittest.TestCase):
     def setUp(self):
         for tool in ("tcc", "gnuplot"):
             require_tool(self, tool)
-        self.folder = ExamFolder()
+        self.folder = ExamFolder(kit=True)
 
     def tearDown(self):
         self.folder.cleanup()
@@ -64,13 +63,12 @@ class RealTools(unittest.TestCase):
 
     def test_fresh_exam_plots_writes_and_checks_the_kit(self):
         self.start_exam()
-        with open(self.folder.file("q1.png"), "rb") as f:
-            png = f.read()
+        png = self.folder.read("q1.png")
         self.assertTrue(png.startswith(b"\x89PNG\r\n\x1a\n"), "q1.png is not a PNG")
         self.assertGreater(len(png), 5000, "the plot is suspiciously small")
         self.assertLess(len(png), 2_000_000)
         self.assertEqual(os.path.getsize(self.folder.file("exam.dat")), 144)
-        self.assertIn("y(t) = x(2t+1)", self.folder.read("MOCK_MIDTERM.txt"))
+        self.assertIn(b"y(t) = x(2t+1)", self.folder.read("MOCK_MIDTERM.txt"))
 
         _, out, _ = self.check()
         self.assertIn("\nChecking signals.c...\n\nok\n\n", out)
@@ -101,14 +99,14 @@ class RealTools(unittest.TestCase):
             self.assertEqual(os.WEXITSTATUS(session.wait()), 0)
         finally:
             session.close()
-        self.assertEqual(unpack_record(self.folder.read("exam.dat", "rb"))["idNum"], 4242)
+        self.assertEqual(Record.unpack(self.folder.read("exam.dat")).idNum, 4242)
 
     def test_stored_pdf_step_typesets_the_exam(self):
         require_tool(self, "pdflatex")
         require_tool(self, "pdftotext")
         self.start_exam()
-        self.folder.write("exam.dat", pack_record(7, id_num=2024017, group=4, shift_k=-3,
-                                                  start=1.25, end=1.5, amp=1))
+        self.folder.write("exam.dat", Record(7, idNum=2024017, grpNum=4, varQT=-3,
+                                             varTstart=1.25, varTend=1.5, varAmp=1).pack())
         status, out, err = self.folder.run("E", real_tools=True)
         self.assertEqual(status, 0, err)
         self.assertIn("Creating 2024017.pdf\n", out)
@@ -123,7 +121,7 @@ class RealTools(unittest.TestCase):
         leftovers = [name for pattern in ("*.aux", "*.log", "*.eps")
                      for name in glob.glob(os.path.join(self.folder.path, pattern))]
         self.assertEqual(leftovers, [])
-        self.assertEqual(unpack_record(self.folder.read("exam.dat", "rb"))["state"], 9)
+        self.assertEqual(Record.unpack(self.folder.read("exam.dat")).state, 9)
 
 
 # The fresh exam's answers with one mistake each: y(t) = x(2t-1), and x's pulse
@@ -169,14 +167,11 @@ class ClassReport(unittest.TestCase):
         shutil.rmtree(self.root)
 
     def student(self, folder, id_num, answers, record=None):
-        path = os.path.join(self.root, "class", folder)
-        os.makedirs(path)
-        with open(os.path.join(path, "exam.dat"), "wb") as f:
-            f.write(record or pack_record(8, id_num=id_num, group=1))
+        exam = ExamFolder(os.path.join(self.root, "class"), folder)
+        exam.write("exam.dat", record or Record(8, idNum=id_num, grpNum=1).pack())
         if answers is not None:
-            with open(os.path.join(path, "signals.c"), "w") as f:
-                f.write(answers)
-        return path
+            exam.write("signals.c", answers)
+        return exam.path
 
     def env(self):
         # The key's private scratch folders under the root too, where left_behind looks.
@@ -213,7 +208,7 @@ class ClassReport(unittest.TestCase):
         self.student("Cy_103/unpacked/deep/exam", 19, FORKING_R)  # exam 64 is ID 19's own
         self.student("Dee_104", 104, "double x(double t) { return t }\n")
         self.student("Eli_105", 105, None)
-        self.student("Fay_106", 106, COMPLETED_ANSWERS, pack_record(8, id_num=106, group=2))
+        self.student("Fay_106", 106, COMPLETED_ANSWERS, Record(8, idNum=106, grpNum=2).pack())
         self.student("Gus_107", 107, FLOODING_X)
         self.student("Hal_108", 101, WRONG_Y)
         os.mkfifo(os.path.join(self.student("Ivy_109", 109, None), "signals.c"))

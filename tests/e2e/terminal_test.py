@@ -6,13 +6,12 @@ import termios
 import time
 import unittest
 
-from harness import (FAREWELL, KEY_PROGRAM, MENU, RESTORE, ExamFolder, PtySession, main,
-                     pack_record, unpack_record)
+from harness import FAREWELL, KEY_PROGRAM, MENU, RESTORE, ExamFolder, PtySession, Record, main
 
 
 class Terminal(unittest.TestCase):
     def setUp(self):
-        self.folder = ExamFolder()
+        self.folder = ExamFolder(kit=True)
         for tool in ("gnuplot", "tcc"):
             self.folder.stand_in(tool)
 
@@ -46,13 +45,13 @@ class Terminal(unittest.TestCase):
             self.assertIn("echo", modes)
         finally:
             session.close()
-        self.assertEqual(unpack_record(self.folder.read("exam.dat", "rb"))["state"], 9)
+        self.assertEqual(Record.unpack(self.folder.read("exam.dat")).state, 9)
 
     def test_the_key_s_compiler_writes_and_changes_the_terminal_under_tostop(self):
         # A fenced compiler, in a session of its own, is not stopped by `stty
         # tostop` when it says what is wrong, and the mode it leaves on the
         # terminal it writes to is put right.
-        self.folder.write("exam.dat", pack_record(9))
+        self.folder.write("exam.dat", Record(9).pack())
         self.folder.compiled_stand_in("tcc", """#include <stdio.h>
 #include <termios.h>
 int main(void) {
@@ -79,7 +78,7 @@ int main(void) {
     def test_sigstop_and_sigcont_at_the_menu(self):
         # No handler sees SIGSTOP; the shell takes its line mode back while the
         # program is stopped, and SIGCONT must bring key mode back.
-        self.folder.write("exam.dat", pack_record(8))
+        self.folder.write("exam.dat", Record(8).pack())
         session = PtySession(self.folder)
         try:
             session.read_until("Press <E>")
@@ -96,7 +95,7 @@ int main(void) {
             session.close()
 
     def test_confirmation_key_and_enter_in_await_key(self):
-        self.folder.write("exam.dat", pack_record(2))
+        self.folder.write("exam.dat", Record(2).pack())
         session = PtySession(self.folder)
         try:
             session.read_until("Restoring")
@@ -116,7 +115,7 @@ int main(void) {
         for _ in range(3):
             waited = [rng.choice("aZ5 ~yE\x7f\x15\x04\n") for _ in range(12)] + ["\r"]
             menu = [rng.choice("nq \x7f\x15\x04\r") for _ in range(6)] + ["E"]
-            self.folder.write("exam.dat", pack_record(2))
+            self.folder.write("exam.dat", Record(2).pack())
             session = PtySession(self.folder)
             try:
                 session.read_until("Restoring")
@@ -137,7 +136,7 @@ int main(void) {
                 session.close()
 
     def test_ctrl_z_and_fg_at_the_menu(self):
-        self.folder.write("exam.dat", pack_record(8))
+        self.folder.write("exam.dat", Record(8).pack())
         session = PtySession(self.folder, job_control=True)
         try:
             session.read_until("Press <E>")
@@ -162,7 +161,7 @@ int main(void) {
                     signal.SIGUSR1, signal.SIGUSR2, signal.SIGXCPU, signal.SIGXFSZ,
                     signal.SIGVTALRM, signal.SIGPROF, signal.SIGPIPE):
             with self.subTest(signal=sig.name):
-                self.folder.write("exam.dat", pack_record(8))
+                self.folder.write("exam.dat", Record(8).pack())
                 session = PtySession(self.folder)
                 try:
                     session.read_until("Press <E>")
@@ -178,7 +177,7 @@ int main(void) {
                 finally:
                     session.close()
                 # The last completed save is intact.
-                self.assertEqual(unpack_record(self.folder.read("exam.dat", "rb"))["state"], 8)
+                self.assertEqual(Record.unpack(self.folder.read("exam.dat")).state, 8)
 
 
 def process_state(pid):

@@ -53,9 +53,9 @@ def answer_for(data):
     """What a student types to finish from the exam the file holds."""
     if not data or len(data) < harness.RECORD_SIZE:
         return b"123\n3\nE"
-    record = harness.Record(data[:harness.RECORD_SIZE])
+    record = harness.Record.unpack(data[:harness.RECORD_SIZE])
     if record.state in (0, 1):
-        return b"yE" if record.id != 0 else b"123\n3\nE"
+        return b"yE" if record.idNum != 0 else b"123\n3\nE"
     if record.state == 2:
         return b"\rE"
     return b"E"
@@ -115,15 +115,18 @@ def reference(root, scenario, index):
 def kept_fields(killed, final, reference_final):
     """Names of what the killed record already held but the final one lost.
     The student and question 1 must moreover be those of the uninterrupted run."""
+    student = lambda r: (r.idNum, r.grpNum)  # noqa: E731
+    question_1 = lambda r: (r.q1Shift, r.q1T, r.q1X)  # noqa: E731
     lost = []
-    if (final.id, final.group) != (reference_final.id, reference_final.group) or \
-            (killed.id != 0 and (final.id, final.group) != (killed.id, killed.group)):
+    if student(final) != student(reference_final) or (killed.idNum != 0 and student(final) != student(killed)):
         lost.append("student")
-    if final.q1 != reference_final.q1 or (any(killed.q1) and final.q1 != killed.q1):
+    if question_1(final) != question_1(reference_final) or \
+            (any(killed.q1T) and question_1(final) != question_1(killed)):
         lost.append("question 1")
-    if killed.qt != 0 and (final.qt, final.qk) != (killed.qt, killed.qk):
+    if killed.varQT != 0 and (final.varQT, final.varQK) != (killed.varQT, killed.varQK):
         lost.append("question 2")
-    if killed.amp != 0 and (final.window, final.amp) != (killed.window, killed.amp):
+    window = lambda r: (r.varTstart, r.varTend, r.varAmp)  # noqa: E731
+    if killed.varAmp != 0 and window(final) != window(killed):
         lost.append("time window")
     return lost
 
@@ -134,9 +137,9 @@ def text_agrees(folder, final):
     text = folder.read("MOCK_MIDTERM.txt")
     if text is not None:
         t = text.decode(errors="replace")
-        if ("ID Number: %d\n" % final.id) not in t or not t.endswith("found in signals.c."):
+        if ("ID Number: %d\n" % final.idNum) not in t or not t.endswith("found in signals.c."):
             problems.append("MOCK_MIDTERM.txt is torn or names another student")
-        elif ("y(t) = x(%dt%+d)" % (final.qk, final.qt)) not in t:
+        elif ("y(t) = x(%dt%+d)" % (final.varQK, final.varQT)) not in t:
             problems.append("MOCK_MIDTERM.txt holds another question 2")
     plot = folder.read("q1plot.dat")
     if plot is not None and plot != plot_lines(final):
@@ -208,8 +211,8 @@ def kill_run(root, scenario, number, delay, slowed, copies=1):
     elif len(killed) != harness.RECORD_SIZE:
         outcome["found"] = "%d bytes" % len(killed)
     else:
-        outcome["found"] = harness.STATE_NAMES[harness.Record(killed).state] \
-            if 0 <= harness.Record(killed).state <= harness.EXITING else "bad state"
+        state = harness.Record.unpack(killed).state
+        outcome["found"] = harness.STATE_NAMES[state] if 0 <= state <= harness.EXITING else "bad state"
     if not scenario.valid(killed):
         outcome["problems"].append("after a kill at %.3f s exam.dat is %s, not a saved record"
                                    % (delay, outcome["found"]))
@@ -221,12 +224,12 @@ def kill_run(root, scenario, number, delay, slowed, copies=1):
         outcome["problems"].append("restart after a kill at %.3f s (exam.dat %s) ended with %d\n%s%s"
                                    % (delay, outcome["found"], status, out, err))
         return outcome
-    final = harness.Record(final_data)
+    final = harness.Record.unpack(final_data)
     if final.state != harness.EXITING:
         outcome["problems"].append("restart ended at state %d" % final.state)
     if killed and len(killed) == harness.RECORD_SIZE:
-        reference_final = harness.Record(scenario.saves[-1])
-        for lost in kept_fields(harness.Record(killed), final, reference_final):
+        reference_final = harness.Record.unpack(scenario.saves[-1])
+        for lost in kept_fields(harness.Record.unpack(killed), final, reference_final):
             outcome["problems"].append("restart lost the %s (killed at %.3f s)" % (lost, delay))
     if harness.save_temps(folder):
         outcome["problems"].append("a save's temp file is left after the restart")
@@ -235,7 +238,7 @@ def kill_run(root, scenario, number, delay, slowed, copies=1):
 
 
 def plot_lines(record):
-    return "".join("%d %d\n" % p for p in zip(record.q1_t, record.q1_x)).encode()
+    return "".join("%d %d\n" % p for p in zip(record.q1T, record.q1X)).encode()
 
 
 # q1.png as the stand-in below draws it: a PNG's first and last bytes around the data.
@@ -287,11 +290,12 @@ def variant_kill_run(root, number, delay, slowed, attempt, new):
             problems.append("attempts/%s is not the whole attempt: %s" % (n, names))
     if found == "new" and "1" not in kept:
         problems.append("the new exam is in place but the attempt is not kept")
-    stale_plot = folder.read("q1plot.dat") != plot_lines(harness.Record(killed)) if found != "neither" else False
-    redrawn = found != "neither" and folder.read("q1.png") != picture_of(harness.Record(killed))
+    killed_exam = harness.Record.unpack(killed) if found != "neither" else None
+    stale_plot = killed_exam is not None and folder.read("q1plot.dat") != plot_lines(killed_exam)
+    redrawn = killed_exam is not None and folder.read("q1.png") != picture_of(killed_exam)
 
     status, err = run_key(root, folder, ["answers"])
-    exam = harness.Record(folder.read("exam.dat"))
+    exam = harness.Record.unpack(folder.read("exam.dat"))
     if status not in (0, 2) or folder.read("q1plot.dat") != plot_lines(exam):
         problems.append("answers after the kill (exam.dat %s) left q1plot.dat wrong, status %d: %s"
                         % (found, status, err))
@@ -317,9 +321,10 @@ def variant_crash(root, finished):
     """Kills mock-midterm-key variant at random instants; returns 0 or 1."""
     if not harness.KEY_PROGRAM:
         raise SystemExit("set MOCK_MIDTERM_KEY to the built mock-midterm-key")
+    exam = harness.Record.unpack(finished)
     attempt = {"exam.dat": finished, "signals.c": b"double x(double t) { return 0; }\n",
-               "MOCK_MIDTERM.txt": b"Mock Midterm Exam\n", "q1plot.dat": plot_lines(harness.Record(finished)),
-               "q1.png": picture_of(harness.Record(finished)), "123.pdf": b"%PDF a typeset exam"}
+               "MOCK_MIDTERM.txt": b"Mock Midterm Exam\n", "q1plot.dat": plot_lines(exam),
+               "q1.png": picture_of(exam), "123.pdf": b"%PDF a typeset exam"}
     gnuplot = os.path.join(root, "tools", "gnuplot")
     with open(gnuplot, "w") as f:
         f.write(DRAWING_GNUPLOT)
@@ -368,14 +373,14 @@ def crash(root):
     first = Scenario(FIRST_START, None)
     reference(root, first, 0)
     final = first.saves[-1]
-    by_state = {harness.Record(r).state: r for r in first.saves if harness.Record(r).id != 0}
+    by_state = {harness.Record.unpack(r).state: r for r in first.saves if harness.Record.unpack(r).idNum != 0}
     scenarios = [first]
     # Stored exams as this program leaves them; the states it never stores
     # take the finished exam. Identify is stored with the student but no
     # question yet, as an exam interrupted right after the ID would be.
-    identified = harness.record_bytes(final[:16] + bytes(harness.RECORD_SIZE - 16), 1)
+    identified = harness.with_state(final[:16] + bytes(harness.RECORD_SIZE - 16), 1)
     for state in range(1, harness.EXITING + 1):
-        stored = identified if state == 1 else by_state.get(state, harness.record_bytes(final, state))
+        stored = identified if state == 1 else by_state.get(state, harness.with_state(final, state))
         scenario = Scenario(state, stored)
         reference(root, scenario, len(scenarios))
         scenarios.append(scenario)

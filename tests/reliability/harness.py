@@ -1,27 +1,21 @@
-"""What the reliability tests share: the built program, throw-away exam
-folders with stand-in course tools, the record layout, and runs as another
-user when the test runs as root (root ignores file permissions)."""
+"""What the reliability tests share beside tests/exam_folder.py: the built
+program, a throw-away root for their exam folders with stand-in course tools,
+and runs as another user when the test runs as root (root ignores file
+permissions)."""
 
 import os
 import re
 import shutil
-import struct
 import subprocess
+import sys
 import tempfile
+
+sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+from exam_folder import EXITING, RECORD_SIZE, STATE_NAMES, ExamFolder, Record, with_state  # noqa: E402,F401
 
 PROGRAM = os.environ.get("MOCK_MIDTERM", "")
 SAVE_SPY = os.environ.get("MOCK_MIDTERM_SAVE_SPY", "")
 KEY_PROGRAM = os.environ.get("MOCK_MIDTERM_KEY", "")
-
-RECORD_SIZE = 144
-# state, idNum, grpNum, reserved1, q1Shift, q1T[11], q1X[11], varQT, varQK,
-# varTstart, varTend, varAmp, reserved2
-RECORD_FORMAT = "<4id11i11i2i2d2i"
-assert struct.calcsize(RECORD_FORMAT) == RECORD_SIZE
-
-STATE_NAMES = ["Restore", "Identify", "AwaitKey", "MakeQuestion1", "MakeQuestion2",
-               "MakeWindow", "WriteText", "BuildPdf", "Menu", "Exiting"]
-EXITING = 9
 
 # The stand-ins answer at once, so the tests depend on no installed tool.
 STAND_INS = {
@@ -35,18 +29,6 @@ STAND_INS = {
 NOBODY = 65534
 
 
-class Record:
-    def __init__(self, data):
-        fields = struct.unpack(RECORD_FORMAT, data)
-        self.state, self.id, self.group = fields[0], fields[1], fields[2]
-        self.q1 = data[16:112]
-        self.q1_t = fields[5:16]
-        self.q1_x = fields[16:27]
-        self.qt, self.qk = fields[27], fields[28]
-        self.window = data[120:140]
-        self.amp = fields[31]
-
-
 def read_text(path):
     with open(path) as f:
         return f.read()
@@ -55,11 +37,6 @@ def read_text(path):
 def read_bytes(path):
     with open(path, "rb") as f:
         return f.read()
-
-
-def record_bytes(data, state):
-    """The record `data` with its state replaced."""
-    return struct.pack("<i", state) + data[4:]
 
 
 # The save's temp files: "exam.dat.tmp-" and six letters or digits, made exclusively.
@@ -74,29 +51,6 @@ def save_temps(folder):
 def check_program():
     if not PROGRAM or not os.access(PROGRAM, os.X_OK):
         raise SystemExit("set MOCK_MIDTERM to the built program")
-
-
-class ExamFolder:
-    """A folder under a private root; the root also holds the stand-in tools
-    and a copy of the program that any user may run."""
-
-    def __init__(self, root, name="exam"):
-        self.path = os.path.join(root, name)
-        os.makedirs(self.path)
-
-    def file(self, name):
-        return os.path.join(self.path, name)
-
-    def read(self, name):
-        try:
-            with open(self.file(name), "rb") as f:
-                return f.read()
-        except FileNotFoundError:
-            return None
-
-    def write(self, name, data):
-        with open(self.file(name), "wb") as f:
-            f.write(data)
 
 
 def make_root():

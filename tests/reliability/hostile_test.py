@@ -50,7 +50,7 @@ def new_folder(stored_state=None, owned_by_runner=False):
     _count += 1
     folder = harness.ExamFolder(ROOT, "case-%d" % _count)
     if stored_state is not None:
-        folder.write("exam.dat", harness.record_bytes(FINISHED, stored_state))
+        folder.write("exam.dat", harness.with_state(FINISHED, stored_state))
     if owned_by_runner:
         for name in [""] + os.listdir(folder.path):
             harness.give_to_runner(folder.file(name) if name else folder.path)
@@ -81,7 +81,7 @@ class TestCase(unittest.TestCase):
         self.assertIsNotNone(data, "exam.dat is gone")
         self.assertEqual(len(data), harness.RECORD_SIZE)
         self.assertEqual(data[4:112], FINISHED[4:112], "student or question 1 changed")
-        self.assertEqual(harness.Record(data).state, state)
+        self.assertEqual(harness.Record.unpack(data).state, state)
         self.assertEqual(harness.save_temps(folder), [])
 
     def assertToldOnce(self, err, message):
@@ -170,7 +170,7 @@ class BadWorkspaceContent(TestCase):
 
     def test_longer_file_gives_its_first_record(self):
         folder = new_folder()
-        folder.write("exam.dat", harness.record_bytes(FINISHED, 8) + b"\xff" * 156)
+        folder.write("exam.dat", harness.with_state(FINISHED, 8) + b"\xff" * 156)
         status, out, _ = harness.run(ROOT, folder, b"E")
         self.assertEqual(status, 0)
         self.assertNotIn("Enter your ID number", out)
@@ -180,7 +180,7 @@ class BadWorkspaceContent(TestCase):
         for state in (10, 77, -1, -2147483648):
             with self.subTest(state=state):
                 folder = new_folder()
-                stored = harness.record_bytes(FINISHED, state)
+                stored = harness.with_state(FINISHED, state)
                 folder.write("exam.dat", stored)
                 status, out, _ = harness.run(ROOT, folder, b"123\n3\nE")
                 self.assertEqual(status, 0)
@@ -383,7 +383,7 @@ class LinksAtOutputs(TestCase):
             return found
         kept = files()
         for state in (3, 7):  # every output drawn and typeset again
-            folder.write("stored", harness.record_bytes(FINISHED, state))
+            folder.write("stored", harness.with_state(FINISHED, state))
             os.replace(folder.file("stored"), folder.file("exam.dat"))  # the backup's stays
             self.assertEqual(harness.run(ROOT, folder, b"E", env=env)[0], 0)
         self.assertEqual(files(), kept)
@@ -543,7 +543,7 @@ class HostileClass(TestCase):
             folder = os.path.join(root, "class", name)
             os.makedirs(folder)
             with open(os.path.join(folder, "exam.dat"), "wb") as f:
-                f.write(harness.record_bytes(FINISHED, harness.EXITING))
+                f.write(harness.with_state(FINISHED, harness.EXITING))
             with open(os.path.join(folder, "signals.c"), "w") as f:
                 f.write(source)
         for top, folders, files in os.walk(root):
@@ -642,7 +642,7 @@ class DiskFull(TestCase):
         if unshare is None or subprocess.run([unshare, "-m", "true"], capture_output=True).returncode != 0:
             self.skipTest("no private mount namespace here")
         folder = new_folder()
-        stored = harness.record_bytes(FINISHED, 3)
+        stored = harness.with_state(FINISHED, 3)
         saved = os.path.join(ROOT, "disk-full-stored")
         with open(saved, "wb") as f:
             f.write(stored)
@@ -785,7 +785,7 @@ class BrokenConsole(TestCase):
         folder = new_folder()
         status, _ = self.start(folder, close=(0,))
         self.assertEqual(status, 255)  # the student could not be identified
-        self.assertEqual(harness.Record(folder.read("exam.dat")).state, 1)
+        self.assertEqual(harness.Record.unpack(folder.read("exam.dat")).state, 1)
         folder = new_folder(stored_state=2)
         status, _ = self.start(folder, close=(0,))
         self.assertEqual(status, 0)
@@ -822,7 +822,7 @@ class BrokenConsole(TestCase):
                 self.assertEqual(status, -signal.SIGPIPE)
                 after = folder.read("exam.dat")
                 if state is None:  # ended at the first prompt, after the first save
-                    self.assertEqual(harness.Record(after).state, 1)
+                    self.assertEqual(harness.Record.unpack(after).state, 1)
                 else:  # ended at the restore message, before any save
                     self.assertEqual(after, before)
                 status, _, _ = harness.run(ROOT, folder, b"123\n3\nE" if state is None else b"E")
@@ -900,7 +900,7 @@ double r(double t) { return 0; }
 """)
         status, out, err = self.key(folder, ["grade"], self.REAL_TOOLS)
         self.assertEqual(status, 1, out + err)
-        self.assertEqual(folder.read("exam.dat"), harness.record_bytes(FINISHED, 8))
+        self.assertEqual(folder.read("exam.dat"), harness.with_state(FINISHED, 8))
         self.assertEqual(sorted(n for n in listing(folder) if n.startswith((".key", "mine"))), [])
         self.assertIn("just after t = 1: stack overflow", out)
         self.assertIn("without a value: it called exit(136)", out)
@@ -911,7 +911,7 @@ double r(double t) { return 0; }
         folder = new_folder(stored_state=8)
         status, _, err = self.key(folder, ["variant", "7", "--variant", "9"])
         self.assertEqual(status, 2, err)
-        self.assertEqual(folder.read("exam.dat"), harness.record_bytes(FINISHED, 8))
+        self.assertEqual(folder.read("exam.dat"), harness.with_state(FINISHED, 8))
         for name in ("00001", "007"):
             os.makedirs(folder.file(os.path.join("attempts", name)))
             folder.write(os.path.join("attempts", name, "exam.dat"), FINISHED)
@@ -926,7 +926,7 @@ double r(double t) { return 0; }
         status, _, err = self.key(other, ["variant", "7"])
         self.assertEqual(status, 1, err)
         self.assertTrue(os.path.isdir(os.path.join(folder.path, "elsewhere", ".keeping-1")))
-        self.assertEqual(other.read("exam.dat"), harness.record_bytes(FINISHED, 8))
+        self.assertEqual(other.read("exam.dat"), harness.with_state(FINISHED, 8))
 
     def test_an_oversize_exam_is_kept_as_its_record(self):
         self.need()
@@ -936,7 +936,7 @@ double r(double t) { return 0; }
         status, _, err = self.key(folder, ["variant", "7"], limit=1500 << 20)
         self.assertEqual(status, 0, err)
         self.assertEqual(folder.read(os.path.join("attempts", "1", "exam.dat")),
-                         harness.record_bytes(FINISHED, 8))
+                         harness.with_state(FINISHED, 8))
 
     def test_answers_in_a_read_only_folder_says_why(self):
         self.need()

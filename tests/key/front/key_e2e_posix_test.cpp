@@ -22,8 +22,9 @@
 #include "key/plots/check_plot.h"
 #include "key/judging/verdict.h"
 #include "key/judging/grade.h"
+#include "key/running/harness.h"
 #include "key/key_test_support.h"
-#include "key/model/key_text.h"
+#include "key/base/words.h"
 #include "test_support.h"
 
 extern char** environ;
@@ -373,6 +374,37 @@ TEST_F(KeyProgramTest, AFileThatDoesNotCompileCannotBeGraded) {
     run = grade();
     EXPECT_EQ(run.status, 2) << run.out << run.err;
     EXPECT_NE(run.err.find("and no main"), std::string::npos) << run.err;
+}
+
+// The test program itself, built by tcc with functions whose values are
+// known: each time reaches them exactly, and each run ends as it ended.
+TEST_F(KeyProgramTest, TheTestProgramWritesWhatEachRunGaveAndHowItEnded) {
+    REQUIRE_TOOL("tcc");
+    const std::vector<GradePoint> points = {{-4, -4, 0}, {3 - 1.0 / 1048576, 3, -1}, {0.1, 0.1, 0}};
+    writeFile("harness.c", harnessSource(points));
+    writeFile("functions.c",
+              "#include <stdlib.h>\n"
+              "static int calls;\n"
+              "double x(double t) { return t; }\n"
+              "double y(double t) { return ++calls % 2 ? t : -t; }\n"
+              "double z(double t) { if (t > 0) exit(3); return 1; }\n"
+              "double r(double t) { return t; }\n");
+    ASSERT_EQ(std::system("tcc -o harness harness.c functions.c"), 0);
+    const struct {
+        const char* function;
+        int status;
+        std::string results;
+    } runs[] = {
+        {"x", 0, "0 -4\n1 2.9999990463256836\n2 0.10000000000000001\nend\n"},
+        {"y", 0, "0 -4 ~\n1 2.9999990463256836 ~\n2 0.10000000000000001 ~\nend\n"},
+        {"z", 3, "0 1\n1 exit\n"},
+    };
+    for (const auto& run : runs) {
+        const Outcome outcome = runProgram("./harness", {run.function, "results.txt"}, "");
+        EXPECT_EQ(outcome.status, run.status) << run.function;
+        // A run that ends early leaves the rest of the file's mapping zero.
+        EXPECT_EQ(readFile("results.txt").c_str(), run.results) << run.function;
+    }
 }
 
 TEST_F(KeyProgramTest, AnswersPrintTheKeyAndDrawKeyPng) {

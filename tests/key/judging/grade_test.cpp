@@ -10,7 +10,6 @@
 #include <map>
 
 #include "key/judging/grading_test_support.h"
-#include "key/running/harness.h"
 #include "key/base/scratch.h"
 #include "key/plots/check_plot.h"
 #include "platform/platform.h"
@@ -39,16 +38,6 @@ TEST(GradingPoints, EveryBreakpointWithBothSidesAndAFineGrid) {
     for (int i = 0; i <= 14 * 64; ++i) {
         indexOf(points, -4 + i / 64.0);
     }
-}
-
-TEST(GradingPoints, TheTestProgramCarriesTheTimesExactly) {
-    const std::vector<GradePoint> points = {{-4, -4, 0}, {3 - 1.0 / 1048576, 3, -1}, {0.1, 0.1, 0}};
-    const std::string source = harnessSource(points);
-    EXPECT_NE(source.find("    -0x1p+2,\n    0x1.7ffff8p+1,\n    0x1.999999999999ap-4,\n};"),
-              std::string::npos)
-        << source;
-    EXPECT_NE(source.find("double z(double t);"), std::string::npos);
-    EXPECT_EQ(source.find("main(void)"), std::string::npos);
 }
 
 namespace {
