@@ -41,7 +41,7 @@ int plotQuestion1(const ExamRecord& record, const ExamServices& services) {
     const int result = writeTextFile(plotDataFileName, question1PlotData(record), examWriter);
     removeUnlessPlainFile(plotPictureFileName);  // gnuplot writes it in place
     if (runTool(services, (std::string(gnuplotProgram) + " q1.gp\n").c_str(), "gnuplot",
-                gnuplotTimeLimitSeconds) == commandNotFound) {
+                gnuplotTimeLimitSeconds).start == RunStart::notFound) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s\n", gnuplotMissingLine(plotPictureFileName).c_str());
     }

@@ -96,25 +96,13 @@ int writeKeyPlot(const AnswerKey& key, const char* scriptName, const char* dataN
 }
 
 int drawKeyPlot(const AnswerKey& key, const ExamServices& services) {
-    int status = drawPlot(services, keyPlotName, [&key](const char* script, const char* data,
+    const PlotDrawing drawing = drawPlot(services, keyPlotName, [&key](const char* script, const char* data,
                                                         const char* png) {
         return writeKeyPlot(key, script, data, png);
     });
-    if (status == 0) {
+    if (drawing.drawn == 0) {
         return 0;
     }
-    std::fflush(stdout);
-    if (status == noScratchFolder) {
-        std::fprintf(stderr, "%s: %s was not drawn: cannot make a scratch folder here: %s.\n",
-                     keyProgramName, keyPlotName, std::strerror(errno));
-    } else if (status == commandTimedOut) {
-        std::fprintf(stderr, "%s: %s was not drawn: gnuplot did not finish within %d s.\n",
-                     keyProgramName, keyPlotName, plotTimeLimitSeconds);
-    } else if (status == commandNotFound) {
-        sayProblem(gnuplotMissingLine(keyPlotName));
-    } else {
-        std::fprintf(stderr, "%s: %s was not drawn (gnuplot status %d).\n", keyProgramName,
-                     keyPlotName, status);
-    }
+    sayNotDrawn(keyPlotName, drawing);
     return -1;
 }
