@@ -43,5 +43,5 @@ int checkSignals(const char* path, const ExamServices& services) {
     if (length < 0 || length >= static_cast<int>(sizeof command)) {
         return -1;  // a cut-off command would compile some other file
     }
-    return runTool(services, command, "tcc", compileTimeLimitSeconds) == 0 ? 0 : -1;
+    return ranAndSucceeded(runTool(services, command, "tcc", compileTimeLimitSeconds)) ? 0 : -1;
 }

@@ -23,15 +23,15 @@ int makeQuestion1(ExamRecord* record, const ExamServices& services) {
     return plotQuestion1(*record, services);
 }
 
-int plotQuestion1(const ExamRecord& record, const ExamServices& services, int* gnuplotStatus) {
+int plotQuestion1(const ExamRecord& record, const ExamServices& services, RunResult* gnuplotRun) {
     const int result = writeTextFile(plotDataFileName, question1PlotData(record), examWriter);
     removeUnlessPlainFile(plotPictureFileName);  // gnuplot writes it in place
-    const int status = runTool(services, (std::string(gnuplotProgram) + " " + plotScriptFileName + "\n").c_str(),
-                               "gnuplot", gnuplotTimeLimitSeconds);
-    if (gnuplotStatus != nullptr) {
-        *gnuplotStatus = status;
+    const RunResult gnuplot = runTool(services, (std::string(gnuplotProgram) + " " + plotScriptFileName + "\n").c_str(),
+                                      "gnuplot", gnuplotTimeLimitSeconds);
+    if (gnuplotRun != nullptr) {
+        *gnuplotRun = gnuplot;
     }
-    if (status == commandNotFound) {
+    if (gnuplot.start == RunStart::notFound) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s\n", gnuplotMissingLine(plotPictureFileName).c_str());
     }

@@ -23,9 +23,9 @@ int makeQuestion1(ExamRecord* record, const ExamServices& services);
 // Writes the record's Question 1 breakpoints to "q1plot.dat" and has gnuplot
 // plot them into "q1.png" within its time limit. Returns 0, or -1 when
 // "q1plot.dat" could not be written (gnuplot is run all the same).
-// *gnuplotStatus, when asked for, is gnuplot's: commandNotFound, which is
-// said on stderr here, as a stop at the time limit is.
-int plotQuestion1(const ExamRecord& record, const ExamServices& services, int* gnuplotStatus = nullptr);
+// *gnuplotRun, when asked for, is how gnuplot's run went; a gnuplot not
+// found is said on stderr here, as a stop at the time limit is.
+int plotQuestion1(const ExamRecord& record, const ExamServices& services, RunResult* gnuplotRun = nullptr);
 
 // The one line (without its line end) that says `pngName` was not drawn
 // because the course's gnuplot is not there, where it is looked for and what

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/services.h"
 
 // Opens a text file for writing, emptying an earlier copy. On failure says on
 // stderr, after `writer` (null: nothing), which file could not be written and

@@ -3,7 +3,8 @@
 // built in, Windows paths and ".exe" names find their POSIX programs,
 // pdflatex gets options it understands, and a tcc line that links gets the
 // math library that Windows links by itself. Programs run directly: nothing
-// of the line reaches a shell.
+// of the line reaches a shell. Windows has no counterpart of this file:
+// cmd.exe is its own interpreter of these lines (commands_windows.cpp).
 #include "platform/posix.h"
 
 #include <dirent.h>
@@ -160,13 +161,13 @@ const char* gnuplotWhereabouts() {
            "(Debian's gnuplot-nox)";
 }
 
-int runCommandWithTimeLimit(const char* commandLine, int seconds) {
+RunResult runCommandWithTimeLimit(const char* commandLine, int seconds) {
     const CommandWords words = splitCommandLine(commandLine);
     if (words.empty()) {
-        return 0;
+        return exitedWith(0);
     }
     if (words[0] == "del") {
-        return deleteMatching(words);
+        return exitedWith(deleteMatching(words));
     }
     std::string program = findProgram(words[0]);
     if (program.empty() && words[0].find('/') != std::string::npos &&
@@ -180,7 +181,7 @@ int runCommandWithTimeLimit(const char* commandLine, int seconds) {
             std::fflush(stdout);
             std::fprintf(stderr, "%s: command not found\n", words[0].c_str());
         }
-        return commandNotFound;
+        return notStarted(RunStart::notFound);
     }
     return runProgram(program, programArguments(words, program), seconds);
 }

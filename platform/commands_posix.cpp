@@ -1,4 +1,5 @@
-// Starting and waiting for the programs of the exam's command lines on POSIX.
+// Starting the programs of the exam's command lines on POSIX, isolated (or
+// fenced); their wait and their end are children_posix.cpp's, as on Windows.
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -7,9 +8,7 @@
 #include <sys/prctl.h>
 #endif
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -18,46 +17,6 @@
 extern char** environ;
 
 namespace {
-// Waits for the child to end, or for the time limit to pass (none when
-// seconds <= 0), then ends its process group before reaping it: until then
-// the group's number cannot be reused, so the kill never reaches a stranger.
-// Returns 0 with its wait status, -1 when waiting failed, commandTimedOut.
-int waitForGroup(pid_t child, int slot, int seconds, int* status) {
-    // Polling keeps SIGCHLD and the signal mask untouched; a program that
-    // ends at once costs a millisecond, a long one 20 ms at most.
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    const long stoppedBefore = millisecondsStopped;
-    long pauseNanoseconds = 1000000;
-    int result = 0;
-    for (;;) {
-        siginfo_t info{};
-        const int flags = WEXITED | WNOWAIT | (seconds > 0 ? WNOHANG : 0);
-        if (waitid(P_PID, static_cast<id_t>(child), &info, flags) == -1) {
-            if (errno == EINTR) {
-                continue;
-            }
-            result = -1;
-            break;
-        }
-        if (info.si_pid == child) {
-            break;
-        }
-        if (std::chrono::steady_clock::now() >=
-            deadline + std::chrono::milliseconds(millisecondsStopped - stoppedBefore)) {
-            result = commandTimedOut;
-            break;
-        }
-        const timespec pause{0, pauseNanoseconds};
-        nanosleep(&pause, nullptr);
-        pauseNanoseconds = std::min(pauseNanoseconds * 2, 20000000L);
-    }
-    kill(-child, SIGKILL);
-    while (waitpid(child, status, 0) == -1 && errno == EINTR) {
-    }
-    forgetRunning(slot);
-    return result;
-}
-
 // The child's side of spawnIsolated, between fork and exec, where only
 // async-signal-safe calls may be made. It is in a group of its own, reads
 // the null device, dies with the caller (where the system can do that), and
@@ -72,7 +31,7 @@ int waitForGroup(pid_t child, int slot, int seconds, int* status) {
     }
 #ifdef PR_SET_PDEATHSIG
     if (prctl(PR_SET_PDEATHSIG, SIGKILL) == 0 && getppid() != caller) {
-        _exit(commandNotFound);  // the caller is gone already
+        _exit(childCannotStart);  // the caller is gone already
     }
 #endif
     const int input = open("/dev/null", O_RDONLY);
@@ -93,7 +52,7 @@ int waitForGroup(pid_t child, int slot, int seconds, int* status) {
     execve(program, argv, fence != nullptr ? fence->environment : environ);
     const int failure = errno;
     [[maybe_unused]] const ssize_t said = write(report, &failure, sizeof failure);
-    _exit(commandNotFound);
+    _exit(childCannotStart);
 }
 
 // Starts an isolated program (becomeIsolated), known to the interrupt
@@ -166,13 +125,13 @@ int spawnIsolated(pid_t* child, int* slot, const char* program, char* const* arg
 // the group is ended with it: a forked child of a student's function cannot
 // outlive the grading. A grandchild that leaves the group on purpose (setsid)
 // escapes; nothing a student writes by mistake does.
-int runProgram(const std::string& program, const CommandWords& arguments, int seconds,
-               ChildFence* fence) {
+RunResult runProgram(const std::string& program, const CommandWords& arguments, int seconds,
+                     ChildFence* fence) {
     // There but not startable: a file without execute permission, or any
     // file on a drive mounted noexec, which access() reports as the kernel
     // would. Asked first, as a failed exec says it only through the child.
     if (access(program.c_str(), X_OK) != 0) {
-        return commandNotRunnable;
+        return notStarted(RunStart::notStartable);
     }
     std::vector<char*> argv;
     for (const std::string& argument : arguments) {
@@ -186,22 +145,22 @@ int runProgram(const std::string& program, const CommandWords& arguments, int se
     const int spawned = spawnIsolated(&child, &slot, program.c_str(), argv.data(), seconds, fence);
     if (spawned != 0) {
         reclaimConsole();
-        if (spawned == EACCES || spawned == EPERM) {
-            return commandNotRunnable;
+        if (spawned != EACCES && spawned != EPERM) {
+            std::fprintf(stderr, "%s: cannot be started\n", arguments[0].c_str());
         }
-        std::fprintf(stderr, "%s: cannot be started\n", arguments[0].c_str());
-        return commandNotFound;
+        // Never forked: no pipe to learn of its start, so it could not be isolated.
+        return notStarted(child == 0 ? RunStart::notIsolated : RunStart::notStartable);
     }
     int status = 0;
-    const int waited = waitForGroup(child, slot, seconds, &status);
+    const int waited = waitForChild(child, slot, seconds, &status);
     reclaimConsole();
     if (waited != 0) {
-        return waited;
+        return waited > 0 ? stoppedAtTimeLimit() : notStarted(RunStart::notIsolated);
     }
-    if (WIFEXITED(status)) {
-        return WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) {
+        return endedBySignal(WTERMSIG(status));
     }
-    return 128 + (WIFSIGNALED(status) ? WTERMSIG(status) : 0);
+    return exitedWith(WIFEXITED(status) ? WEXITSTATUS(status) : 0);
 }
 
 std::string ownProgramCommand(const char* argv0) {

@@ -113,6 +113,18 @@ int nextByte(bool* typedInLineMode) {
 }  // namespace
 
 long readInput(unsigned char* buffer, long size) {
+    // A wait for input that acts on an interrupt itself: poll, unlike read,
+    // is never restarted after a handler, and read then does not wait. An
+    // interrupt noted just before poll began is seen at its next timeout.
+    enterInterruptibleWait();
+    pollfd input{STDIN_FILENO, POLLIN, 0};
+    while (notedInterrupt() == 0) {
+        const int ready = poll(&input, 1, 250);
+        if (ready > 0 || (ready < 0 && errno != EINTR)) {
+            break;
+        }
+    }
+    leaveInterruptibleWait();
     const ssize_t count = read(STDIN_FILENO, buffer, static_cast<std::size_t>(size));
     if (count < 0) {
         return errno == EINTR ? -1 : 0;
@@ -183,9 +195,12 @@ int keyWaiting() {
 }
 
 void pauseMilliseconds(int milliseconds) {
+    // Cut short by an interrupt, which the wait then acts on.
+    enterInterruptibleWait();
     timespec remaining{milliseconds / 1000, (milliseconds % 1000) * 1000000L};
-    while (nanosleep(&remaining, &remaining) == -1 && errno == EINTR) {
+    while (nanosleep(&remaining, &remaining) == -1 && errno == EINTR && notedInterrupt() == 0) {
     }
+    leaveInterruptibleWait();
 }
 
 bool errorOutputIsTerminal() { return isatty(STDERR_FILENO) != 0; }

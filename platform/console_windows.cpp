@@ -16,6 +16,7 @@
 
 #include "platform/input_buffer.h"
 #include "platform/platform.h"
+#include "platform/win32.h"
 
 namespace {
 constexpr int endOfFileByte = 0x1A;  // Ctrl-Z
@@ -143,7 +144,18 @@ int keyWaiting() {
     return fillInput() ? 1 : -1;
 }
 
-void pauseMilliseconds(int milliseconds) { Sleep(milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0); }
+// Cut short by an interrupt, which the wait then acts on.
+void pauseMilliseconds(int milliseconds) {
+    const DWORD time = milliseconds > 0 ? static_cast<DWORD>(milliseconds) : 0;
+    const HANDLE interrupt = interruptEvent();
+    if (interrupt == nullptr) {
+        Sleep(time);
+        return;
+    }
+    enterInterruptibleWait();
+    WaitForSingleObject(interrupt, time);
+    leaveInterruptibleWait();
+}
 
 bool errorOutputIsTerminal() { return isConsole(GetStdHandle(STD_ERROR_HANDLE)); }
 

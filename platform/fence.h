@@ -11,6 +11,8 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/run_result.h"
+
 // The parts of the fence, as the bits of what a system lacks.
 constexpr unsigned fenceLacksFileLimits = 1U;  // Landlock / a low-integrity token
 constexpr unsigned fenceLacksCallFilter = 2U;  // seccomp / a job of one process
@@ -36,8 +38,9 @@ std::string fenceGapsText(unsigned gaps);
 // ".\name" is the file in `folder`; "tcc.exe" is the course's compiler. A
 // line that ends ">NUL" or "2>NUL" (or both), as the command interpreter
 // reads them, sends its output or its error output to the null device.
-// Returns what runCommandWithTimeLimit returns.
-int runFenced(const char* commandLine, const char* folder, int seconds);
+// Returns what runCommandWithTimeLimit returns; a program not found is
+// said in a line "name: command not found" on POSIX.
+RunResult runFenced(const char* commandLine, const char* folder, int seconds);
 
 // Makes a new, empty folder that only this user can enter, in the system's
 // folder for temporary files (TMPDIR, or /tmp; %TEMP% on Windows), named

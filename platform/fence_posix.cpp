@@ -242,7 +242,7 @@ void enterFence(const ChildFence& fence) {
         close(null);
     }
     if (chdir(fence.folder) != 0) {
-        _exit(commandNotFound);
+        _exit(childCannotStart);
     }
     const rlimit memory{fenceMemoryBytes, fenceMemoryBytes};
     const rlimit fileSize{fenceFileBytes, fenceFileBytes};
@@ -314,14 +314,14 @@ void fillFilterPage(void* page, pid_t child, const char* program) {
 #endif
 }
 
-int runFenced(const char* commandLine, const char* folder, int seconds) {
+RunResult runFenced(const char* commandLine, const char* folder, int seconds) {
     CommandWords words = splitCommandLine(commandLine);
     ChildFence fence{};
     for (; !words.empty() && (words.back() == ">NUL" || words.back() == "2>NUL"); words.pop_back()) {
         (words.back() == ">NUL" ? fence.quietOutput : fence.quietErrors) = true;
     }
     if (words.empty()) {
-        return 0;
+        return exitedWith(0);
     }
     // ".\harness.exe" is the file in its folder; any other name is a system program.
     const bool own = words[0].rfind("./", 0) == 0;
@@ -329,7 +329,7 @@ int runFenced(const char* commandLine, const char* folder, int seconds) {
     if (program.empty() || (own && access(program.c_str(), F_OK) != 0)) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s: command not found\n", words[0].c_str());
-        return commandNotFound;
+        return notStarted(RunStart::notFound);
     }
     const char* language = std::getenv("LANG");
     std::vector<std::string> variables{"PATH=/usr/local/bin:/usr/bin:/bin",

@@ -136,35 +136,48 @@ std::string fenceGapsText(unsigned gaps) {
                : "";
 }
 
-int runFenced(const char* commandLine, const char* folder, int seconds) {
+namespace {
+// Takes the ">NUL" and "2>NUL" off the end of `line`, as the command
+// interpreter reads them, and says which were there.
+void takeQuietEnds(std::string* line, bool* quietOutput, bool* quietErrors) {
+    for (;;) {
+        const std::size_t last = line->find_last_not_of(" \t");
+        const std::size_t start = line->find_last_of(" \t", last) + 1;  // npos + 1 is 0
+        const std::string word = last == std::string::npos ? "" : line->substr(start, last + 1 - start);
+        if (word != ">NUL" && word != "2>NUL") {
+            return;
+        }
+        (word == ">NUL" ? *quietOutput : *quietErrors) = true;
+        line->erase(start);
+    }
+}
+
+// The file a fenced line's first word names: ".\name" in its folder, the
+// course's tcc for "tcc.exe", else the name as it stands.
+std::string fencedProgram(const std::string& name, const char* folder) {
+    if (name.rfind(".\\", 0) == 0) {
+        return std::string(folder) + name.substr(1);
+    }
+    if (name == "tcc.exe") {
+        const std::string compiler = courseCompiler();
+        return compiler.empty() ? name
+                                : fullPath(compiler.front() == '"' ? compiler.substr(1, compiler.size() - 2) : compiler);
+    }
+    return name;
+}
+}  // namespace
+
+RunResult runFenced(const char* commandLine, const char* folder, int seconds) {
     std::string line = commandLine;
     bool quietOutput = false;
     bool quietErrors = false;
-    for (;;) {
-        const std::size_t last = line.find_last_not_of(" \t");
-        const std::size_t start = line.find_last_of(" \t", last) + 1;  // npos + 1 is 0
-        const std::string word = last == std::string::npos ? "" : line.substr(start, last + 1 - start);
-        if (word != ">NUL" && word != "2>NUL") {
-            break;
-        }
-        (word == ">NUL" ? quietOutput : quietErrors) = true;
-        line.erase(start);
-    }
+    takeQuietEnds(&line, &quietOutput, &quietErrors);
     const std::size_t nameEnd = line.find_first_of(" \t");
     const std::string name = line.substr(0, nameEnd);
     const std::string rest = nameEnd == std::string::npos ? "" : line.substr(nameEnd);
-    std::string program;
-    if (name.rfind(".\\", 0) == 0) {
-        program = std::string(folder) + name.substr(1);
-    } else if (name == "tcc.exe") {
-        const std::string compiler = courseCompiler();
-        program = compiler.empty() ? name : fullPath(compiler.front() == '"' ? compiler.substr(1, compiler.size() - 2)
-                                                                               : compiler);
-    } else {
-        program = name;
-    }
+    const std::string program = fencedProgram(name, folder);
     if (program.find('\\') != std::string::npos && !isFile(program)) {
-        return commandNotFound;
+        return notStarted(RunStart::notFound);
     }
     unsigned gaps = 0;
     JobRun run;
@@ -188,8 +201,8 @@ int runFenced(const char* commandLine, const char* folder, int seconds) {
         run.output = quietOutput ? null : nullptr;
         run.errors = quietErrors ? null : nullptr;
     }
-    int status = runInJob(run);
-    if (status == commandNotFound && run.token != nullptr) {
+    RunResult status = runInJob(run);
+    if ((status.start == RunStart::notFound || status.start == RunStart::notStartable) && run.token != nullptr) {
         // A system that cannot start a program with a token of its own (wine)
         // runs it with the caller's, in the job still.
         CloseHandle(run.token);

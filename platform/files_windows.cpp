@@ -275,6 +275,7 @@ std::FILE* createTempBeside(const char* target, std::string* tempPath) {
 
 namespace {
 HANDLE lockedMutex = nullptr;  // the last lock taken, open until the end
+std::uint64_t lockedFolder = 0;  // the hash of its folder's path
 HANDLE keyMutex = nullptr;     // the key's mark beside it
 
 // The folder's mutex, or with `key` the key's mark beside it, named after
@@ -312,7 +313,17 @@ int lockExamFolder(bool byKey) {
         CloseHandle(mutex);
         return waited == WAIT_TIMEOUT ? 1 : -1;
     }
+    // A mutex is owned again by its owner, each time to be released once: the
+    // folder held already keeps its one hold, so one unlock lets go of it, as
+    // on POSIX.
+    std::uint64_t folder = 0;
+    if (lockedMutex != nullptr && folderHash(&folder) && folder == lockedFolder) {
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+        return 0;
+    }
     lockedMutex = mutex;  // the handle stays open for the life of the program
+    lockedFolder = folderHash(&folder) ? folder : 0;
     if (byKey && keyMutex == nullptr && (keyMutex = folderMutex(true)) != nullptr && !own(keyMutex)) {
         CloseHandle(keyMutex);
         keyMutex = nullptr;

@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/services.h"
+#include "platform/run_result.h"
 
 // Makes console output appear at once, line end or not: several prompts end
 // without one and are followed straight away by a wait for the student.
@@ -43,10 +43,6 @@ void pauseMilliseconds(int milliseconds);
 // says a plot was not drawn.
 const char* gnuplotWhereabouts();
 
-// What runCommandWithTimeLimit returns when the program is there but the
-// system refuses to start it, as on a drive mounted noexec.
-constexpr int commandNotRunnable = -3;
-
 // Runs one command line in the working folder, its output on the program's
 // console, and stops the program once it has run for the given number of
 // seconds (no limit when seconds <= 0), so a program that never ends cannot
@@ -54,15 +50,18 @@ constexpr int commandNotRunnable = -3;
 // for the keyboard. When it ends, or is
 // stopped, whatever it started is ended with it. A program that crashes is
 // ended without any dialog waiting for the student.
-// Returns its exit status (0 for success), commandNotFound when its program
-// is not there, commandTimedOut, commandNotRunnable, or -1 when it could not
-// be run in isolation (no job on Windows) or waited for.
-int runCommandWithTimeLimit(const char* commandLine, int seconds);
+// Returns how it went (run_result.h): not found (on POSIX after a line
+// "name: command not found" for a name without a folder), not startable,
+// not isolated, or started, with its exit status or ending signal, or timed
+// out. On POSIX the built-in `del` exits 0, or 1 when the folder cannot be read.
+RunResult runCommandWithTimeLimit(const char* commandLine, int seconds);
 
 // From now on Ctrl-C, SIGTERM and SIGHUP (closing the console on Windows)
 // first end what runCommandWithTimeLimit is running, with all it started,
-// then call `cleanup`, then end the program as the signal would. `cleanup`
-// runs inside the signal handler: it may only remove files and folders.
+// then call `cleanup`, then end the program as the signal would. A wait (for
+// a program, a pause, a key) does that itself once woken; while the program
+// computes, the signal handler does it, so `cleanup` may only remove files
+// and folders.
 void cleanUpOnInterrupt(void (*cleanup)());
 
 // For a caller that runs several programs at once, each from a thread of its

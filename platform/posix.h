@@ -1,12 +1,20 @@
 // What the POSIX files of platform/ share: the meaning of the exam's command
-// lines (command_line_posix.cpp), the spawning (commands_posix.cpp) and the
-// one owner of the signal handlers (signals_posix.cpp).
+// lines (command_line_posix.cpp), the spawning (commands_posix.cpp), the one
+// owner of the running children (children_posix.cpp) and of the signal
+// handlers (signals_posix.cpp).
 #pragma once
 
 #include <signal.h>
 
 #include <string>
 #include <vector>
+
+#include "platform/run_result.h"
+
+// The status a child exits with when it cannot go on before its program
+// starts (its folder gone, its caller gone), as a shell's is for a program
+// it did not find.
+constexpr int childCannotStart = 127;
 
 using CommandWords = std::vector<std::string>;
 
@@ -43,16 +51,36 @@ void dropFilterPage(void* page);
 
 // Runs the program with the arguments, isolated (and inside `fence` when
 // there is one), and returns what runCommandWithTimeLimit returns.
-int runProgram(const std::string& program, const CommandWords& arguments, int seconds,
+RunResult runProgram(const std::string& program, const CommandWords& arguments, int seconds,
                ChildFence* fence = nullptr);
 
-// The process groups of the isolated programs running now: the interrupt
-// handler ends them. Several run at once when the class report grades from
-// a thread per core. noteRunning is called while all signals are blocked;
-// it returns the slot taken, or -1 when all are (the program is then ended
-// only by its time limit); forgetRunning(-1) does nothing.
+// The process groups of the isolated programs running now, held by their
+// one owner (children_posix.cpp). Several run at once when the class report
+// grades from a thread per core. noteRunning is called while all signals are
+// blocked; it returns the slot taken, or -1 when all are (the program is then
+// ended only by its time limit); forgetRunning(-1) does nothing.
 int noteRunning(pid_t group);
 void forgetRunning(int slot);
+// Sends the signal to every group running now. Async-signal-safe.
+void signalRunning(int signalNumber);
+
+// Waits for the child in `slot` to end, or for the time limit to pass (none
+// when seconds <= 0), acting on an interrupt noted meanwhile; then ends its
+// process group and reaps it. An interrupt that is not deferred then ends
+// the program as the signal would (endByInterrupt).
+// Returns 0 with its wait status in *status, -1 when waiting failed, 1 when
+// it was stopped at the time limit.
+int waitForChild(pid_t child, int slot, int seconds, int* status);
+
+// The interrupt the handlers noted (SIGINT, SIGTERM, ...), 0 for none.
+int notedInterrupt();
+// Whether deferInterrupts asked for the program to wind down by itself.
+bool interruptsDeferred();
+// Around a wait that acts on an interrupt itself: meanwhile the handler
+// only notes one. leaveInterruptibleWait ends the program by an interrupt
+// noted and not deferred, after the cleanup and the terminal's restore.
+void enterInterruptibleWait();
+void leaveInterruptibleWait();
 
 // How long, in all, the program has been stopped (Ctrl-Z): a time limit
 // does not count it.

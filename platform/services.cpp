@@ -14,10 +14,10 @@ const ExamServices& platformServices() {
     return services;
 }
 
-int runTool(const ExamServices& services, const char* commandLine, const char* tool, int seconds,
-            const char* writer) {
-    const int status = services.runCommandWithTimeLimit(commandLine, seconds);
-    if (status == commandTimedOut) {
+RunResult runTool(const ExamServices& services, const char* commandLine, const char* tool, int seconds,
+                  const char* writer) {
+    const RunResult status = services.runCommandWithTimeLimit(commandLine, seconds);
+    if (status.timedOut) {
         std::fprintf(stderr, "%s: %s did not finish within %d s and was stopped.\n", writer, tool,
                      seconds);
     }

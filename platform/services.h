@@ -5,11 +5,7 @@
 
 #include <cstdint>
 
-// A command's exit status when its program was not found.
-constexpr int commandNotFound = 127;
-
-// What runCommandWithTimeLimit returns for a program it had to stop.
-constexpr int commandTimedOut = -2;
+#include "platform/run_result.h"
 
 // The course's gnuplot, beside the exam folder; both programs plot with it.
 constexpr const char* gnuplotProgram = "..\\gnuplot\\bin\\gnuplot.exe";
@@ -25,12 +21,12 @@ struct ExamServices {
     void (*pause)(int milliseconds);
     void (*seedRandom)(std::uint32_t seed);
     int (*drawRandom)();    // 0 or more
-    // Exit status, commandTimedOut once it has run `seconds`,
-    // commandNotRunnable, or -1 (as platform.h says).
-    int (*runCommandWithTimeLimit)(const char* commandLine, int seconds);
+    // How the run went (run_result.h), timed out once it has run `seconds`
+    // (as platform.h says).
+    RunResult (*runCommandWithTimeLimit)(const char* commandLine, int seconds);
     // The student's code, inside the fence (fence.h): as runCommandWithTimeLimit,
     // in `folder`, the one place it may write.
-    int (*runFenced)(const char* commandLine, const char* folder, int seconds);
+    RunResult (*runFenced)(const char* commandLine, const char* folder, int seconds);
 };
 
 // The table backed by the platform layer and the exam's own random source.
@@ -40,5 +36,5 @@ const ExamServices& platformServices();
 // services.runCommandWithTimeLimit; when it had to be stopped, says so in
 // one line on stderr after `writer`, naming the tool and the limit.
 // Returns what runCommandWithTimeLimit returned.
-int runTool(const ExamServices& services, const char* commandLine, const char* tool, int seconds,
+RunResult runTool(const ExamServices& services, const char* commandLine, const char* tool, int seconds,
             const char* writer = examWriter);

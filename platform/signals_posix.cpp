@@ -15,12 +15,13 @@
 volatile sig_atomic_t millisecondsStopped = 0;
 
 namespace {
-constexpr int runningSlots = 64;
-std::atomic<pid_t> runningGroups[runningSlots];
-static_assert(std::atomic<pid_t>::is_always_lock_free, "the handler reads the slots");
 // Set by deferInterrupts: an interrupt is noted for the caller to wind down.
 volatile sig_atomic_t deferring = 0;
+// The interrupt noted, the first of them; 0 for none.
 volatile sig_atomic_t interruptNoted = 0;
+// How many waits act on an interrupt themselves (enterInterruptibleWait).
+std::atomic<int> actingWaits{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the handler reads it");
 
 struct sigaction foundActions[NSIG];
 bool handled[NSIG];
@@ -37,30 +38,42 @@ bool isFault(int signalNumber) {
 // Ctrl-C, Ctrl-\, kill, a closed console, and output to a closed pipe.
 constexpr int interruptSignals[] = {SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGPIPE};
 
-void signalRunning(int signalNumber) {
-    for (std::atomic<pid_t>& group : runningGroups) {
-        const pid_t running = group.load();
-        if (running > 0) {
-            kill(-running, signalNumber);
-        }
-    }
+bool isInterrupt(int signalNumber) {
+    return std::find(std::begin(interruptSignals), std::end(interruptSignals), signalNumber) !=
+           std::end(interruptSignals);
 }
 
-void endProgram(int signalNumber, siginfo_t* info, void*) {
-    const bool interrupt = std::find(std::begin(interruptSignals), std::end(interruptSignals),
-                                     signalNumber) != std::end(interruptSignals);
-    if (interrupt && deferring != 0) {
-        // What runs is the key itself, grading one folder: asked to end, it
-        // ends its own programs and removes its scratch folder first.
-        interruptNoted = signalNumber;
-        signalRunning(SIGTERM);
-        return;
+// Ends the programs running and the program itself as the interrupt would,
+// after the cleanup and the terminal's restore: from a wait, or from the
+// handler when nothing waits.
+void windDown(int signalNumber) {
+    signalRunning(SIGKILL);
+    if (interruptCleanup != nullptr) {
+        interruptCleanup();
     }
-    if (interrupt) {
-        signalRunning(SIGKILL);
-        if (interruptCleanup != nullptr) {
-            interruptCleanup();
+    if (terminalRestore != nullptr) {
+        terminalRestore();
+    }
+    sigaction(signalNumber, &foundActions[signalNumber], nullptr);
+}
+
+// An interrupt is only noted while a wait acts on it, or while the program
+// winds down by itself (deferInterrupts). When nothing waits, the program is
+// computing (or is between starting a program and waiting for it) and would
+// not look at a note for as long as that takes, so the handler ends it at
+// once, as only removing files, restoring the terminal and killing groups
+// is, all async-signal-safe.
+void endProgram(int signalNumber, siginfo_t* info, void*) {
+    if (isInterrupt(signalNumber)) {
+        if (interruptNoted == 0) {
+            interruptNoted = signalNumber;
         }
+        if (deferring != 0 || actingWaits.load() > 0) {
+            return;
+        }
+        windDown(signalNumber);
+        raise(signalNumber);  // delivered once the handler returns
+        return;
     }
     if (terminalRestore != nullptr) {
         terminalRestore();
@@ -161,22 +174,20 @@ void restoreTerminalOnSignals(void (*restore)(), void (*resume)()) {
     }
 }
 
-int noteRunning(pid_t group) {
-    for (int i = 0; i < runningSlots; ++i) {
-        pid_t free = 0;
-        if (runningGroups[i].compare_exchange_strong(free, group)) {
-            if (interruptNoted != 0) {
-                kill(-group, SIGTERM);  // the interrupt came on another thread meanwhile
-            }
-            return i;
-        }
-    }
-    return -1;
-}
+int notedInterrupt() { return interruptNoted; }
 
-void forgetRunning(int slot) {
-    if (slot >= 0) {
-        runningGroups[slot] = 0;
+bool interruptsDeferred() { return deferring != 0; }
+
+void enterInterruptibleWait() { ++actingWaits; }
+
+void leaveInterruptibleWait() {
+    --actingWaits;
+    const int signalNumber = interruptNoted;
+    if (signalNumber != 0 && deferring == 0) {
+        windDown(signalNumber);
+        raise(signalNumber);
+        // cppcheck-suppress unreachableCode
+        _exit(128 + signalNumber);  // the action found does not end the program
     }
 }
 

@@ -1,10 +1,13 @@
 // What the Windows files of platform/ share: the running of a program in a
-// job (commands_windows.cpp), which the fence (fence_windows.cpp) tightens.
+// job (children_windows.cpp), which the fence (fence_windows.cpp) tightens,
+// and the console's control handlers (signals_windows.cpp).
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+
+#include "platform/run_result.h"
 
 bool isFile(const std::string& path);
 
@@ -30,9 +33,22 @@ struct JobRun {
     HANDLE errors = nullptr;        // its standard error; null: ours
 };
 // Returns what runCommandWithTimeLimit returns.
-int runInJob(JobRun& run);
+RunResult runInJob(JobRun& run);
 
 // Adds the fence's limits to a job that has `limits`: one process, its
 // memory, no access to the desktop's clipboard, windows or settings
 // (fence_windows.cpp).
 void fenceJob(HANDLE job, JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits);
+
+// Ends the job running now and waits a moment for its program to go, for an
+// interrupt that comes while nothing waits for it (children_windows.cpp).
+void endRunningJob();
+
+// The event the control handler sets on an interrupt that a wait acts on;
+// null until cleanUpOnInterrupt (signals_windows.cpp).
+HANDLE interruptEvent();
+// Around a wait that acts on an interrupt itself, woken by interruptEvent():
+// leaveInterruptibleWait ends the program, after the cleanup, when an
+// interrupt that is not deferred came meanwhile.
+void enterInterruptibleWait();
+void leaveInterruptibleWait();

@@ -38,7 +38,7 @@ void scriptedPause(int) {
     }
 }
 
-int scriptedRunWithTimeLimit(const char* commandLine, int seconds) {
+RunResult scriptedRunWithTimeLimit(const char* commandLine, int seconds) {
     currentScript.commands.emplace_back(commandLine);
     currentScript.limits.push_back(seconds);
     return currentScript.commandStatus;
@@ -61,7 +61,7 @@ void setTemporaryFolder(const char* path) {
 }
 #endif
 
-int scriptedRunFenced(const char* commandLine, const char*, int seconds) {
+RunResult scriptedRunFenced(const char* commandLine, const char*, int seconds) {
     return scriptedRunWithTimeLimit(commandLine, seconds);
 }
 

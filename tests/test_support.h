@@ -17,7 +17,7 @@ struct Script {
     std::vector<std::uint32_t> seeds;
     std::vector<std::string> commands;
     std::vector<int> limits;       // the time limit of each command, 0: none
-    int commandStatus = 0;
+    RunResult commandStatus;       // how every command runs
     std::vector<std::string> savedAtPause;  // "exam.dat" as each turn left it
     void (*atPause)() = nullptr;  // run at each pause, after savedAtPause is taken
 };

@@ -84,14 +84,14 @@ int compileHarness(const std::vector<GradePoint>& points, const std::string* sou
         return -1;
     }
     std::printf("Compiling signals.c with the grading program...\n");
-    const int compiled = compileStudentProgram(services, timeLimitSeconds);
-    if (compiled == 0) {
+    const RunResult compiled = compileStudentProgram(services, timeLimitSeconds);
+    if (ranAndSucceeded(compiled)) {
         return 0;
     }
     removeWholeScratch();
-    if (compiled == commandNotFound || compiled == commandNotRunnable) {
-        sayCannotGrade("the C compiler tcc was not found.");
-    } else if (compiled == commandTimedOut) {
+    if (compiled.start != RunStart::started) {
+        sayCannotGrade(compilerNotRun(compiled.start) + ".");
+    } else if (compiled.timedOut) {
         sayCannotGrade("the compiler did not finish within " + std::to_string(timeLimitSeconds) +
                        " s (does signals.c include a file that never ends?).");
     } else {
@@ -121,13 +121,14 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
                   int timeLimitSeconds, const SourceFacts& source, const std::vector<double>* wrongY,
                   const std::string& sourceText, bool showEdits, RepairSession* repairs,
                   GradedQuestion* graded) {
-    const int status = runStudentFunction(services, question.function, timeLimitSeconds);
+    const RunResult status = runStudentFunction(services, question.function, timeLimitSeconds);
     const std::string resultsFile = scratchPath(harnessResultsName);
     std::string results;
-    if (status == commandNotRunnable || readWholeFile(resultsFile.c_str(), &results) != 0) {
-        const std::string reason = status == commandNotRunnable
-                                       ? notRunnableHere()
-                                       : "the grading program did not run (status " + std::to_string(status) + ").";
+    const bool notRunnable = status.start == RunStart::notStartable;
+    if (notRunnable || readWholeFile(resultsFile.c_str(), &results) != 0) {
+        const std::string reason =
+            notRunnable ? notRunnableHere()
+                        : "the grading program did not run (status " + std::to_string(shellStatus(status)) + ").";
         removeWholeScratch();
         sayCannotGrade(reason);
         return -1;
@@ -139,7 +140,7 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
     Diagnosis mistake =
         verdict.right != 0 ? Diagnosis{} : diagnoseMistake(key, function, points, run.values, clues);
     // A function that hung would hang its candidates too.
-    if (verdict.right == 0 && status != commandTimedOut) {
+    if (verdict.right == 0 && !status.timedOut) {
         mistake = diagnoseWithRepairs(
             {key, function, points, run.values, sourceText, services, timeLimitSeconds, showEdits, repairs},
             mistake);
@@ -160,6 +161,16 @@ int gradeQuestion(const AnswerKey& key, const Question& question,
     return verdict.right;
 }
 }  // namespace
+
+std::string compilerNotRun(RunStart why) {
+    if (why == RunStart::notStartable) {
+        return "the C compiler tcc is there, but the system would not start it";
+    }
+    if (why == RunStart::notIsolated) {
+        return "the C compiler tcc could not be run apart from this program";
+    }
+    return "the C compiler tcc was not found";
+}
 
 void sayWhatTheFenceLacks() {
     const std::string unfenced = fenceGapsText(fenceGaps());

@@ -25,7 +25,7 @@ struct GradedQuestion {
     char function = 0;                     // 'x', 'y', 'z' or 'r'
     int right = 0;                         // 1 when every value is right
     Diagnosis mistake;                     // the known mistake a wrong answer's values fit, if any
-    int status = 0;                        // the run's, as runCommandWithTimeLimit gave it
+    RunResult status;                      // how its run went, as runFenced gave it
 };
 
 struct GradedAttempt {
@@ -36,6 +36,11 @@ struct GradedAttempt {
 // Says in one line on stderr what this system's fence around the student's
 // code lacks, when it lacks anything; the grading goes on with the rest.
 void sayWhatTheFenceLacks();
+
+// Why the C compiler did not run (`why` is not RunStart::started), in words
+// for the line that says a folder could not be graded, without a full stop:
+// not found, there but not started by the system, or not isolated.
+std::string compilerNotRun(RunStart why);
 
 // Grades "signals.c" in the working folder and prints one line per question,
 // then the lines of a known mistake its values fit (what, why and how to

@@ -40,22 +40,29 @@ std::string openInterval(double lo, double hi) {
     return shortNumber(lo) + " < t < " + shortNumber(hi);
 }
 
-// The exit statuses of a crash: 128 + the signal from a POSIX shell, the
-// exception code on Windows. The two sets do not overlap.
-const char* crashName(int status) {
+// A crash by its name: the signal that ended it on POSIX (Linux's numbers),
+// the exception code that is its exit status on Windows. Null for another end.
+const char* crashName(const RunResult& run) {
     struct Crash {
         unsigned code;
         const char* name;
     };
-    static const Crash crashes[] = {
-        {136, "division by zero"},           {0xC0000094u, "division by zero"},
-        {0xC000008Eu, "division by zero"},   {139, "invalid memory access"},
-        {135, "invalid memory access"},      {0xC0000005u, "invalid memory access"},
-        {0xC00000FDu, "stack overflow"},     {134, "it called abort"},
-        {0xC0000409u, "it called abort"},  {137, "it was killed (SIGKILL)"},
+    static const Crash signals[] = {
+        {8, "division by zero"},  {11, "invalid memory access"}, {7, "invalid memory access"},
+        {6, "it called abort"},   {9, "it was killed (SIGKILL)"},
+    };  // SIGFPE, SIGSEGV, SIGBUS, SIGABRT, SIGKILL
+    static const Crash exceptions[] = {
+        {0xC0000094u, "division by zero"},      {0xC000008Eu, "division by zero"},
+        {0xC0000005u, "invalid memory access"}, {0xC00000FDu, "stack overflow"},
+        {0xC0000409u, "it called abort"},
     };
-    for (const Crash& crash : crashes) {
-        if (static_cast<int>(crash.code) == status) {
+    for (const Crash& crash : signals) {
+        if (run.endSignal != 0 && static_cast<int>(crash.code) == run.endSignal) {
+            return crash.name;
+        }
+    }
+    for (const Crash& crash : exceptions) {
+        if (run.endSignal == 0 && static_cast<int>(crash.code) == run.exitStatus) {
             return crash.name;
         }
     }
@@ -68,7 +75,8 @@ std::string endingText(const std::vector<GradePoint>& points, const StudentRun& 
     const std::size_t stop = run.values.size();
     const std::string where = stop < points.size() ? describe(points[stop])
                                                    : "after t = " + shortNumber(points.back().t);
-    if (run.status == commandTimedOut) {
+    const int status = shellStatus(run.status);
+    if (run.status.timedOut) {
         return where + " it never returned a value within " + std::to_string(timeLimitSeconds) + " s";
     }
     if (run.stackOverflow) {
@@ -77,13 +85,12 @@ std::string endingText(const std::vector<GradePoint>& points, const StudentRun& 
     if (run.exited) {
         // exit(136) is no division by zero, whatever its status looks like.
         return "the program ended " + where + " without a value" +
-               (run.status != 0 ? ": it called exit(" + std::to_string(run.status) + ")" : "");
+               (status != 0 ? ": it called exit(" + std::to_string(status) + ")" : "");
     }
-    if (run.status != 0) {
+    if (status != 0) {
         const char* name = crashName(run.status);
         return "it crashed " + where +
-               (name != nullptr ? std::string(": ") + name
-                                : " (exit status " + std::to_string(run.status) + ")");
+               (name != nullptr ? std::string(": ") + name : " (exit status " + std::to_string(status) + ")");
     }
     return "the program ended " + where + " without a value";
 }

@@ -256,20 +256,22 @@ int writeCheckPlot(const std::vector<GradePoint>& points, const std::vector<Grad
 }
 
 int drawCheckPlot(const GradedAttempt& graded, const ExamServices& services, bool showKey) {
-    int drawn = drawPlot(services, checkPlotName, [&](const char* script, const char* data,
+    const PlotDrawing drawing = drawPlot(services, checkPlotName, [&](const char* script, const char* data,
                                                       const char* png) {
         return writeCheckPlot(graded.points, graded.questions, script, data, png, showKey);
     });
-    if (drawn == 0 && showKey) {
+    if (drawing.drawn == 0 && showKey) {
         std::printf("Your functions are drawn over the key in %s.\n", checkPlotName);
-    } else if (drawn == 0) {
+    } else if (drawing.drawn == 0) {
         std::printf("Your functions are drawn in %s, red where they are wrong; grade --show-key "
                     "draws the key there too.\n", checkPlotName);
-    } else if (drawn == commandNotFound) {
-        sayNotDrawn(checkPlotName, drawn);
+    } else if (drawing.gnuplot.start == RunStart::notFound) {
+        std::fflush(stdout);
+        sayProblem(gnuplotMissingLine(checkPlotName));
     } else {
-        // Part of the grading's report, so on stdout after its last line.
-        std::printf("%s\n", notDrawnLine(checkPlotName, drawn).c_str());
+        // No scratch folder here is said as a plain "not drawn".
+        std::printf("%s was not drawn%s\n", checkPlotName,
+                    drawing.drawn == noScratchFolder ? "." : gnuplotFailure(drawing.gnuplot).c_str());
     }
-    return drawn == noScratchFolder ? -1 : drawn;
+    return drawing.drawn == 0 ? 0 : -1;
 }

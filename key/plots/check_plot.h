@@ -22,6 +22,5 @@ int writeCheckPlot(const std::vector<GradePoint>& points, const std::vector<Grad
 // Draws check.png with gnuplot, run through the services'
 // runCommandWithTimeLimit, from a script and data in a scratch folder of its
 // own, and says on stdout whether it did. Returns 0 when check.png was
-// drawn, otherwise the gnuplot status (127 when it was not found), or -1
-// when the script could not be written.
+// drawn, -1 when not.
 int drawCheckPlot(const GradedAttempt& graded, const ExamServices& services, bool showKey);

@@ -104,12 +104,12 @@ int writeClassPlot(const ClassPicture& picture, const char* scriptName, const ch
 }
 
 int drawClassPlot(const ClassPicture& picture, const ExamServices& services, const std::string& pngPath) {
-    const int status = drawPlot(services, pngPath.c_str(), [&](const char* script, const char* data,
+    const PlotDrawing drawing = drawPlot(services, pngPath.c_str(), [&](const char* script, const char* data,
                                                                const char* png) {
         return writeClassPlot(picture, script, data, png);
     });
-    if (status != 0) {
-        sayNotDrawn(pngPath.c_str(), status);
+    if (drawing.drawn != 0) {
+        sayNotDrawn(pngPath.c_str(), drawing);
         return -1;
     }
     return 0;

@@ -14,28 +14,29 @@
 #include "key/base/words.h"
 #include "platform/platform.h"
 
-int drawPlot(const ExamServices& services, const char* pngName,
-             const std::function<int(const char*, const char*, const char*)>& write) {
+PlotDrawing drawPlot(const ExamServices& services, const char* pngName,
+                     const std::function<int(const char*, const char*, const char*)>& write) {
     std::remove(pngName);
+    PlotDrawing drawing;
     if (makeScratch(plotFolderPrefix) != 0) {
-        return noScratchFolder;
+        drawing.drawn = noScratchFolder;
+        return drawing;
     }
     // Drawn in the scratch folder and renamed into place: a link or a pipe
     // at pngName is replaced, never written through.
     const std::string drawn = scratchPath(plotPictureName);
-    int status = -1;
     if (write(scratchPath(plotScriptName).c_str(), scratchPath(plotDataName).c_str(), drawn.c_str()) == 0) {
         // gnuplot takes "/" on Windows too, and reads "\\" in its strings as an escape.
         const std::string command = std::string(gnuplotProgram) + " " + scratchCommandPath(plotScriptName);
-        status = services.runCommandWithTimeLimit(command.c_str(), plotTimeLimitSeconds);
+        drawing.gnuplot = services.runCommandWithTimeLimit(command.c_str(), plotTimeLimitSeconds);
         std::error_code error;
-        if (status == 0 && (!std::filesystem::exists(drawn, error) ||
-                            replaceFile(drawn.c_str(), pngName) != 0)) {
-            status = -1;
+        if (ranAndSucceeded(drawing.gnuplot) && std::filesystem::exists(drawn, error) &&
+            replaceFile(drawn.c_str(), pngName) == 0) {
+            drawing.drawn = 0;
         }
     }
     removeScratch();
-    return status;
+    return drawing;
 }
 
 int writePlotFiles(const char* dataName, const std::function<void(std::FILE*)>& writeData,
@@ -65,25 +66,27 @@ std::string plotString(const std::string& text) {
     return result + "\"";
 }
 
-std::string notDrawnLine(const char* pngName, int status) {
-    const std::string name = pngName;
-    if (status == noScratchFolder) {
-        return name + " was not drawn: cannot make a scratch folder here: " + std::strerror(errno) + ".";
+std::string gnuplotFailure(const RunResult& gnuplot) {
+    if (gnuplot.timedOut) {
+        return ": gnuplot did not finish within " + std::to_string(plotTimeLimitSeconds) + " s.";
     }
-    if (status == commandTimedOut) {
-        return name + " was not drawn: gnuplot did not finish within " + std::to_string(plotTimeLimitSeconds) +
-               " s.";
+    if (gnuplot.start == RunStart::notStartable) {
+        return ": gnuplot is there, but the system would not start it.";
     }
-    if (status == commandNotFound) {
-        return gnuplotMissingLine(pngName);
+    if (ranAndSucceeded(gnuplot) || gnuplot.start != RunStart::started) {
+        return ".";
     }
-    if (status == -1) {
-        return name + " was not drawn.";
-    }
-    return name + " was not drawn (gnuplot status " + std::to_string(status) + ").";
+    return " (gnuplot status " + std::to_string(shellStatus(gnuplot)) + ").";
 }
 
-void sayNotDrawn(const char* pngName, int status) {
+void sayNotDrawn(const char* pngName, const PlotDrawing& drawing) {
     std::fflush(stdout);
-    sayProblem(notDrawnLine(pngName, status));
+    const std::string name = pngName;
+    if (drawing.drawn == noScratchFolder) {
+        sayProblem(name + " was not drawn: cannot make a scratch folder here: " + std::strerror(errno) + ".");
+    } else if (drawing.gnuplot.start == RunStart::notFound) {
+        sayProblem(gnuplotMissingLine(pngName));
+    } else {
+        sayProblem(name + " was not drawn" + gnuplotFailure(drawing.gnuplot));
+    }
 }

@@ -14,13 +14,18 @@ constexpr int plotTimeLimitSeconds = 20;
 // What drawPlot returns when it could not make its scratch folder.
 constexpr int noScratchFolder = -4;
 
+// What drawPlot did.
+struct PlotDrawing {
+    int drawn = -1;     // 0 when it drew the picture, noScratchFolder (errno set), -1 when not
+    RunResult gnuplot;  // how gnuplot ran; a success with drawn -1: a file was not written, or
+                        // gnuplot drew nothing
+};
+
 // Writes a plot's script and data with `write` (script, data, PNG name; 0
 // or -1) into a scratch folder of its own, and runs gnuplot on them within
 // plotTimeLimitSeconds, through the services' runCommandWithTimeLimit. An
-// old `pngName` goes first, so that it cannot pass for this one. Returns 0
-// when it drew `pngName`, noScratchFolder (errno set), -1 when a file was
-// not written or gnuplot drew nothing, otherwise gnuplot's status.
-int drawPlot(const ExamServices& services, const char* pngName,
+// old `pngName` goes first, so that it cannot pass for this one.
+PlotDrawing drawPlot(const ExamServices& services, const char* pngName,
              const std::function<int(const char*, const char*, const char*)>& write);
 
 // Writes a plot's data and then its script, each as a text file through
@@ -33,9 +38,12 @@ int writePlotFiles(const char* dataName, const std::function<void(std::FILE*)>& 
 // backslash of the text as ', so that no text can end the string early.
 std::string plotString(const std::string& text);
 
-// Why `pngName` was not drawn, after drawPlot returned `status` (not 0): one
-// line without its line end, the same for every picture the key draws.
-std::string notDrawnLine(const char* pngName, int status);
+// Why gnuplot drew nothing, after " was not drawn" (a picture's name): ":
+// gnuplot did not finish within 20 s.", " (gnuplot status 1)."; "." when it
+// ran to a success or could not be isolated. Not for a gnuplot not found,
+// which gnuplotMissingLine says.
+std::string gnuplotFailure(const RunResult& gnuplot);
 
-// Says notDrawnLine on stderr.
-void sayNotDrawn(const char* pngName, int status);
+// Says in one line on stderr why `pngName` was not drawn, after drawPlot
+// returned `drawing` (drawn not 0).
+void sayNotDrawn(const char* pngName, const PlotDrawing& drawing);

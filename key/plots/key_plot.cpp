@@ -95,13 +95,13 @@ int writeKeyPlot(const AnswerKey& key, const char* scriptName, const char* dataN
 }
 
 int drawKeyPlot(const AnswerKey& key, const ExamServices& services) {
-    int status = drawPlot(services, keyPlotName, [&key](const char* script, const char* data,
+    const PlotDrawing drawing = drawPlot(services, keyPlotName, [&key](const char* script, const char* data,
                                                         const char* png) {
         return writeKeyPlot(key, script, data, png);
     });
-    if (status == 0) {
+    if (drawing.drawn == 0) {
         return 0;
     }
-    sayNotDrawn(keyPlotName, status);
+    sayNotDrawn(keyPlotName, drawing);
     return -1;
 }

@@ -67,12 +67,12 @@ int writeProgressPlot(const std::vector<ProgressAttempt>& attempts, const char* 
 }
 
 int drawProgressPlot(const std::vector<ProgressAttempt>& attempts, const ExamServices& services) {
-    const int status = drawPlot(services, progressPlotName, [&](const char* script, const char* data,
+    const PlotDrawing drawing = drawPlot(services, progressPlotName, [&](const char* script, const char* data,
                                                                 const char* png) {
         return writeProgressPlot(attempts, script, data, png);
     });
-    if (status != 0) {
-        sayNotDrawn(progressPlotName, status);
+    if (drawing.drawn != 0) {
+        sayNotDrawn(progressPlotName, drawing);
         return -1;
     }
     return 0;

@@ -186,7 +186,7 @@ bool compileCandidates(const RepairRequest& request, const RepairSession& sessio
         return false;
     }
     const std::string compile = std::string("tcc.exe -w -o ") + programName + " " + sourceName;
-    return runCandidatesQuietly(request.services, compile, request.timeLimitSeconds) == 0;
+    return ranAndSucceeded(runCandidatesQuietly(request.services, compile, request.timeLimitSeconds));
 }
 
 // Makes the single edits of this function and those graded after it, and
@@ -230,7 +230,7 @@ void runCandidates(const RepairRequest& request, const char* programName, std::v
     for (int run = 0; run <= mostRestarts && from != 0; ++run) {
         const std::string command = std::string(".\\") + programName + " " + repairResultsName + " " +
                                     letters.substr(letters.find(from)) + " " + std::to_string(start);
-        const int status = runCandidatesQuietly(request.services, command, candidateSeconds);
+        const RunResult status = runCandidatesQuietly(request.services, command, candidateSeconds);
         std::string results;
         readWholeFile(scratchPath(repairResultsName).c_str(), &results);
         // A line without its result is the candidate that crashed or hung.
@@ -262,9 +262,9 @@ void runCandidates(const RepairRequest& request, const char* programName, std::v
             // one that hung keeps what was tried.
             const std::size_t place = letters.find(function.function);
             function.run = function.run || (place != std::string::npos &&
-                                            (ended || place < stoppedIn || (place == stoppedIn && status == commandTimedOut)));
+                                            (ended || place < stoppedIn || (place == stoppedIn && status.timedOut)));
         }
-        if (ended || status == commandTimedOut) {
+        if (ended || status.timedOut) {
             break;  // a candidate that hangs costs seconds: what was tried must do
         }
     }

@@ -121,13 +121,13 @@ FolderResult gradeFolder(const fs::path& folder, const std::string& work, const 
     }
     const std::string line = options.program + " --report-worker " + commandPath(work) +
                              " --time-limit " + std::to_string(options.timeLimitSeconds);
-    const int status = runCommandWithTimeLimit(
+    const RunResult status = runCommandWithTimeLimit(
         line.c_str(), options.timeLimitSeconds * workerRuns + workerOverheadSeconds);
     std::string outcome;
     if (readWholeFile((work + "/" + workerOutcomeName).c_str(), &outcome, true) != 0 ||
         decodeOutcome(outcome, &row) != 0) {
-        row.status = status == commandTimedOut ? "the grading did not end in time"
-                                               : "the grading stopped (status " + std::to_string(status) + ")";
+        row.status = status.timedOut ? "the grading did not end in time"
+                                     : "the grading stopped (status " + std::to_string(shellStatus(status)) + ")";
     }
     if (row.status == "no signals.c" && !sourceProblem.empty()) {
         row.status = sourceProblem;

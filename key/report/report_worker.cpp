@@ -21,7 +21,7 @@ constexpr const char* compileOutputName = "compile.txt";
 // What the worker saw of the compile, through the services it grades with.
 struct CompileSeen {
     bool ran = false;
-    int status = 0;
+    RunResult status;
     std::string firstMessage;
 };
 CompileSeen compileSeen;
@@ -29,11 +29,11 @@ CompileSeen compileSeen;
 // The compile's messages go into the feedback where grade shows them, and
 // its first line is kept for the gradebook; what the student's functions
 // print is dropped, however much it is.
-int runForReport(const char* commandLine, const char* folder, int seconds) {
+RunResult runForReport(const char* commandLine, const char* folder, int seconds) {
     // signals.c's own compile comes first; the repairs' come after it.
     const bool compile = !compileSeen.ran && std::string_view(commandLine).substr(0, 3) == "tcc";
     sendOutputTo(compile ? compileOutputName : nullptr);
-    const int status = platformServices().runFenced(commandLine, folder, seconds);
+    const RunResult status = platformServices().runFenced(commandLine, folder, seconds);
     sendOutputTo(workerFeedbackName);
     if (compile) {
         compileSeen.ran = true;
@@ -77,13 +77,13 @@ std::string ungradedStatus(int timeLimitSeconds) {
     if (!compileSeen.ran) {
         return firstProblem();
     }
-    if (compileSeen.status == commandNotFound || compileSeen.status == commandNotRunnable) {
-        return "the C compiler tcc was not found";
+    if (compileSeen.status.start != RunStart::started) {
+        return compilerNotRun(compileSeen.status.start);
     }
-    if (compileSeen.status == commandTimedOut) {
+    if (compileSeen.status.timedOut) {
         return "the compile did not end within " + std::to_string(timeLimitSeconds) + " s";
     }
-    if (compileSeen.status != 0) {
+    if (!ranAndSucceeded(compileSeen.status)) {
         return "does not compile: " + compileSeen.firstMessage;
     }
     return firstProblem();
@@ -97,7 +97,7 @@ int answerResult(const GradedQuestion& question) {
     if (question.complete) {
         return answerWrong;
     }
-    return question.status == commandTimedOut ? answerTimedOut : answerCrashed;
+    return question.status.timedOut ? answerTimedOut : answerCrashed;
 }
 
 void gradeCopies(int timeLimitSeconds, FolderResult* result) {

@@ -9,7 +9,7 @@ namespace {
 constexpr double notANumber = std::numeric_limits<double>::quiet_NaN();
 }  // namespace
 
-StudentRun readRun(const std::string& results, std::size_t pointCount, int status) {
+StudentRun readRun(const std::string& results, std::size_t pointCount, const RunResult& status) {
     StudentRun run;
     run.status = status;
     std::size_t start = 0;

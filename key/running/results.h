@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/run_result.h"
+
 // The student's value may differ from the key's by this much.
 constexpr double gradeTolerance = 1e-9;
 
@@ -12,7 +14,7 @@ constexpr double gradeTolerance = 1e-9;
 struct StudentRun {
     std::vector<double> values;  // one per point reached in order; NaN where no number was written
     bool complete = false;       // every point has a value and "end" followed
-    int status = 0;              // as runCommandWithTimeLimit returned it
+    RunResult status;            // how the run went, as runFenced returned it
     // How the test program saw it end early: the function called exit(), or
     // it faulted where its stack ran out.
     bool exited = false;
@@ -23,7 +25,7 @@ struct StudentRun {
 };
 
 // Reads the results file of a run over `pointCount` points.
-StudentRun readRun(const std::string& results, std::size_t pointCount, int status);
+StudentRun readRun(const std::string& results, std::size_t pointCount, const RunResult& status);
 
 // Whether a value is right where the key is `before` just before and
 // `after` just after: at a jump either one-sided value is.

@@ -19,13 +19,13 @@ int writeStudentProgram(const std::vector<GradePoint>& points, const std::string
     return 0;
 }
 
-int compileStudentProgram(const ExamServices& services, int timeLimitSeconds) {
+RunResult compileStudentProgram(const ExamServices& services, int timeLimitSeconds) {
     const std::string compileCommand = std::string("tcc.exe -o ") + harnessProgramName + " " +
                                        harnessSourceName + " " + studentSourceName;
     return services.runFenced(compileCommand.c_str(), scratchFolder(), timeLimitSeconds);
 }
 
-int runStudentFunction(const ExamServices& services, const char* function, int timeLimitSeconds) {
+RunResult runStudentFunction(const ExamServices& services, const char* function, int timeLimitSeconds) {
     std::remove(scratchPath(harnessResultsName).c_str());
     // The test program writes its results beside itself, in its own folder.
     const std::string command = std::string(".\\") + harnessProgramName + " " + function +
@@ -33,6 +33,6 @@ int runStudentFunction(const ExamServices& services, const char* function, int t
     return services.runFenced(command.c_str(), scratchFolder(), timeLimitSeconds);
 }
 
-int runCandidatesQuietly(const ExamServices& services, const std::string& commandLine, int seconds) {
+RunResult runCandidatesQuietly(const ExamServices& services, const std::string& commandLine, int seconds) {
     return services.runFenced((commandLine + " >NUL 2>NUL").c_str(), scratchFolder(), seconds);
 }

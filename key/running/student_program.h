@@ -19,16 +19,16 @@
 int writeStudentProgram(const std::vector<GradePoint>& points, const std::string* source);
 
 // Compiles the test program with signals.c, its messages on the console.
-// Returns the compile's status, as runFenced gives it.
-int compileStudentProgram(const ExamServices& services, int timeLimitSeconds);
+// Returns how the compile went, as runFenced gives it.
+RunResult compileStudentProgram(const ExamServices& services, int timeLimitSeconds);
 
 // Runs the student's `function` ("x", "y", "z" or "r") at every grading
-// time, its results file (harnessResultsName) removed first. Returns the
-// run's status, as runFenced gives it.
-int runStudentFunction(const ExamServices& services, const char* function, int timeLimitSeconds);
+// time, its results file (harnessResultsName) removed first. Returns how
+// the run went, as runFenced gives it.
+RunResult runStudentFunction(const ExamServices& services, const char* function, int timeLimitSeconds);
 
 // Runs a command line of the repairs' candidates, a compile or a run, with
 // what it prints dropped: a candidate is ours, not the student's, and its
 // compile's messages would read as if signals.c did not compile. Returns
-// its status, as runFenced gives it.
-int runCandidatesQuietly(const ExamServices& services, const std::string& commandLine, int seconds);
+// how it went, as runFenced gives it.
+RunResult runCandidatesQuietly(const ExamServices& services, const std::string& commandLine, int seconds);

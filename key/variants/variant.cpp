@@ -101,8 +101,8 @@ int startVariant(int variant, const ExamServices& services, const FileOps& files
     // the exam writes the text, and the plot is drawn here.
     std::remove(mockMidtermFileName);
     std::remove(plotPictureFileName);
-    int gnuplotStatus = 0;
-    plotQuestion1(next, services, &gnuplotStatus);
+    RunResult gnuplot;
+    plotQuestion1(next, services, &gnuplot);
 
     std::printf("Your attempt at %s is kept in attempts/%d.\n", variantName(record).c_str(), number);
     std::printf("This folder now holds variant %d of %d: %s.\n", variant, variantCount,
@@ -110,7 +110,7 @@ int startVariant(int variant, const ExamServices& services, const FileOps& files
     std::printf("Start mock-midterm to get its MOCK_MIDTERM.txt; q1.png shows its x(t).\n"
                 "signals.c is as you left it.\n");
     // A gnuplot that is not there has been said, where it is looked for.
-    if (gnuplotStatus != commandNotFound && !fs::exists(plotPictureFileName, error)) {
+    if (gnuplot.start != RunStart::notFound && !fs::exists(plotPictureFileName, error)) {
         std::fflush(stdout);
         sayProblem(std::string(plotPictureFileName) + " was not drawn; " + plotDataFileName +
                    " holds the signal's corners.");

@@ -46,10 +46,11 @@ TEST(SourceCheck, AnEmptyFileIsLeftToTheCompiler) {
 TEST(SourceCheck, TheCompilersStatusDecides) {
     TempFolder folder;
     writeFile("signals.c", "double u(double t) { return t >= 0; }\n");
-    for (int status : {0, 1, 127}) {
+    for (const RunResult status : {exitedWith(0), exitedWith(1), notStarted(RunStart::notFound),
+                                   endedBySignal(11), notStarted(RunStart::notStartable)}) {
         resetScript();
         script().commandStatus = status;
-        EXPECT_EQ(checkSignals("signals.c", scriptedServices()), status == 0 ? 0 : -1);
+        EXPECT_EQ(checkSignals("signals.c", scriptedServices()), ranAndSucceeded(status) ? 0 : -1);
         EXPECT_EQ(script().commands, std::vector<std::string>{"tcc.exe -c signals.c"});
     }
 }

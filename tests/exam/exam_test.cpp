@@ -120,13 +120,13 @@ TEST(ExamRun, MenuReportsAFailedCheckWithoutOk) {
 
     resetScript();
     writeFile("signals.c", "not C\n");
-    script().commandStatus = 1;
+    script().commandStatus = exitedWith(1);
     run = runScripted("YE");
     EXPECT_EQ(run.out.find("ok"), std::string::npos);
 
     // A compiler that never ends is stopped at its limit, said in one line.
     resetScript();
-    script().commandStatus = commandTimedOut;
+    script().commandStatus = stoppedAtTimeLimit();
     testing::internal::CaptureStderr();
     run = runScripted("YE");
     EXPECT_EQ(testing::internal::GetCapturedStderr(),

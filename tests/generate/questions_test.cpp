@@ -87,7 +87,9 @@ TEST(Question1, AnUnwritablePlotFileStillFillsTheRecordAndRunsGnuplot) {
 TEST(Question1, AMissingGnuplotIsToldInOneLineOnStderrOnly) {
     TempFolder folder;
     const ExamRecord record = question1From({1, 0, 0, 0, 1});
-    for (const int status : {commandNotFound, 0, 1}) {
+    // One that is there but cannot start is not said to be missing.
+    for (const RunResult status : {notStarted(RunStart::notFound), exitedWith(0), exitedWith(1),
+                                   notStarted(RunStart::notStartable)}) {
         resetScript();
         script().commandStatus = status;
         testing::internal::CaptureStdout();
@@ -95,11 +97,11 @@ TEST(Question1, AMissingGnuplotIsToldInOneLineOnStderrOnly) {
         plotQuestion1(record, scriptedServices());
         const std::string out = testing::internal::GetCapturedStdout();
         const std::string err = testing::internal::GetCapturedStderr();
-        EXPECT_EQ(out, "") << status;
-        EXPECT_EQ(err, status == commandNotFound
+        EXPECT_EQ(out, "") << shellStatus(status);
+        EXPECT_EQ(err, status.start == RunStart::notFound
                            ? "q1.png was not drawn: " + std::string(gnuplotWhereabouts()) + ".\n"
                            : "")
-            << status;
+            << shellStatus(status);
     }
 }
 

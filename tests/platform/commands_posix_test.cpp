@@ -38,21 +38,21 @@ protected:
 
 TEST_F(CommandsTest, GnuplotComesFromTheCoursePathOrElseFromPath) {
     standIn("../bin/gnuplot");
-    EXPECT_EQ(runCommandWithTimeLimit("..\\gnuplot\\bin\\gnuplot.exe q1.gp\n", 0), 0);
+    EXPECT_EQ(runCommandWithTimeLimit("..\\gnuplot\\bin\\gnuplot.exe q1.gp\n", 0).exitStatus, 0);
     EXPECT_EQ(calls(), "gnuplot q1.gp\n");
 
     std::filesystem::create_directories("../gnuplot/bin");
     standIn("../gnuplot/bin/gnuplot.exe", 4);
-    EXPECT_EQ(runCommandWithTimeLimit("..\\gnuplot\\bin\\gnuplot.exe q1.gp\n", 0), 4);
+    EXPECT_EQ(runCommandWithTimeLimit("..\\gnuplot\\bin\\gnuplot.exe q1.gp\n", 0).exitStatus, 4);
     EXPECT_EQ(calls(), "gnuplot q1.gp\ngnuplot.exe q1.gp\n");
 }
 
 TEST_F(CommandsTest, CompilerStatusComesBack) {
     standIn("../bin/tcc", 1);
-    EXPECT_EQ(runCommandWithTimeLimit("tcc.exe -c signals.c", 0), 1);
+    EXPECT_EQ(runCommandWithTimeLimit("tcc.exe -c signals.c", 0).exitStatus, 1);
     EXPECT_EQ(calls(), "tcc -c signals.c\n");
     standIn("../bin/tcc", 0);
-    EXPECT_EQ(runCommandWithTimeLimit("tcc.exe -c signals.c", 0), 0);
+    EXPECT_EQ(runCommandWithTimeLimit("tcc.exe -c signals.c", 0).exitStatus, 0);
 }
 
 // What a line means here, worked out without running anything.
@@ -82,18 +82,18 @@ TEST(CommandLine, LinesBecomeTheWordsThePosixProgramsNeed) {
     }
 }
 
-TEST_F(CommandsTest, MissingProgramGives127) {
+TEST_F(CommandsTest, AMissingProgramIsNotFound) {
     testing::internal::CaptureStderr();
-    EXPECT_EQ(runCommandWithTimeLimit("tcc.exe -c signals.c", 0), 127);
+    EXPECT_EQ(runCommandWithTimeLimit("tcc.exe -c signals.c", 0).start, RunStart::notFound);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "tcc.exe: command not found\n");
     testing::internal::CaptureStderr();
-    EXPECT_EQ(runCommandWithTimeLimit("..\\gnuplot\\bin\\gnuplot.exe q1.gp\n", 0), 127);
+    EXPECT_EQ(runCommandWithTimeLimit("..\\gnuplot\\bin\\gnuplot.exe q1.gp\n", 0).start, RunStart::notFound);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << "the caller names what is missing, once";
 }
 
 TEST_F(CommandsTest, LineIsNeverInterpretedByAShell) {
     standIn("../bin/tcc");
-    EXPECT_EQ(runCommandWithTimeLimit("tcc.exe -c $(touch pwned);touch pwned2", 0), 0);
+    EXPECT_EQ(runCommandWithTimeLimit("tcc.exe -c $(touch pwned);touch pwned2", 0).exitStatus, 0);
     EXPECT_FALSE(fileExists("pwned"));
     EXPECT_FALSE(fileExists("pwned2"));
     EXPECT_EQ(calls(), "tcc -c $(touch pwned);touch pwned2\n");
@@ -106,7 +106,7 @@ TEST_F(CommandsTest, DelRemovesExactlyTheBuildsByProducts) {
         writeFile(name, "x");
     }
     std::filesystem::create_directory("folder.aux");
-    EXPECT_EQ(runCommandWithTimeLimit("del *.aux *.log *.eps q1-eps-converted-to.pdf", 0), 0);
+    EXPECT_EQ(runCommandWithTimeLimit("del *.aux *.log *.eps q1-eps-converted-to.pdf", 0).exitStatus, 0);
     for (const char* gone : {"123.aux", "123.log", "q1.eps", "other.eps", "q1-eps-converted-to.pdf"}) {
         EXPECT_FALSE(fileExists(gone)) << gone;
     }
@@ -114,5 +114,5 @@ TEST_F(CommandsTest, DelRemovesExactlyTheBuildsByProducts) {
                              "notes.log.txt", "folder.aux"}) {
         EXPECT_TRUE(fileExists(kept)) << kept;
     }
-    EXPECT_EQ(runCommandWithTimeLimit("del *.aux", 0), 0) << "matching nothing is not an error";
+    EXPECT_EQ(runCommandWithTimeLimit("del *.aux", 0).exitStatus, 0) << "matching nothing is not an error";
 }

@@ -110,14 +110,14 @@ TEST(WindowsCommands, LinesGoToTheCommandInterpreterAsTheyAre) {
     std::filesystem::create_directory("exam");
     writeFile("tools/bin/record.cmd", "@echo %1>arguments.txt\r\n@exit /b 4\r\n");
     std::filesystem::current_path("exam");
-    EXPECT_EQ(runCommandWithTimeLimit("..\\tools\\bin\\record.cmd q1.gp\n", 0), 4);
+    EXPECT_EQ(runCommandWithTimeLimit("..\\tools\\bin\\record.cmd q1.gp\n", 0).exitStatus, 4);
     // Wine's interpreter keeps the line end in the last argument; Windows'
     // ends the line there. Either way the argument is the plot script.
     EXPECT_TRUE(readTextFile("arguments.txt").starts_with("q1.gp\n"));
 
-    EXPECT_EQ(runCommandWithTimeLimit("exit 0", 0), 0);
-    EXPECT_EQ(runCommandWithTimeLimit("exit 3", 0), 3);
-    EXPECT_EQ(runCommandWithTimeLimit("no-such-program.exe -c signals.c", 0), 127);
+    EXPECT_EQ(runCommandWithTimeLimit("exit 0", 0).exitStatus, 0);
+    EXPECT_EQ(runCommandWithTimeLimit("exit 3", 0).exitStatus, 3);
+    EXPECT_EQ(runCommandWithTimeLimit("no-such-program.exe -c signals.c", 0).start, RunStart::notFound);
 }
 
 TEST(WindowsCommands, DelRemovesTheBuildsByProductsOnly) {
@@ -199,6 +199,7 @@ TEST(WindowsFiles, OneCopyAtATimeHoldsTheExamFolder) {
     EXPECT_EQ(other, 1);
     TempFolder elsewhere;
     EXPECT_EQ(lockExamFolder(), 0) << "another folder is another exam";
+    EXPECT_EQ(lockExamFolder(), 0) << "asked again, it holds it already";
     unlockExamFolder();
     const HANDLE next = CreateThread(nullptr, 0, lockFromAnotherThread, &other, 0, nullptr);
     ASSERT_NE(next, nullptr);

@@ -41,7 +41,7 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 TEST_F(TimeLimitTest, AProgramThatNeverEndsIsStoppedAtTheLimit) {
     program("forever", "exec sleep 30");
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(runCommandWithTimeLimit(".\\forever", 1), commandTimedOut);
+    EXPECT_TRUE(runCommandWithTimeLimit(".\\forever", 1).timedOut);
     const double took = secondsSince(start);
     EXPECT_GE(took, 0.9);
     EXPECT_LT(took, 10);
@@ -51,24 +51,32 @@ TEST_F(TimeLimitTest, StatusesComeBackAsRunCommandGivesThem) {
     program("fails", "exit 3");
     program("crashes", "kill -FPE $$");
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_EQ(runCommandWithTimeLimit(".\\fails", 5), 3);
-    EXPECT_EQ(runCommandWithTimeLimit("fails.exe", 5), 3) << "found on PATH as runCommand finds it";
-    EXPECT_EQ(runCommandWithTimeLimit(".\\crashes", 5), 128 + 8);
+    EXPECT_EQ(runCommandWithTimeLimit(".\\fails", 5).exitStatus, 3);
+    EXPECT_EQ(runCommandWithTimeLimit("fails.exe", 5).exitStatus, 3) << "found on PATH as runCommand finds it";
+    const RunResult crashed = runCommandWithTimeLimit(".\\crashes", 5);
+    EXPECT_EQ(crashed.endSignal, SIGFPE);
+    EXPECT_EQ(crashed.exitStatus, 0);
     EXPECT_LT(secondsSince(start), 4) << "a quick program is not kept waiting for the limit";
     testing::internal::CaptureStderr();
-    EXPECT_EQ(runCommandWithTimeLimit("missing.exe", 5), 127);
+    EXPECT_EQ(runCommandWithTimeLimit("missing.exe", 5).start, RunStart::notFound);
     testing::internal::GetCapturedStderr();
     program("slow", "sleep 1; exit 4");
-    EXPECT_EQ(runCommandWithTimeLimit(".\\slow", 0), 4) << "0: no limit";
+    EXPECT_EQ(runCommandWithTimeLimit(".\\slow", 0).exitStatus, 4) << "0: no limit";
     writeFile("noexec", "#!/bin/sh\nexit 0\n");  // refused as a noexec drive refuses it
-    EXPECT_EQ(runCommandWithTimeLimit(".\\noexec", 5), commandNotRunnable);
+    EXPECT_EQ(runCommandWithTimeLimit(".\\noexec", 5).start, RunStart::notStartable);
+    // There and executable, but no program the system can load: not missing.
+    writeFile("garbage", std::string("\x7f" "ELF garbage", 12));
+    chmod("garbage", 0755);
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(runCommandWithTimeLimit(".\\garbage", 5).start, RunStart::notStartable);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "./garbage: cannot be started\n");
 }
 
 TEST_F(TimeLimitTest, ALinkingTccGetsTheMathLibrary) {
     program("tcc", "echo \"$*\" >> tcc.log");
-    EXPECT_EQ(runCommandWithTimeLimit("tcc.exe -o a.exe a.c signals.c", 0), 0);
-    EXPECT_EQ(runCommandWithTimeLimit("tcc.exe -c signals.c", 0), 0);
-    EXPECT_EQ(runCommandWithTimeLimit("tcc.exe -o b.exe b.c", 5), 0);
+    EXPECT_TRUE(ranAndSucceeded(runCommandWithTimeLimit("tcc.exe -o a.exe a.c signals.c", 0)));
+    EXPECT_TRUE(ranAndSucceeded(runCommandWithTimeLimit("tcc.exe -c signals.c", 0)));
+    EXPECT_TRUE(ranAndSucceeded(runCommandWithTimeLimit("tcc.exe -o b.exe b.c", 5)));
     EXPECT_EQ(readFile("tcc.log"), "-o a.exe a.c signals.c -lm\n-c signals.c\n-o b.exe b.c -lm\n");
 }
 
@@ -78,7 +86,7 @@ TEST_F(TimeLimitTest, ALinkingTccGetsTheMathLibrary) {
 TEST_F(TimeLimitTest, AnIsolatedProgramRunsWithinLimitsOfItsOwn) {
     program("limits", "{ ulimit -t; grep SigIgn /proc/$$/status; cut -d' ' -f1,5 /proc/$$/stat; "
                       "cat; } > limits.log");
-    ASSERT_EQ(runCommandWithTimeLimit(".\\limits", 3), 0);
+    ASSERT_TRUE(ranAndSucceeded(runCommandWithTimeLimit(".\\limits", 3)));
     const std::string seen = readFile("limits.log");
     EXPECT_TRUE(seen.starts_with("4\nSigIgn:")) << seen;
     const unsigned long long ignored = std::stoull(seen.substr(seen.find(':') + 1, 18), nullptr, 16);
@@ -105,7 +113,7 @@ TEST_F(TimeLimitTest, AFencedRunWritesOnlyInItsFolderAndWhereItsLineSays) {
         SCOPED_TRACE(quiet);
         testing::internal::CaptureStdout();
         testing::internal::CaptureStderr();
-        const int status = runFenced((std::string(".\\say") + quiet).c_str(), folder.c_str(), 5);
+        const int status = runFenced((std::string(".\\say") + quiet).c_str(), folder.c_str(), 5).exitStatus;
         const std::string out = testing::internal::GetCapturedStdout();
         const std::string err = testing::internal::GetCapturedStderr();
         EXPECT_EQ(status, landlock ? 0 : 1);

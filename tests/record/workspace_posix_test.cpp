@@ -132,6 +132,7 @@ TEST(WorkspacePosix, ShortWriteKeepsTheOldWorkspace) {
 TEST(WorkspacePosix, TheFolderLockIsHeldUntilLetGo) {
     TempFolder folder;
     ASSERT_EQ(lockExamFolder(), 0);
+    ASSERT_EQ(lockExamFolder(), 0) << "asked again, it holds it already";
     const int other = open(".", O_RDONLY | O_DIRECTORY);  // as another copy opens it
     EXPECT_NE(flock(other, LOCK_EX | LOCK_NB), 0) << "another copy is kept out";
     unlockExamFolder();

@@ -167,11 +167,11 @@ TEST(KeyWorkspace, EveryReasonForNoKeyIsSaidAndNothingIsCreated) {
 
 namespace {
 std::vector<std::string> plotCommands;
-int fakeGnuplot(const char* commandLine, int) {
+RunResult fakeGnuplot(const char* commandLine, int) {
     plotCommands.push_back(withScratchStar(commandLine));
     EXPECT_TRUE(fileExists(scratchPath(plotScriptName)));
     EXPECT_TRUE(fileExists(scratchPath(plotDataName)));
-    return 0;  // and draws nothing
+    return exitedWith(0);  // and draws nothing
 }
 }  // namespace
 

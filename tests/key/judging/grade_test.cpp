@@ -48,17 +48,17 @@ struct FakeRun {
     std::vector<GradePoint> points;
     const AnswerKey* key = nullptr;
     std::map<char, std::function<std::string(double)>> behaviour;
-    std::map<char, std::pair<std::size_t, int>> stops;  // function: point, status
+    std::map<char, std::pair<std::size_t, RunResult>> stops;  // function: point, how its run ended
     std::vector<std::string> commands;
     std::vector<int> limits;
-    int compileStatus = 0;
+    RunResult compileStatus;
     bool writeNothing = false;
-    int runStatus = 127;  // of a run that writes nothing
-    int plotStatus = -1;  // gnuplot's, which never draws check.png
+    RunResult runStatus = notStarted(RunStart::notFound);  // of a run that writes nothing
+    RunResult plotStatus = notStarted(RunStart::notIsolated);  // gnuplot's, which never draws check.png
 };
 FakeRun fake;
 
-int fakeRunWithTimeLimit(const char* commandLine, int seconds) {
+RunResult fakeRunWithTimeLimit(const char* commandLine, int seconds) {
     const std::string line = commandLine;
     fake.commands.push_back(withScratchStar(line));
     fake.limits.push_back(seconds);
@@ -74,14 +74,14 @@ int fakeRunWithTimeLimit(const char* commandLine, int seconds) {
     const char function = line[line.find(' ') + 1];
     const Signal& signal = function == 'x' ? fake.key->x : function == 'r' ? fake.key->r : fake.key->y;
     auto value = fake.behaviour.count(function) ? fake.behaviour[function] : valuesOf(signal);
-    auto stop = fake.stops.count(function) ? fake.stops[function] : std::make_pair(SIZE_MAX, 0);
+    auto stop = fake.stops.count(function) ? fake.stops[function] : std::make_pair(SIZE_MAX, RunResult{});
     writeFile(scratchPath(harnessResultsName), results(fake.points, value, stop.first));
     return stop.second;
 }
 
 // The student's code runs only fenced, in the grading's private folder,
 // which holds the test program's source and a copy of signals.c.
-int fakeRunFenced(const char* commandLine, const char* folder, int seconds) {
+RunResult fakeRunFenced(const char* commandLine, const char* folder, int seconds) {
     EXPECT_EQ(std::string(folder), scratchFolder());
     EXPECT_EQ(std::filesystem::path(folder).parent_path(), std::filesystem::current_path())
         << "the temporary folder, which the tests make their own";
@@ -120,7 +120,7 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
     Signal shiftedWrongWay;
     scaleTime(key.x, 2, -1, &shiftedWrongWay);
     fake.behaviour['y'] = [&](double t) { return number(rightValue(shiftedWrongWay, t)); };
-    fake.stops['r'] = {indexOf(gradingPoints(key), 2), commandTimedOut};
+    fake.stops['r'] = {indexOf(gradingPoints(key), 2), stoppedAtTimeLimit()};
     std::string out;
     EXPECT_EQ(gradeWith(key, &out), 1);
     const std::string exe = ".\\harness.exe";
@@ -156,9 +156,13 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
 TEST(Grading, SaysWhyCheckPngWasNotDrawnAsEveryPictureDoes) {
     TempFolder folder;
     writeFile("signals.c", "/* the answers */\n");
-    const std::pair<int, std::string> plots[] = {
-        {commandTimedOut, "check.png was not drawn: gnuplot did not finish within 20 s.\n"},
-        {1, "check.png was not drawn (gnuplot status 1).\n"},
+    RunResult timedOut;
+    timedOut.timedOut = true;
+    RunResult failed;
+    failed.exitStatus = 1;
+    const std::pair<RunResult, std::string> plots[] = {
+        {timedOut, "check.png was not drawn: gnuplot did not finish within 20 s.\n"},
+        {failed, "check.png was not drawn (gnuplot status 1).\n"},
     };
     for (const auto& [status, message] : plots) {
         fake = FakeRun{};
@@ -174,7 +178,7 @@ TEST(Grading, AZAfterAYThatStoppedEarlyIsNotComparedWithIt) {
     fake = FakeRun{};
     writeFile("signals.c", "/* the answers */\n");
     const AnswerKey key = freshKey();
-    fake.stops['y'] = {1, commandTimedOut};  // one value of y, then no more
+    fake.stops['y'] = {1, stoppedAtTimeLimit()};  // one value of y, then no more
     // The first of z's values is that y's: comparing goes on past y's end.
     fake.behaviour['z'] = [&](double t) { return number(rightValue(key.y, t) + (t > 9 ? 1 : 0)); };
     std::string out;
@@ -208,10 +212,11 @@ TEST(Grading, WhatKeepsItFromGrading) {
     EXPECT_TRUE(fake.commands.empty()) << "a file with the mark is never compiled";
 
     writeFile("signals.c", "double x(double t) { return t }\n");
-    const std::pair<int, const char*> compiles[] = {
-        {1, "signals.c does not compile"},
-        {127, "compiler tcc was not found"},
-        {commandTimedOut, "the compiler did not finish within 3 s"},
+    const std::pair<RunResult, const char*> compiles[] = {
+        {exitedWith(1), "signals.c does not compile"},
+        {notStarted(RunStart::notFound), "compiler tcc was not found"},
+        {notStarted(RunStart::notStartable), "compiler tcc is there, but the system would not start it"},
+        {stoppedAtTimeLimit(), "the compiler did not finish within 3 s"},
     };
     for (const auto& [status, message] : compiles) {
         fake.compileStatus = status;
@@ -223,11 +228,11 @@ TEST(Grading, WhatKeepsItFromGrading) {
         expectNoScratchFiles();
     }
 
-    fake.compileStatus = 0;
+    fake.compileStatus = exitedWith(0);
     fake.writeNothing = true;
-    const std::pair<int, std::string> runs[] = {
-        {127, "did not run (status 127)"},
-        {commandNotRunnable, "the temporary folder " + std::filesystem::current_path().string() +
+    const std::pair<RunResult, std::string> runs[] = {
+        {notStarted(RunStart::notFound), "did not run (status 127)"},
+        {notStarted(RunStart::notStartable), "the temporary folder " + std::filesystem::current_path().string() +
                                  " does not let programs run"},
     };
     for (const auto& [status, message] : runs) {

@@ -60,7 +60,7 @@ inline std::size_t indexOf(const std::vector<GradePoint>& points, double t) {
 }
 
 inline std::string judge(const Signal& expected, const std::vector<GradePoint>& points,
-                         const std::string& output, int status = 0) {
+                         const std::string& output, const RunResult& status = RunResult{}) {
     const Verdict verdict = judgeRun(expected, points, readRun(output, points.size(), status), 2);
     EXPECT_EQ(verdict.right, verdict.text == "right" ? 1 : 0) << verdict.text;
     return verdict.text;

@@ -86,27 +86,29 @@ TEST(Judging, RunsThatEndEarly) {
     const AnswerKey key = freshKey();
     const std::vector<GradePoint> points = gradingPoints(key);
     const std::size_t at1 = indexOf(points, 1);
-    const std::pair<int, const char*> endings[] = {
-        {136, "wrong: it crashed at t = 1: division by zero"},
-        {static_cast<int>(0xC0000094u), "wrong: it crashed at t = 1: division by zero"},
-        {139, "wrong: it crashed at t = 1: invalid memory access"},
-        {static_cast<int>(0xC0000005u), "wrong: it crashed at t = 1: invalid memory access"},
-        {3, "wrong: it crashed at t = 1 (exit status 3)"},
-        {commandTimedOut, "wrong: at t = 1 it never returned a value within 2 s"},
-        {0, "wrong: the program ended at t = 1 without a value"},
+    const std::pair<RunResult, const char*> endings[] = {
+        {endedBySignal(8), "wrong: it crashed at t = 1: division by zero"},
+        {exitedWith(static_cast<int>(0xC0000094u)), "wrong: it crashed at t = 1: division by zero"},
+        {endedBySignal(11), "wrong: it crashed at t = 1: invalid memory access"},
+        {exitedWith(static_cast<int>(0xC0000005u)), "wrong: it crashed at t = 1: invalid memory access"},
+        {exitedWith(3), "wrong: it crashed at t = 1 (exit status 3)"},
+        {exitedWith(139), "wrong: it crashed at t = 1 (exit status 139)"},  // a status, no signal
+        {endedBySignal(10), "wrong: it crashed at t = 1 (exit status 138)"},
+        {stoppedAtTimeLimit(), "wrong: at t = 1 it never returned a value within 2 s"},
+        {exitedWith(0), "wrong: the program ended at t = 1 without a value"},
     };
     for (const auto& [status, verdict] : endings) {
         EXPECT_EQ(judge(key.y, points, results(points, valuesOf(key.y), at1), status), verdict);
     }
     // Stopped before it wrote a thing, or between two points.
-    EXPECT_EQ(judge(key.y, points, "", 139), "wrong: it crashed at t = -4: invalid memory access");
+    EXPECT_EQ(judge(key.y, points, "", endedBySignal(11)), "wrong: it crashed at t = -4: invalid memory access");
     std::string cut = results(points, valuesOf(key.y));
     const std::string lineAt1 = '\n' + std::to_string(at1) + ' ';
     cut = cut.substr(0, cut.find(lineAt1) + 1);
-    EXPECT_EQ(judge(key.y, points, cut, 136), "wrong: it crashed at t = 1: division by zero");
+    EXPECT_EQ(judge(key.y, points, cut, endedBySignal(8)), "wrong: it crashed at t = 1: division by zero");
     // Wrong values before the crash come first.
-    EXPECT_EQ(judge(key.y, points, results(points, [](double) { return std::string("7"); }, at1), 136),
+    EXPECT_EQ(judge(key.y, points, results(points, [](double) { return std::string("7"); }, at1), endedBySignal(8)),
               "wrong for t < 1: at t = -4 expected 0, got 7; then it crashed at t = 1: division by zero");
     // A run that finished is judged by its values, whatever its status.
-    EXPECT_EQ(judge(key.y, points, results(points, valuesOf(key.y)), 1), "right");
+    EXPECT_EQ(judge(key.y, points, results(points, valuesOf(key.y)), exitedWith(1)), "right");
 }

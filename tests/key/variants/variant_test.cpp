@@ -90,7 +90,7 @@ TEST(VariantPlot, AGnuplotThatIsNotThereIsSaidOnce) {
     writeFile("exam.dat", bytesOf(freshRecord()));
     writeFile("signals.c", "/* answers */\n");
     resetScript();
-    script().commandStatus = commandNotFound;
+    script().commandStatus = notStarted(RunStart::notFound);
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     EXPECT_EQ(startVariant(7, scriptedServices(), platformFileOps()), 0);
