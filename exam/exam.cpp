@@ -71,13 +71,59 @@ void showMenu(ExamState* next, const ExamServices& services) {
     const int key = services.readKey();
     if (key == 'Y' || key == 'y') {
         std::printf("\nChecking signals.c...\n\n");
-        if (checkSignals("signals.c", services) == 0) {
+        if (checkSignals(studentSourceName, services) == 0) {
             std::printf("ok\n\n");
         }
         *next = Menu;
     } else if (key == 'E' || key == 'e' || key < 0) {
         *next = Exiting;
     }
+}
+
+// One turn's action: the current state's step, which chooses the next state.
+// Returns true when the program ends, with its exit status in *status.
+bool runStep(ExamState current, ExamRecord* record, ExamState* next, char (&commandBuffer)[80],
+             const ExamServices& services, int* status) {
+    switch (current) {
+    case Restore:
+        *status = 1;
+        return restoreExam(record, next) != 0;
+    case Identify:
+        *status = -1;
+        return identifyStudent(record, next, services) != 0;
+    case AwaitKey:
+        awaitKey(next, services);
+        break;
+    case MakeQuestion1:
+        makeQuestion1(record, services);
+        *next = MakeQuestion2;
+        break;
+    case MakeQuestion2:
+        makeQuestion2(record, services);
+        *next = WriteText;
+        break;
+    case MakeWindow:
+        makeWindow(record, services);
+        *next = Menu;
+        break;
+    case WriteText:
+        writeMockMidterm(*record);
+        std::printf("\n%s has been generated.\nOpen it and follow the instructions.", mockMidtermFileName);
+        *next = Menu;
+        break;
+    case BuildPdf:
+        buildExamPdf(*record, commandBuffer, services);
+        *next = Menu;
+        break;
+    case Menu:
+        showMenu(next, services);
+        break;
+    case Exiting:
+        std::printf("\n\nexiting.\n");
+        *status = 0;
+        return true;
+    }
+    return false;
 }
 }  // namespace
 
@@ -103,47 +149,9 @@ int runExamWith(const ExamServices& services) {
         if (static_cast<std::uint32_t>(current) > static_cast<std::uint32_t>(Exiting)) {
             return 0;
         }
-        switch (current) {
-        case Restore:
-            if (restoreExam(&record, &next) != 0) {
-                return 1;
-            }
-            break;
-        case Identify:
-            if (identifyStudent(&record, &next, services) != 0) {
-                return -1;
-            }
-            break;
-        case AwaitKey:
-            awaitKey(&next, services);
-            break;
-        case MakeQuestion1:
-            makeQuestion1(&record, services);
-            next = MakeQuestion2;
-            break;
-        case MakeQuestion2:
-            makeQuestion2(&record, services);
-            next = WriteText;
-            break;
-        case MakeWindow:
-            makeWindow(&record, services);
-            next = Menu;
-            break;
-        case WriteText:
-            writeMockMidterm(record);
-            std::printf("\nMOCK_MIDTERM.txt has been generated.\nOpen it and follow the instructions.");
-            next = Menu;
-            break;
-        case BuildPdf:
-            buildExamPdf(record, commandBuffer, services);
-            next = Menu;
-            break;
-        case Menu:
-            showMenu(&next, services);
-            break;
-        case Exiting:
-            std::printf("\n\nexiting.\n");
-            return 0;
+        int status = 0;
+        if (runStep(current, &record, &next, commandBuffer, services, &status)) {
+            return status;
         }
         current = next;
         record.state = current;

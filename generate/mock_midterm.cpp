@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "generate/exam_rules.h"
 #include "generate/text_file.h"
 
 int writeMockMidterm(ExamRecord record) {
@@ -18,7 +19,7 @@ int writeMockMidterm(ExamRecord record) {
     appendText(&f, "where it applies.\n");
     appendText(&f, "\n\nQUESTION 2:\n");
     appendText(&f, "Using the signal x(t) from QUESTION 1, find the piecewise definition of \n");
-    appendText(&f, "\n\ty(t) = x(%dt%+d)\n\n", record.varQK, record.varQT);
+    appendText(&f, "\n\t%s\n\n", formatTransform(record.varQK, record.varQT).c_str());
     appendText(&f, "Edit the C-function with the prototype\n\n\tdouble y(double t)\n\n");
     appendText(&f, "found in signals.c so that it defines the y(t) after the independent variable\n");
     appendText(&f, "manipulation of x(t).\n");

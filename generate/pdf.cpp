@@ -28,7 +28,8 @@ void buildExamPdf(ExamRecord record, char (&commandBuffer)[80], const ExamServic
         removeUnlessPlainFile(commandBuffer);
     }
     std::snprintf(commandBuffer, sizeof commandBuffer,
-                  "pdflatex create.tex -jobname=%ld -quiet -silent", static_cast<long>(record.idNum));
+                  "pdflatex %s -jobname=%ld -quiet -silent", examDocumentFileName,
+                  static_cast<long>(record.idNum));
     runTool(services, commandBuffer, "pdflatex", pdflatexTimeLimitSeconds);
     runTool(services, commandBuffer, "pdflatex", pdflatexTimeLimitSeconds);
     runTool(services, "del *.aux *.log *.eps q1-eps-converted-to.pdf", "del", deleteTimeLimitSeconds);

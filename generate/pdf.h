@@ -3,9 +3,8 @@
 #pragma once
 
 #include "platform/services.h"
+#include "record/exam_files.h"
 #include "record/record.h"
-
-constexpr const char* defsFileName = "defs.tex";
 
 // Each pdflatex run may take ten minutes: a first MiKTeX run fetches the
 // packages it lacks, over a school's network. The clean-up is quick.

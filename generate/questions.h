@@ -8,10 +8,9 @@
 #include <string>
 
 #include "platform/services.h"
+#include "record/exam_files.h"
 #include "record/record.h"
 
-constexpr const char* plotDataFileName = "q1plot.dat";
-constexpr const char* plotPictureFileName = "q1.png";  // as the course's q1.gp names it
 // A slow school laptop draws the plot in seconds; a minute is generous.
 constexpr int gnuplotTimeLimitSeconds = 60;
 
@@ -24,7 +23,9 @@ int makeQuestion1(ExamRecord* record, const ExamServices& services);
 // Writes the record's Question 1 breakpoints to "q1plot.dat" and has gnuplot
 // plot them into "q1.png" within its time limit. Returns 0, or -1 when
 // "q1plot.dat" could not be written (gnuplot is run all the same).
-int plotQuestion1(const ExamRecord& record, const ExamServices& services);
+// *gnuplotRun, when asked for, is how gnuplot's run went; a gnuplot not
+// found is said on stderr here, as a stop at the time limit is.
+int plotQuestion1(const ExamRecord& record, const ExamServices& services, RunResult* gnuplotRun = nullptr);
 
 // The one line (without its line end) that says `pngName` was not drawn
 // because the course's gnuplot is not there, where it is looked for and what

@@ -54,12 +54,15 @@ int saveWorkspaceWith(const ExamRecord& record, const FileOps& files) {
 
 int saveWorkspace(const ExamRecord& record) { return saveWorkspaceWith(record, platformFileOps()); }
 
-int loadWorkspace(ExamRecord* record) {
-    std::FILE* stream = std::fopen(workspaceFileName, "rb");
-    if (stream == nullptr) {
-        return -1;
+int loadRecordFile(const char* path, ExamRecord* record) {
+    std::FILE* stream = nullptr;
+    const int opened = openRegularFile(path, &stream);
+    if (opened != 0) {
+        return opened;
     }
     const std::size_t count = std::fread(record, 1, examRecordSize, stream);
     std::fclose(stream);
     return count == examRecordSize ? 0 : -1;
 }
+
+int loadWorkspace(ExamRecord* record) { return loadRecordFile(workspaceFileName, record) == 0 ? 0 : -1; }

@@ -3,9 +3,8 @@
 #pragma once
 
 #include "platform/platform.h"
+#include "record/exam_files.h"
 #include "record/record.h"
-
-constexpr const char* workspaceFileName = "exam.dat";
 
 // Makes this copy of the program the one that saves the exam in the working
 // folder, for as long as it runs (lockExamFolder): two copies saving one
@@ -30,6 +29,12 @@ int saveWorkspace(const ExamRecord& record);
 
 // The same, through the given file operations; tests pass failing ones.
 int saveWorkspaceWith(const ExamRecord& record, const FileOps& files);
+
+// Reads the record at the start of the file at `path`, however long it is,
+// opened as openRegularFile opens it, so that a pipe there is never waited
+// on. Returns 0 when a full record was read, notRegularFile, or -1 (errno
+// set when the system failed); the bytes that were read are in the record.
+int loadRecordFile(const char* path, ExamRecord* record);
 
 // Reads the record back. Returns 0 when a full record was read (a longer
 // file gives its first 144 bytes), -1 otherwise; the bytes that were read

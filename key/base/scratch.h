@@ -8,13 +8,13 @@
 
 #include "platform/platform.h"
 #include "platform/services.h"
+#include "record/exam_files.h"
 
 // The folder of a grading or of a plot: the prefix and six characters.
 constexpr const char* harnessFolderPrefix = ".key-harness.";
 constexpr const char* plotFolderPrefix = ".key-plot.";
 
 // The files in it.
-constexpr const char* studentSourceName = "signals.c";  // the copy the compile reads
 constexpr const char* harnessSourceName = "harness.c";
 constexpr const char* harnessProgramName = "harness.exe";
 constexpr const char* harnessResultsName = "results.txt";

@@ -41,13 +41,13 @@ std::string notRunnableHere() {
 
 // Whether signals.c is there to compile. Returns 0, or -1 after saying why not.
 int checkSource() {
-    const SourceState state = inspectSource("signals.c");
+    const SourceState state = inspectSource(studentSourceName);
     if (state == sourceUnreadable) {
         sayCannotGrade("there is no readable signals.c here.");
         return -1;
     }
     if (state == sourceHasByteOrderMark) {
-        std::string message = byteOrderMarkMessage("signals.c");
+        std::string message = byteOrderMarkMessage(studentSourceName);
         message.pop_back();  // its line end; sayCannotGrade writes one
         sayCannotGrade(message);
         return -1;
@@ -190,7 +190,7 @@ int gradeAttempt(const AnswerKey& key, const ExamServices& services, int timeLim
     // Read once: copied for the compile, and scanned for which function
     // calls which and C's slips, as the student wrote them.
     std::string text;
-    const bool read = readWholeFile("signals.c", &text) == 0;
+    const bool read = readWholeFile(studentSourceName, &text) == 0;
     if (compileHarness(graded->points, read ? &text : nullptr, services, timeLimitSeconds) != 0) {
         return 2;
     }
@@ -234,7 +234,7 @@ int gradeExam(const ExamServices& services, int timeLimitSeconds, bool showEdits
         sayWhatTheFenceLacks();
     }
     std::error_code error;
-    if (grader == GradingFor::reportWorker && !std::filesystem::exists("signals.c", error)) {
+    if (grader == GradingFor::reportWorker && !std::filesystem::exists(studentSourceName, error)) {
         sayProblem("cannot grade: there is no signals.c.");
         return -2;
     }

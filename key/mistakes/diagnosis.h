@@ -15,6 +15,10 @@ struct Diagnosis {
     std::string text;  // one or two lines (split by '\n'): what, why, and "Check: ..."
 };
 
+// What a diagnosis's text says first, the slip without its reason: "your
+// y(t) is x(2t-1)" of "your y(t) is x(2t-1): in x(2t+1) ...".
+std::string diagnosisHeadline(const std::string& text);
+
 // Kind of a diagnosis that two different mistakes fit: neither is certain.
 constexpr const char* uncertainKind = "uncertain";
 

@@ -7,12 +7,15 @@
 #include "key/running/results.h"
 #include "key/base/words.h"
 
-namespace {
-constexpr double infinity = std::numeric_limits<double>::infinity();
+std::string diagnosisHeadline(const std::string& text) {
+    const std::string line = text.substr(0, text.find('\n'));
+    return line.substr(0, line.find(": "));
+}
 
-// The first line of a diagnosis up to its reason: what the student did.
+namespace {
+// The headline as part of a sentence of its own.
 std::string whatPart(const std::string& text) {
-    std::string what = text.substr(0, std::min(text.find(": "), text.find('\n')));
+    std::string what = diagnosisHeadline(text);
     if (!what.empty() && what.back() == '.') {
         what.pop_back();
     }
@@ -35,52 +38,10 @@ Sampled sample(const Signal& signal, const std::vector<GradePoint>& points) {
 Sampled sampleTerms(const std::vector<StepTerm>& terms, const std::vector<GradePoint>& points) {
     Sampled result;
     for (const GradePoint& point : points) {
-        double before = 0;
-        double after = 0;
-        for (const StepTerm& term : terms) {
-            const double value = term.step + term.ramp * (point.t - term.at);
-            before += point.t > term.at ? value : 0;
-            after += point.t >= term.at ? value : 0;
-        }
-        result.before.push_back(before);
-        result.after.push_back(after);
+        result.before.push_back(stepSum(terms, point.t, true));
+        result.after.push_back(stepSum(terms, point.t));
     }
     return result;
-}
-
-ExamNumbers examNumbers(const AnswerKey& key) {
-    ExamNumbers numbers{0, 0, 0, 0, key.shift};
-    bool sloped = false;
-    for (const Piece& piece : key.x.pieces) {
-        if (piece.c1 != 0 && !sloped) {
-            numbers.s = piece.from;
-            numbers.peak = pieceValue(piece, piece.to);
-            sloped = true;
-        } else if (piece.c1 == 0 && piece.c0 != 0) {
-            numbers.p = piece.from;
-            numbers.height = piece.c0;
-        }
-    }
-    return numbers;
-}
-
-Signal polyline(const std::vector<std::pair<double, double>>& corners) {
-    Signal signal;
-    double from = -infinity;
-    double value = 0;  // where the last piece ended
-    for (std::size_t i = 0; i < corners.size(); ++i) {
-        const auto [t, v] = corners[i];
-        if (i == 0) {
-            signal.pieces.push_back({from, t, 0, 0, 0});
-        } else if (t > from) {
-            const double slope = (v - value) / (t - from);
-            signal.pieces.push_back({from, t, value - slope * from, slope, 0});
-        }
-        from = t;
-        value = v;
-    }
-    signal.pieces.push_back({from, infinity, 0, 0, 0});
-    return signal;
 }
 
 Candidates::Candidates(char function, const Signal& expected, const std::vector<GradePoint>& points,

@@ -20,17 +20,16 @@ struct Sampled {
 Sampled sample(const Signal& signal, const std::vector<GradePoint>& points);
 Sampled sampleTerms(const std::vector<StepTerm>& terms, const std::vector<GradePoint>& points);
 
-// The numbers of the exam: the triangle from s to s + 2 with its peak at
-// s + 1, the pulse from p to p + 1, and y(t) = x(2t + k).
-struct ExamNumbers {
-    double s, peak, p, height;
-    int k;
-};
-ExamNumbers examNumbers(const AnswerKey& key);
-
-// A signal through the corners (t, value), 0 before the first and after the
-// last; two corners at one time make a jump.
-Signal polyline(const std::vector<std::pair<double, double>>& corners);
+// The times of x's corners that follow from the exam's s and p: where its
+// triangle peaks and ends, and where its pulse ends.
+inline double peakTime(const ExamParameters& e) { return e.s + triangleWidth / 2.0; }
+inline double triangleEnd(const ExamParameters& e) { return e.s + triangleWidth; }
+inline double pulseEnd(const ExamParameters& e) { return e.p + pulseWidth; }
+// Where y(t) = x(scale*t + k) is at x's time `xTime`.
+inline double yTime(const ExamParameters& e, double xTime) { return (xTime - e.k) / e.scale; }
+// How long y's triangle and pulse last: x's, compressed by the scale.
+inline double yTriangleWidth(const ExamParameters& e) { return static_cast<double>(triangleWidth) / e.scale; }
+inline double yPulseWidth(const ExamParameters& e) { return static_cast<double>(pulseWidth) / e.scale; }
 
 // The candidates tried for one function, and those that fit.
 class Candidates {

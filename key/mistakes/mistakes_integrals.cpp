@@ -69,65 +69,79 @@ void addMovedTerm(const std::vector<StepTerm>& key, std::size_t i, Candidates* c
     }
 }
 
+// Term i left out, or with the wrong sign.
+void addMissingOrTurnedTerm(const std::vector<StepTerm>& key, std::size_t i, Candidates* c, const std::string& mine,
+                            const std::string& check) {
+    const StepTerm& term = key[i];
+    std::vector<StepTerm> terms = key;
+    terms.erase(terms.begin() + static_cast<std::ptrdiff_t>(i));
+    c->tryValues(sampleTerms(terms, c->points()), "z.missing", [&] {
+        std::string text = mine;
+        text += " has no " + termName(term);
+        if (lastOfItsSort(key, i)) {
+            text += isRamp(term) ? " to end the triangle: after its last corner the ramps' coefficients "
+                                   "must add up to 0, so that z stays flat."
+                                 : " to end the pulse: a pulse needs a step at its start and one of the "
+                                   "opposite sign at its end.";
+            text += "\n";
+        } else {
+            text += ", where y's ";
+            text += isRamp(term) ? "slope changes" : "value jumps";
+            text += ".\n";
+        }
+        text += check;
+        return text;
+    });
+    terms = key;
+    terms[i] = {term.at, -term.step, -term.ramp};
+    c->tryValues(sampleTerms(terms, c->points()), "z.wrong-sign", [&] {
+        std::string text = mine;
+        text += " has its " + termName(term) + " with the wrong sign: y's ";
+        text += isRamp(term) ? std::string("slope ") + (term.ramp > 0 ? "grows" : "drops")
+                             : std::string("value jumps ") + (term.step > 0 ? "up" : "down");
+        text += " there.\n";
+        text += check;
+        return text;
+    });
+}
+
+// Term i's ramp coefficient halved, doubled, or taken for the slope after it.
+void addWrongCoefficient(const std::vector<StepTerm>& key, const std::vector<double>& slopes, std::size_t i,
+                         Candidates* c, const std::string& mine, const std::string& check) {
+    const StepTerm& term = key[i];
+    for (double factor : {0.5, 2.0}) {
+        std::vector<StepTerm> terms = key;
+        terms[i].ramp *= factor;
+        c->tryValues(sampleTerms(terms, c->points()), isRamp(term) ? "z.coefficient" : nullptr, [&] {
+            std::string text = mine;
+            text += "'s ramp at t = " + n(term.at) + " changes the slope by ";
+            text += factor < 1 ? "half" : "twice";
+            text += " as much as y's slope changes there.\n";
+            text += check;
+            return text;
+        });
+    }
+    if (isRamp(term) && i > 0 && slopes[i] != term.ramp && slopes[i] != 0) {
+        std::vector<StepTerm> terms = key;
+        terms[i].ramp = slopes[i];
+        c->tryValues(sampleTerms(terms, c->points()), "z.slope-not-change", [&] {
+            std::string text = mine;
+            text += "'s ramp at t = " + n(term.at) + " has coefficient " + n(slopes[i]) +
+                    ", y's slope after it: a ramp adds to the slope there, so its coefficient is the "
+                    "slope after minus the slope before.\n";
+            text += check;
+            return text;
+        });
+    }
+}
+
 void addOneTermMistakes(const std::vector<StepTerm>& key, Candidates* c, const std::string& mine) {
     const std::vector<double> slopes = slopesAfter(key);
     for (std::size_t i = 0; i < key.size(); ++i) {
         const StepTerm& term = key[i];
         const std::string check = c->check({term.at + 0.25, term.at, term.at + 1});
-        std::vector<StepTerm> terms = key;
-        terms.erase(terms.begin() + static_cast<std::ptrdiff_t>(i));
-        c->tryValues(sampleTerms(terms, c->points()), "z.missing", [&] {
-            std::string text = mine;
-            text += " has no " + termName(term);
-            if (lastOfItsSort(key, i)) {
-                text += isRamp(term) ? " to end the triangle: after its last corner the ramps' coefficients "
-                                       "must add up to 0, so that z stays flat."
-                                     : " to end the pulse: a pulse needs a step at its start and one of the "
-                                       "opposite sign at its end.";
-                text += "\n";
-            } else {
-                text += ", where y's ";
-                text += isRamp(term) ? "slope changes" : "value jumps";
-                text += ".\n";
-            }
-            text += check;
-            return text;
-        });
-        terms = key;
-        terms[i] = {term.at, -term.step, -term.ramp};
-        c->tryValues(sampleTerms(terms, c->points()), "z.wrong-sign", [&] {
-            std::string text = mine;
-            text += " has its " + termName(term) + " with the wrong sign: y's ";
-            text += isRamp(term) ? std::string("slope ") + (term.ramp > 0 ? "grows" : "drops")
-                                 : std::string("value jumps ") + (term.step > 0 ? "up" : "down");
-            text += " there.\n";
-            text += check;
-            return text;
-        });
-        for (double factor : {0.5, 2.0}) {
-            terms = key;
-            terms[i].ramp *= factor;
-            c->tryValues(sampleTerms(terms, c->points()), isRamp(term) ? "z.coefficient" : nullptr, [&] {
-                std::string text = mine;
-                text += "'s ramp at t = " + n(term.at) + " changes the slope by ";
-                text += factor < 1 ? "half" : "twice";
-                text += " as much as y's slope changes there.\n";
-                text += check;
-                return text;
-            });
-        }
-        if (isRamp(term) && i > 0 && slopes[i] != term.ramp && slopes[i] != 0) {
-            terms = key;
-            terms[i].ramp = slopes[i];
-            c->tryValues(sampleTerms(terms, c->points()), "z.slope-not-change", [&] {
-                std::string text = mine;
-                text += "'s ramp at t = " + n(term.at) + " has coefficient " + n(slopes[i]) +
-                        ", y's slope after it: a ramp adds to the slope there, so its coefficient is the "
-                        "slope after minus the slope before.\n";
-                text += check;
-                return text;
-            });
-        }
+        addMissingOrTurnedTerm(key, i, c, mine, check);
+        addWrongCoefficient(key, slopes, i, c, mine, check);
         addMovedTerm(key, i, c, mine, check);
     }
 }
@@ -155,9 +169,9 @@ void addPulseSteps(const AnswerKey& answers, Candidates* c, const std::string& m
     c->tryValues(sampleTerms(moved(0, -1), c->points()), "z.wrong-sign", [&] {
         return mine + "'s pulse has the wrong sign: both of its steps are turned over.\n" + check;
     });
-    const ExamNumbers e = examNumbers(answers);
-    c->tryValues(sampleTerms(moved(e.p - start, 1, 0.5), c->points()), "z.wrong-time", [&] {
-        return mine + "'s pulse is x's, from t = " + n(e.p) + " to t = " + n(e.p + 1) +
+    const ExamParameters& e = answers.exam;
+    c->tryValues(sampleTerms(moved(e.p - start, 1, pulseWidth - yPulseWidth(e)), c->points()), "z.wrong-time", [&] {
+        return mine + "'s pulse is x's, from t = " + n(e.p) + " to t = " + n(pulseEnd(e)) +
                ": z is y, whose pulse is x's compressed and moved, from t = " + n(start) + ".\n" + check;
     });
     // As far as x's own pulse lies from y's.
@@ -267,38 +281,38 @@ Sampled integralOf(const Signal& signal, const std::vector<GradePoint>& points) 
 }
 
 // The triangle's area taken wrong, and the pulse's with the wrong sign.
-void addAreaMistakes(const ExamNumbers& e, Candidates* c, const Sampled& rTriangle, const Sampled& rPulse) {
+void addAreaMistakes(const ExamParameters& e, Candidates* c, const Sampled& rTriangle, const Sampled& rPulse) {
     const auto& points = c->points();
     const Sampled r = combined({{&rTriangle, 1}, {&rPulse, 1}});
-    const std::string check = c->check({e.s + 2, e.p + 1, e.s + 1, e.p + 0.5});
-    const double area = e.peak;  // half of base 2 times the peak
+    const std::string check = c->check({triangleEnd(e), pulseEnd(e), peakTime(e), e.p + 0.5});
+    const double area = e.a;  // half of base 2 times the peak
     c->tryValues(combined({{&rTriangle, 2}, {&rPulse, 1}}), "r.half-forgotten", [&] {
         return "your r(t) doubles the triangle's area: the area under a side that climbs with slope m "
                "for a time d is m*d*d/2, and the whole triangle's is 1/2 * base * height.\n" + check;
     });
-    const Sampled baseTimesHeight = stepAt(points, e.s + 2, area);
+    const Sampled baseTimesHeight = stepAt(points, triangleEnd(e), area);
     c->tryValues(combined({{&r, 1}, {&baseTimesHeight, 1}}), "r.half-forgotten", [&] {
-        return "from t = " + n(e.s + 2) + " on, your r(t) carries " + n(2 * area) +
+        return "from t = " + n(triangleEnd(e)) + " on, your r(t) carries " + n(2 * area) +
                ", the triangle's base * height: a triangle's area is 1/2 * base * height.\n" +
-               c->check({e.s + 2.5});
+               c->check({triangleEnd(e) + 0.5});
     });
     c->tryValues(combined({{&rTriangle, 0.5}, {&rPulse, 1}}), "r.half-doubled", [&] {
         return "your r(t) halves the triangle's area twice: 1/2 * base * height already holds the one 1/2.\n" +
                check;
     });
     c->tryValues(combined({{&rTriangle, 1}, {&rPulse, -1}}), "r.pulse-sign", [&] {
-        return "your r(t) adds the pulse's area with the wrong sign: the pulse is " + n(e.height) + ", so r " +
-               (e.height < 0 ? "falls" : "rises") + " while it lasts.\n" + c->check({e.p + 1, e.p + 0.5});
+        return "your r(t) adds the pulse's area with the wrong sign: the pulse is " + n(e.b) + ", so r " +
+               (e.b < 0 ? "falls" : "rises") + " while it lasts.\n" + c->check({pulseEnd(e), e.p + 0.5});
     });
 }
 
 // Areas left out, carried twice, or dropped back to 0 from some time on.
-void addCarryMistakes(const ExamNumbers& e, Candidates* c, const Sampled& r) {
+void addCarryMistakes(const ExamParameters& e, Candidates* c, const Sampled& r) {
     const auto& points = c->points();
-    const double area = e.peak;
-    for (double from : {e.s + 2, e.p, e.p + 1}) {
+    const double area = e.a;
+    for (double from : {triangleEnd(e), static_cast<double>(e.p), pulseEnd(e)}) {
         // Carried twice from the triangle's end is base * height, above.
-        for (double times : from == e.s + 2 ? std::vector<double>{-1.0} : std::vector<double>{-1.0, 1.0}) {
+        for (double times : from == triangleEnd(e) ? std::vector<double>{-1.0} : std::vector<double>{-1.0, 1.0}) {
             const Sampled step = stepAt(points, from, times * area);
             c->tryValues(combined({{&r, 1}, {&step, 1}}), times < 0 ? "r.not-carried" : "r.carried-twice", [&] {
                 return "from t = " + n(from) + " on, your r(t) " +
@@ -310,24 +324,24 @@ void addCarryMistakes(const ExamNumbers& e, Candidates* c, const Sampled& r) {
         }
     }
     for (double times : {-1.0, 1.0}) {
-        const Sampled step = stepAt(points, e.p + 1, times * e.height);
+        const Sampled step = stepAt(points, pulseEnd(e), times * e.b);
         c->tryValues(combined({{&r, 1}, {&step, 1}}), times < 0 ? "r.not-carried" : "r.carried-twice", [&] {
-            return "from t = " + n(e.p + 1) + " on, your r(t) " +
+            return "from t = " + n(pulseEnd(e)) + " on, your r(t) " +
                    (times < 0 ? "leaves out the pulse's area: a running integral keeps every area it has passed."
                               : "adds the pulse's area a second time: the area so far is carried once.") +
-                   "\n" + c->check({e.p + 1.5});
+                   "\n" + c->check({pulseEnd(e) + 0.5});
         });
     }
-    const Sampled afterPulse = stepAt(points, e.p + 1, -(area + e.height));
-    const Sampled between = stepAt(points, e.s + 2, -area);
+    const Sampled afterPulse = stepAt(points, pulseEnd(e), -(area + e.b));
+    const Sampled between = stepAt(points, triangleEnd(e), -area);
     const Sampled backAtPulse = stepAt(points, e.p, area);
     const std::string zeroWhy = ": x is 0 there, but r keeps the area so far and stays flat.\n";
     c->tryValues(combined({{&r, 1}, {&afterPulse, 1}}), "r.back-to-zero", [&] {
-        return "after t = " + n(e.p + 1) + " your r(t) is back to 0" + zeroWhy + c->check({e.p + 1.5});
+        return "after t = " + n(pulseEnd(e)) + " your r(t) is back to 0" + zeroWhy + c->check({pulseEnd(e) + 0.5});
     });
     c->tryValues(combined({{&r, 1}, {&between, 1}, {&backAtPulse, 1}}), "r.back-to-zero", [&] {
-        return "between t = " + n(e.s + 2) + " and t = " + n(e.p) + " your r(t) is back to 0" + zeroWhy +
-               c->check({e.s + 2.5});
+        return "between t = " + n(triangleEnd(e)) + " and t = " + n(e.p) + " your r(t) is back to 0" + zeroWhy +
+               c->check({triangleEnd(e) + 0.5});
     });
 }
 }  // namespace
@@ -348,7 +362,7 @@ void addMistakesOfZ(const AnswerKey& key, const MistakeClues& clues, Candidates*
 }
 
 void addMistakesOfR(const AnswerKey& key, Candidates* c) {
-    const ExamNumbers e = examNumbers(key);
+    const ExamParameters& e = key.exam;
     const auto& points = c->points();
     // Two copies of x on purpose: each is then cut down to one of its parts.
     // cppcheck-suppress duplicateAssignExpression
@@ -360,11 +374,11 @@ void addMistakesOfR(const AnswerKey& key, Candidates* c) {
     }
     c->trySignal(key.x, "r.is-x", [&] {
         return "your r(t) is x(t) itself: r(t) is the area under x from the far left up to t.\n" +
-               c->check({e.s + 2, e.s + 1});
+               c->check({triangleEnd(e), peakTime(e)});
     });
     c->tryValues(integralOf(key.y, points), "r.of-y", [&] {
         return "your r(t) is the running integral of y(t): Question 4 integrates x(t), the signal of Question 1.\n" +
-               c->check({e.s + 2, e.p + 1});
+               c->check({triangleEnd(e), pulseEnd(e)});
     });
     const Sampled rTriangle = integralOf(triangleOnly, points);
     const Sampled rPulse = integralOf(pulseOnly, points);

@@ -38,6 +38,25 @@ void appendPiece(Signal* signal, const Piece& piece) {
 
 double pieceValue(const Piece& piece, double t) { return piece.c0 + t * (piece.c1 + t * piece.c2); }
 
+Signal polyline(const std::vector<std::pair<double, double>>& corners) {
+    Signal signal;
+    double from = -infinity;
+    double value = 0;  // where the last piece ended
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        const auto [t, v] = corners[i];
+        if (i == 0) {
+            appendPiece(&signal, {from, t, 0, 0, 0});
+        } else if (t > from) {
+            const double slope = (v - value) / (t - from);
+            appendPiece(&signal, {from, t, value - slope * from, slope, 0});
+        }
+        from = t;
+        value = v;
+    }
+    appendPiece(&signal, {from, infinity, 0, 0, 0});
+    return signal;
+}
+
 int signalFromBreakpoints(const int* t, const int* values, int count, Signal* signal) {
     if (count < 1) {
         return -1;
@@ -47,18 +66,12 @@ int signalFromBreakpoints(const int* t, const int* values, int count, Signal* si
             return -1;
         }
     }
-    Signal result;
-    appendPiece(&result, {-infinity, static_cast<double>(t[0]), 0, 0, 0});
-    for (int i = 0; i + 1 < count; ++i) {
-        if (t[i] < t[i + 1]) {
-            const double slope = (static_cast<double>(values[i + 1]) - values[i]) /
-                                 (static_cast<double>(t[i + 1]) - t[i]);
-            appendPiece(&result, {static_cast<double>(t[i]), static_cast<double>(t[i + 1]),
-                                  values[i] - slope * t[i], slope, 0});
-        }
+    std::vector<std::pair<double, double>> corners;
+    corners.reserve(static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+        corners.emplace_back(t[i], values[i]);
     }
-    appendPiece(&result, {static_cast<double>(t[count - 1]), infinity, 0, 0, 0});
-    *signal = std::move(result);
+    *signal = polyline(corners);
     return 0;
 }
 
@@ -154,10 +167,10 @@ double rightValue(const Signal& signal, double t) {
     return 0;
 }
 
-double stepSum(const std::vector<StepTerm>& terms, double t) {
+double stepSum(const std::vector<StepTerm>& terms, double t, bool justBefore) {
     double sum = 0;
     for (const StepTerm& term : terms) {
-        if (t >= term.at) {
+        if (justBefore ? t > term.at : t >= term.at) {
             sum += term.step + term.ramp * (t - term.at);
         }
     }
@@ -180,6 +193,7 @@ int makeAnswerKey(const ExamRecord& record, AnswerKey* key) {
     AnswerKey result{};
     result.scale = record.varQK;
     result.shift = record.varQT;
+    result.exam = examParameters(record);
     if (signalFromBreakpoints(record.q1T, record.q1X, q1PointCount, &result.x) != 0 ||
         scaleTime(result.x, result.scale, result.shift, &result.y) != 0 ||
         stepTerms(result.y, &result.z) != 0 || runningIntegral(result.x, &result.r) != 0) {

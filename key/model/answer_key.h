@@ -3,8 +3,10 @@
 // a sum of shifted steps and ramps for Question 3.
 #pragma once
 
+#include <utility>
 #include <vector>
 
+#include "generate/exam_rules.h"
 #include "record/record.h"
 
 // One piece c0 + c1*t + c2*t*t of a signal, valid for from <= t <= to.
@@ -38,14 +40,19 @@ struct AnswerKey {
     Signal r;  // the running integral of x from -infinity
     int scale;
     int shift;
+    ExamParameters exam;  // the numbers the questions were made of
     // Where the exam's plot shows x, and where that window lies for y.
     double xStart, xEnd;
     double yStart, yEnd;
 };
 
-// Builds the polyline through the points (t[i], values[i]), 0 before the
-// first and after the last. Two points at the same time make a jump.
-// Returns 0, or -1 when the times go backwards or count < 1.
+// A signal through the corners (t, value), 0 before the first and after the
+// last; two corners at one time make a jump, and a corner earlier than the
+// one before it adds no piece.
+Signal polyline(const std::vector<std::pair<double, double>>& corners);
+
+// The polyline through the points (t[i], values[i]). Returns 0, or -1 when
+// the times go backwards or count < 1.
 int signalFromBreakpoints(const int* t, const int* values, int count, Signal* signal);
 
 // The signal x(scale*t + shift). Returns 0, or -1 when scale is 0.
@@ -69,7 +76,9 @@ double leftValue(const Signal& signal, double t);
 double rightValue(const Signal& signal, double t);
 
 double pieceValue(const Piece& piece, double t);
-double stepSum(const std::vector<StepTerm>& terms, double t);
+// The sum of the terms at t; justBefore: the value just before t, where a
+// step at t has not yet risen.
+double stepSum(const std::vector<StepTerm>& terms, double t, bool justBefore = false);
 
 // Works out every answer from the record's Question 1 breakpoints and its
 // Question 2 transform. Returns 0, or -1 when the record holds no questions

@@ -20,7 +20,7 @@
 #include "record/record.h"
 
 // Every s, A, p, B and k the exam's rules allow.
-constexpr int variantCount = triangleStartCount * peakCount * 2 * 2 * shiftCount;
+constexpr int variantCount = triangleStartCount * peakCount * pulseDelayCount * pulseHeightCount * shiftCount;
 static_assert(variantCount == 200);
 
 // Writes variant n's questions into the record: the Question 1 block, varQT

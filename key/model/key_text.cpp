@@ -121,12 +121,6 @@ std::string formatStepSum(const std::vector<StepTerm>& terms) {
     return formatSum(parts);
 }
 
-std::string formatTransform(int scale, int shift) {
-    char text[40];
-    std::snprintf(text, sizeof text, "y(t) = x(%dt%+d)", scale, shift);
-    return text;
-}
-
 void printAnswers(std::FILE* out, const ExamRecord& record, const AnswerKey& key) {
     if (record.idNum == 0) {
         // A key asked for by its variant belongs to no student.

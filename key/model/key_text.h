@@ -17,8 +17,6 @@ std::string formatPolynomial(const Piece& piece);
 // "6*(t+0.5)*u(t+0.5) - 12*t*u(t) - u(t-1)"; "0" for no terms.
 std::string formatStepSum(const std::vector<StepTerm>& terms);
 
-// Question 2's transform as the exam writes it: "y(t) = x(2t-1)".
-std::string formatTransform(int scale, int shift);
 
 // Writes the whole key: x, y and r piece by piece with inclusive operators,
 // z as steps and ramps, and the bonus area.

@@ -151,21 +151,6 @@ void writeWrongSet(std::FILE* out, const std::vector<GradePoint>& points, const 
     std::fprintf(out, "%s\n\n", any ? "" : emptySetPoint);
 }
 
-// A gnuplot string: its own line breaks as \n, no quote or backslash of ours.
-std::string quoted(const std::string& text) {
-    std::string result = "\"";
-    for (char c : text) {
-        if (c == '\n') {
-            result += "\\n";
-        } else if (c == '"' || c == '\\') {
-            result += '\'';
-        } else {
-            result += c;
-        }
-    }
-    return result + "\"";
-}
-
 // The title's lines, each cut at a space to fit the picture's width.
 std::string wrapped(const std::string& text) {
     std::string result;
@@ -214,7 +199,7 @@ void writePanelScript(std::FILE* script, const std::vector<GradePoint>& points,
                  "     \"\" index %zu using 1:2 with points %s lc rgb \"#d01010\" %s, \\\n"
                  "     \"\" index %zu using 1:2 with points pt 7 ps 0.5 lc rgb \"#d01010\" notitle, \\\n"
                  "     \"\" index %zu using 1:2:3 with labels noenhanced font \"Sans,9\" tc rgb \"#d01010\" notitle\n",
-                 quoted(wrapped(panel.title)).c_str(), isDrawn(panel) ? "#1a7a1a" : "#c01010", window.lo,
+                 plotString(wrapped(panel.title)).c_str(), isDrawn(panel) ? "#1a7a1a" : "#c01010", window.lo,
                  window.hi, bottom, top, dataName, set, showKey ? "title \"key\"" : "notitle",
                  set + 1, set + 2, sparse ? "pt 6 ps 2 lw 2" : "pt 7 ps 0.6",
                  panel.wrongPoints.empty() ? "notitle" : "title \"wrong\"", set + 3, set + 4);
@@ -261,7 +246,7 @@ int writeCheckPlot(const std::vector<GradePoint>& points, const std::vector<Grad
                  "set xzeroaxis lt 1 lw 1 lc rgb \"black\"\n"
                  "set tics out nomirror\n"
                  "set multiplot layout %d,1\n",
-                 static_cast<int>(panels.size()) * 360, quoted(pngName).c_str(),
+                 static_cast<int>(panels.size()) * 360, plotString(pngName).c_str(),
                  static_cast<int>(panels.size()));
     for (std::size_t i = 0; i < panels.size(); ++i) {
         writePanelScript(script, points, panels[i], windows[i], i, dataName, showKey);

@@ -9,8 +9,7 @@
 #include "key/judging/grade.h"
 #include "key/running/points.h"
 #include "platform/services.h"
-
-constexpr const char* checkPlotName = "check.png";
+#include "record/exam_files.h"
 
 // Writes the gnuplot script and its data that draw one panel per question
 // into `pngName`: the student's function, the wrong points in red, values

@@ -1,11 +1,10 @@
 #include "key/plots/key_plot.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <string>
 
+#include "generate/exam_rules.h"
 #include "generate/questions.h"
 #include "generate/text_file.h"
 #include "key/model/key_text.h"
@@ -66,7 +65,7 @@ int writeKeyPlot(const AnswerKey& key, const char* scriptName, const char* dataN
     }
     std::fprintf(script,
                  "set terminal pngcairo size 720,1260 enhanced font \"Sans,13\"\n"
-                 "set output \"%s\"\n"
+                 "set output %s\n"
                  "set key off\n"
                  "set xlabel \"t\"\n"
                  "set xtics 1\n"
@@ -80,16 +79,16 @@ int writeKeyPlot(const AnswerKey& key, const char* scriptName, const char* dataN
                  "set border lw 1\n"
                  "set tics out nomirror\n"
                  "set multiplot layout 3,1\n",
-                 pngName);
+                 plotString(pngName).c_str());
     for (int i = 0; i < 3; ++i) {
         const Panel& panel = panels[i];
         std::fprintf(script,
-                     "set title \"%s\" font \"Sans,15\"\n"
+                     "set title %s font \"Sans,15\"\n"
                      "set xrange [%.17g:%.17g]\n"
                      "set yrange [%.17g:%.17g]\n"
-                     "plot \"%s\" index %d using 1:2 with lines lw 3 lc rgb \"#1f4fbf\"\n",
-                     panel.title.c_str(), panel.lo, panel.hi, std::floor(panel.smallest) - 0.5,
-                     std::ceil(panel.largest) + 0.5, dataName, i);
+                     "plot %s index %d using 1:2 with lines lw 3 lc rgb \"#1f4fbf\"\n",
+                     plotString(panel.title).c_str(), panel.lo, panel.hi, std::floor(panel.smallest) - 0.5,
+                     std::ceil(panel.largest) + 0.5, plotString(dataName).c_str(), i);
     }
     std::fprintf(script, "unset multiplot\nset output\n");
     return closeTextFile(script, scriptName, keyProgramName);

@@ -5,8 +5,7 @@
 
 #include "key/model/answer_key.h"
 #include "platform/services.h"
-
-constexpr const char* keyPlotName = "key.png";
+#include "record/exam_files.h"
 
 // Writes the signal's points from lo to hi, in order, as one gnuplot data
 // set; a jump gives two points at one time, which gnuplot draws as the

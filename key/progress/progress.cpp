@@ -11,8 +11,9 @@
 #include <system_error>
 #include <thread>
 
-#include "key/judging/grade.h"
 #include "key/base/words.h"
+#include "key/judging/grade.h"
+#include "key/mistakes/diagnosis.h"
 #include "key/progress/progress_plot.h"
 #include "key/report/class_report.h"
 #include "key/variants/attempts.h"
@@ -60,9 +61,8 @@ std::vector<ProgressAttempt> findAttempts(std::vector<std::string>* folders) {
     for (fs::directory_iterator entry(attemptsFolderName, error); entry != fs::directory_iterator();
          entry.increment(error)) {
         const std::string name = entry->path().filename().string();
-        int number = 0;
-        if (parseWholeNumber(name, 1, INT_MAX, &number) == 0 && std::to_string(number) == name &&
-            entry->symlink_status(error).type() == fs::file_type::directory) {
+        const int number = attemptNumberOf(name);
+        if (number != 0 && entry->symlink_status(error).type() == fs::file_type::directory) {
             found[number] = entry->path().generic_string();
         }
     }
@@ -96,21 +96,6 @@ void gradeAttempts(std::vector<ProgressAttempt>* attempts, const std::vector<std
                                      static_cast<unsigned>(std::min<std::size_t>(mostReportJobs, folders.size())));
     runOnThreads(jobs, work);
 }
-
-// "your y(t) is x(2t-1)" of "your y(t) is x(2t-1): ...", the mistake's first words.
-std::string firstWords(const std::string& mistake) {
-    const std::string line = mistake.substr(0, mistake.find('\n'));
-    return line.substr(0, line.find(": "));
-}
-
-// "1, 2 and now".
-std::string joinedNames(const std::vector<std::string>& names) {
-    std::string text;
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
-    }
-    return text;
-}
 }  // namespace
 
 std::string attemptLine(const ProgressAttempt& attempt) {
@@ -142,7 +127,7 @@ std::vector<std::string> repeatedMistakes(const std::vector<ProgressAttempt>& at
                 continue;
             }
             const std::string& kind = attempt.result.mistakeKinds[question];
-            const std::string words = firstWords(mistake);
+            const std::string words = diagnosisHeadline(mistake);
             auto& entry = seen[{question, kind.empty() || kind == "uncertain" ? "text:" + words : kind}];
             entry.first.push_back(attempt.name);
             entry.second = words;
@@ -151,7 +136,7 @@ std::vector<std::string> repeatedMistakes(const std::vector<ProgressAttempt>& at
     std::vector<std::string> lines;
     for (const auto& [key, entry] : seen) {
         if (entry.first.size() > 1) {
-            lines.push_back("Question " + std::to_string(key.first + 1) + ", in attempts " + joinedNames(entry.first) +
+            lines.push_back("Question " + std::to_string(key.first + 1) + ", in attempts " + joinWithAnd(entry.first) +
                             ": " + entry.second);
         }
     }

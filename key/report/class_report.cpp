@@ -87,11 +87,11 @@ std::string copyAttempt(const fs::path& folder, const std::string& work, FolderR
     if (replaceFileWith((work + "/" + workspaceFileName).c_str(), bytes.data(), bytes.size(), files) != 0) {
         return std::string("cannot copy exam.dat: ") + std::strerror(errno);
     }
-    *sourceProblem = readStudentFile(folder / workerSourceName, largestSource, &bytes);
+    *sourceProblem = readStudentFile(folder / studentSourceName, largestSource, &bytes);
     if (sourceProblem->empty()) {
         row->sourceRead = true;
         row->sourceHash = contentHash(bytes);
-        if (replaceFileWith((work + "/" + workerSourceName).c_str(), bytes.data(), bytes.size(), files) != 0) {
+        if (replaceFileWith((work + "/" + studentSourceName).c_str(), bytes.data(), bytes.size(), files) != 0) {
             return std::string("cannot copy signals.c: ") + std::strerror(errno);
         }
     }

@@ -6,6 +6,8 @@
 #include <map>
 #include <string_view>
 
+#include "key/mistakes/diagnosis.h"
+
 namespace {
 // The named mistakes the summary lists per question, most common first.
 constexpr std::size_t mistakesListed = 3;
@@ -118,13 +120,6 @@ std::vector<std::pair<int, std::string>> byCount(const std::map<std::string, int
     return sorted;
 }
 
-// What a mistake's text says first: "your y(t) is x(2t+2)" of "your y(t) is
-// x(2t+2): in x(2t+1) ...".
-std::string whatItSays(const std::string& mistake) {
-    const std::string line = mistake.substr(0, mistake.find('\n'));
-    return line.substr(0, line.find(": "));
-}
-
 // The mistakes made of one question, counted by kind, each kind shown by its
 // most common text.
 std::vector<std::pair<int, std::string>> mistakesByKind(const std::vector<FolderResult>& rows, int question) {
@@ -134,7 +129,7 @@ std::vector<std::pair<int, std::string>> mistakesByKind(const std::vector<Folder
         if (answer != notGraded && answer != answerRight && !row.mistakes[question].empty()) {
             // A mistake of no kind, or one two kinds fit, counts by its own words.
             const std::string& kind = row.mistakeKinds[question];
-            const std::string what = whatItSays(row.mistakes[question]);
+            const std::string what = diagnosisHeadline(row.mistakes[question]);
             ++texts[kind.empty() || kind == "uncertain" ? "text:" + what : kind][what];
         }
     }

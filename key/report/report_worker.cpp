@@ -118,7 +118,7 @@ void gradeCopies(int timeLimitSeconds, FolderResult* result) {
         return;
     }
     if (graded == 2) {
-        result->status = inspectSource(workerSourceName) == sourceHasByteOrderMark
+        result->status = inspectSource(studentSourceName) == sourceHasByteOrderMark
                              ? "signals.c starts with a byte-order mark: save it as plain UTF-8"
                              : ungradedStatus(timeLimitSeconds);
         return;

@@ -4,8 +4,7 @@
 // grades them as grade does and leaves what it found there for the report.
 #pragma once
 
-// What the worker's folder holds beside the copy of exam.dat.
-constexpr const char* workerSourceName = "signals.c";      // the copy of the student's
+// What the worker's folder holds beside the copies of exam.dat and signals.c.
 constexpr const char* workerFeedbackName = "feedback.txt";  // all the worker printed
 constexpr const char* workerOutcomeName = "outcome.txt";    // its row, as encodeOutcome writes it
 

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "generate/exam_rules.h"
 #include "generate/mock_midterm.h"
 #include "generate/questions.h"
 #include "key/model/key_text.h"
@@ -22,19 +23,6 @@ namespace fs = std::filesystem;
 namespace {
 // A kept attempt is gathered here first, so attempts/<n> is either whole or absent.
 constexpr std::string_view keepingPrefix = ".keeping-";
-
-// Reads the record at the start of an exam.dat, however long the file.
-// Returns 0, notRegularFile, or -1 (errno set when the system failed).
-int readRecordFile(const char* path, ExamRecord* record) {
-    std::FILE* file = nullptr;
-    const int opened = openRegularFile(path, &file);
-    if (opened != 0) {
-        return opened;
-    }
-    const std::size_t count = std::fread(record, 1, examRecordSize, file);
-    std::fclose(file);
-    return count == examRecordSize ? 0 : -1;
-}
 
 // Copies at most `limit` bytes of `source` to `target` through `files`, a
 // block at a time, as replaceFileWith writes a file: a temp beside the
@@ -100,6 +88,14 @@ std::string variantName(const ExamRecord& record) {
 }
 
 
+int attemptNumberOf(const std::string& name) {
+    int number = 0;
+    if (parseWholeNumber(name, 1, INT_MAX - 1, &number) != 0 || std::to_string(number) != name) {
+        return 0;
+    }
+    return number;
+}
+
 std::map<int, std::string> surveyAttempts(bool (&taken)[variantCount]) {
     std::map<int, std::string> kept;
     std::error_code error;
@@ -107,12 +103,9 @@ std::map<int, std::string> surveyAttempts(bool (&taken)[variantCount]) {
     for (fs::directory_iterator entry(attemptsFolderName, error); entry != fs::directory_iterator();
          entry.increment(error)) {
         const std::string name = entry->path().filename().string();
-        int number = 0;  // a kept attempt's folder is named by its number, as written
         const bool gathering = name.compare(0, keepingPrefix.size(), keepingPrefix) == 0;
-        const std::string digits = gathering ? name.substr(keepingPrefix.size()) : name;
-        // Below INT_MAX, so that the next attempt's number still fits.
-        if (parseWholeNumber(digits, 1, INT_MAX - 1, &number) != 0 ||
-            std::to_string(number) != digits) {
+        const int number = attemptNumberOf(gathering ? name.substr(keepingPrefix.size()) : name);
+        if (number == 0) {
             continue;
         }
         if (gathering) {
@@ -123,7 +116,7 @@ std::map<int, std::string> surveyAttempts(bool (&taken)[variantCount]) {
             continue;
         }
         ExamRecord record{};
-        if (readRecordFile((entry->path() / workspaceFileName).string().c_str(), &record) == 0) {
+        if (loadRecordFile((entry->path() / workspaceFileName).string().c_str(), &record) == 0) {
             const int variant = variantOfRecord(record);
             if (variant > 0) {
                 taken[variant - 1] = true;
@@ -142,8 +135,8 @@ namespace {
 // after saying why, the folder gone.
 int copyAttemptFiles(const ExamRecord& record, const std::string& gathering, const FileOps& files) {
     std::error_code error;
-    const std::string names[] = {workspaceFileName, "signals.c",   mockMidtermFileName,
-                                 plotDataFileName,  questionPlotName, std::to_string(record.idNum) + ".pdf"};
+    const std::string names[] = {workspaceFileName, studentSourceName, mockMidtermFileName,
+                                 plotDataFileName,  plotPictureFileName, std::to_string(record.idNum) + ".pdf"};
     for (const std::string& name : names) {
         if (fs::symlink_status(name, error).type() == fs::file_type::not_found) {
             continue;

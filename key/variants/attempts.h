@@ -7,17 +7,22 @@
 
 #include "key/model/exam_variants.h"
 #include "platform/platform.h"
+#include "record/exam_files.h"
 #include "record/record.h"
 
 constexpr const char* attemptsFolderName = "attempts";
 constexpr const char* attemptsReadmeName = "attempts/README.txt";
-constexpr const char* questionPlotName = "q1.png";
 
 // "variant 64 (y(t) = x(2t+1))", or what the exam is when it is none.
 std::string variantName(const ExamRecord& record);
 
 // The OS's reason for `error` (an errno), or "failed" when there is none.
 std::string reasonOf(int error);
+
+// The number a kept attempt's folder is named by, as written ("7", not
+// "07"), or 0 when the name is no such number. Below INT_MAX, so that the
+// next attempt's number still fits.
+int attemptNumberOf(const std::string& name);
 
 // Finds the kept attempts by number, each with the name of its exam, and
 // marks the variants they took. Removes what a stopped run left while

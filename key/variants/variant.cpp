@@ -100,18 +100,20 @@ int startVariant(int variant, const ExamServices& services, const FileOps& files
     // Both describe the old exam, whose copies are kept; the next start of
     // the exam writes the text, and the plot is drawn here.
     std::remove(mockMidtermFileName);
-    std::remove(questionPlotName);
-    plotQuestion1(next, services);
+    std::remove(plotPictureFileName);
+    RunResult gnuplot;
+    plotQuestion1(next, services, &gnuplot);
 
     std::printf("Your attempt at %s is kept in attempts/%d.\n", variantName(record).c_str(), number);
     std::printf("This folder now holds variant %d of %d: %s.\n", variant, variantCount,
                 formatTransform(next.varQK, next.varQT).c_str());
     std::printf("Start mock-midterm to get its MOCK_MIDTERM.txt; q1.png shows its x(t).\n"
                 "signals.c is as you left it.\n");
-    if (!fs::exists(questionPlotName, error)) {
+    // A gnuplot that is not there has been said, where it is looked for.
+    if (gnuplot.start != RunStart::notFound && !fs::exists(plotPictureFileName, error)) {
         std::fflush(stdout);
-        sayProblem(std::string(questionPlotName) + " was not drawn: is gnuplot installed? q1plot.dat holds "
-                                    "the signal's corners.");
+        sayProblem(std::string(plotPictureFileName) + " was not drawn; " + plotDataFileName +
+                   " holds the signal's corners.");
     }
     return 0;
 }
@@ -136,7 +138,7 @@ bool isWholePicture(const char* path) {
 int repairPlotData(const ExamServices& services) {
     std::error_code error;
     // Only an exam folder made from the kit can draw q1.png.
-    if (!fs::is_regular_file(workspaceFileName, error) || !fs::is_regular_file("q1.gp", error)) {
+    if (!fs::is_regular_file(workspaceFileName, error) || !fs::is_regular_file(plotScriptFileName, error)) {
         return 0;
     }
     ExamRecord record{};
@@ -146,13 +148,13 @@ int repairPlotData(const ExamServices& services) {
     }
     if (readWholeFile(plotDataFileName, &found, true) != 0 || found != question1PlotData(record)) {
         sayProblem(std::string(plotDataFileName) + " does not match the exam in exam.dat: writing it and " +
-                   questionPlotName + " again.");
-    } else if (!isWholePicture(questionPlotName)) {
-        sayProblem(std::string(questionPlotName) + " is missing or was not drawn whole: drawing it again.");
+                   plotPictureFileName + " again.");
+    } else if (!isWholePicture(plotPictureFileName)) {
+        sayProblem(std::string(plotPictureFileName) + " is missing or was not drawn whole: drawing it again.");
     } else {
         return 0;
     }
-    std::remove(questionPlotName);
+    std::remove(plotPictureFileName);
     plotQuestion1(record, services);
     return 1;
 }

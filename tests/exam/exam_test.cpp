@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "check/check.h"
+#include "generate/exam_rules.h"
 #include "generate/pdf.h"
 #include "generate/questions.h"
 #include "test_support.h"
@@ -72,7 +73,10 @@ TEST(ExamRun, FirstStartGoesThroughEveryStepToTheMenuAndExits) {
     EXPECT_EQ(saved.state, Exiting);
     EXPECT_EQ(saved.idNum, 123);
     EXPECT_EQ(saved.grpNum, 3);
-    EXPECT_EQ(saved.varQK, 2);
+    // The text asks for the transform the saved exam holds, with the rules' scale.
+    EXPECT_EQ(saved.varQK, timeScale);
+    EXPECT_NE(readTextFile("MOCK_MIDTERM.txt").find("\t" + formatTransform(saved.varQK, saved.varQT) + "\n"),
+              std::string::npos);
     EXPECT_EQ(script().seeds, std::vector<std::uint32_t>{1});
     EXPECT_EQ(script().commands, std::vector<std::string>{"..\\gnuplot\\bin\\gnuplot.exe q1.gp\n"});
     EXPECT_EQ(script().limits, std::vector<int>{gnuplotTimeLimitSeconds});

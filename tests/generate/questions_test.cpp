@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
+#include "generate/exam_rules.h"
 #include "platform/platform.h"
 #include "test_support.h"
 
@@ -124,13 +125,15 @@ TEST(Question2, RandomNonzeroSkipsZeroAndNeverReachesPlusA) {
     }
 }
 
-TEST(Question2, TransformHasScaleTwoAndANonzeroShift) {
+TEST(Question2, TransformHasTheRulesScaleAndANonzeroShift) {
     resetScript();
     script().draws = {3, 3, 0};
     ExamRecord record{};
     makeQuestion2(&record, scriptedServices());
     EXPECT_EQ(record.varQT, -3);
-    EXPECT_EQ(record.varQK, 2);
+    EXPECT_EQ(record.varQK, timeScale);
+    // Only the shift is drawn: the window's draws come next.
+    EXPECT_EQ(script().drawPosition, 3u);
 }
 
 TEST(Window, DrawsStartEndAndSign) {

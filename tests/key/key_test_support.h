@@ -19,10 +19,9 @@ inline ExamRecord examRecord(int s, int a, int p, int b, int k) {
     record.state = Menu;
     record.idNum = 12345;
     record.grpNum = 1;
-    record.q1Shift = s;
     // The shape itself is checked against hand-worked breakpoints in
     // tests/generate/questions_test.cpp.
-    question1Breakpoints(s, a, p, b, record.q1T, record.q1X);
+    writeQuestion1({s, a, p, b, timeScale, k}, &record);
     record.varQT = k;
     record.varQK = 2;
     record.varTstart = 0.25;

@@ -25,6 +25,17 @@ TEST(WorkspacePosix, ProbeRefusesADanglingLink) {
     EXPECT_FALSE(fileExists("missing-target"));
 }
 
+TEST(WorkspacePosix, LoadNeverWaitsOnAPipe) {
+    // A pipe put at exam.dat after the probe: an open that waited for a
+    // writer would hang the exam, so the alarm ends a load that waits.
+    TempFolder folder;
+    ASSERT_EQ(mkfifo("exam.dat", 0600), 0);
+    ExamRecord record{};
+    alarm(10);
+    EXPECT_EQ(loadWorkspace(&record), -1);
+    alarm(0);
+}
+
 TEST(WorkspacePosix, SaveNeverOpensWhatIsAtTheOldTempName) {
     // Each of these, opened for writing, would take the record: a link or a
     // second name of the answers, or a named pipe (read here, so that a

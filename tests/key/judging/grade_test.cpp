@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <string_view>
 
 #include "key/judging/grading_test_support.h"
 #include "key/base/scratch.h"
@@ -53,6 +54,7 @@ struct FakeRun {
     RunResult compileStatus;
     bool writeNothing = false;
     RunResult runStatus = notStarted(RunStart::notFound);  // of a run that writes nothing
+    RunResult plotStatus = notStarted(RunStart::notIsolated);  // gnuplot's, which never draws check.png
 };
 FakeRun fake;
 
@@ -61,7 +63,7 @@ RunResult fakeRunWithTimeLimit(const char* commandLine, int seconds) {
     fake.commands.push_back(withScratchStar(line));
     fake.limits.push_back(seconds);
     if (line.rfind("..\\gnuplot", 0) == 0) {
-        return notStarted(RunStart::notIsolated);  // check.png: not drawn
+        return fake.plotStatus;
     }
     if (line.rfind("tcc.exe ", 0) == 0) {
         return fake.compileStatus;
@@ -149,6 +151,26 @@ TEST(Grading, OneLinePerQuestionAndTheTotal) {
               "check.png was not drawn.\n");
     EXPECT_FALSE(fileExists("check.png")) << "an old picture must not pass for this grading's";
     expectNoScratchFiles();
+}
+
+TEST(Grading, SaysWhyCheckPngWasNotDrawnAsEveryPictureDoes) {
+    TempFolder folder;
+    writeFile("signals.c", "/* the answers */\n");
+    RunResult timedOut;
+    timedOut.timedOut = true;
+    RunResult failed;
+    failed.exitStatus = 1;
+    const std::pair<RunResult, std::string> plots[] = {
+        {timedOut, "check.png was not drawn: gnuplot did not finish within 20 s.\n"},
+        {failed, "check.png was not drawn (gnuplot status 1).\n"},
+    };
+    for (const auto& [status, message] : plots) {
+        fake = FakeRun{};
+        fake.plotStatus = status;
+        std::string out;
+        EXPECT_EQ(gradeWith(freshKey(), &out), 0);
+        EXPECT_TRUE(std::string_view(out).ends_with(message)) << out;
+    }
 }
 
 TEST(Grading, AZAfterAYThatStoppedEarlyIsNotComparedWithIt) {

@@ -1,5 +1,6 @@
 // A variant whose writes fail part way: the exam stays as it was, and an
-// attempt is either kept whole or not at all.
+// attempt is either kept whole or not at all. A variant without gnuplot
+// says so once.
 #include "key/variants/variant.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "generate/exam_rules.h"
+#include "generate/questions.h"
 #include "key/key_test_support.h"
 #include "test_support.h"
 
@@ -81,4 +83,19 @@ TEST(VariantSave, AFailingWriteKeepsTheExamAndNoPartOfAnAttempt) {
         EXPECT_EQ(namesHere(), (std::vector<std::string>{"attempts", "exam.dat", "q1plot.dat", "signals.c"}));
     }
     failingOperation.clear();
+}
+
+TEST(VariantPlot, AGnuplotThatIsNotThereIsSaidOnce) {
+    TempFolder folder;
+    writeFile("exam.dat", bytesOf(freshRecord()));
+    writeFile("signals.c", "/* answers */\n");
+    resetScript();
+    script().commandStatus = notStarted(RunStart::notFound);
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(startVariant(7, scriptedServices(), platformFileOps()), 0);
+    testing::internal::GetCapturedStdout();
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(err.find("q1.png was not drawn"), err.rfind("q1.png was not drawn")) << err;
+    EXPECT_NE(err.find(gnuplotMissingLine("q1.png")), std::string::npos) << err;
 }
