@@ -5,8 +5,8 @@ go round in a circle, or when the CMake links and the includes disagree.
 platform -> record -> generate, check -> exam (and key beside it) -> main.cpp:
 each folder may include its own headers and those of the layers below. key/
 has rooms of its own, in the same way: base -> model -> reading -> running
--> mistakes -> repairs -> judging -> plots -> variants -> report -> progress
--> front. No two units (a header and its source) may need each other,
+-> mistakes -> repairs -> judging -> plots -> variants -> gradebook -> report
+-> progress -> front. No two units (a header and its source) may need each other,
 through any number of others: the layers cannot show such a circle inside a
 folder or a room.
 
@@ -27,7 +27,7 @@ BELOW = {
     "exam": {"generate", "check", "record", "platform"},
     "key": {"generate", "check", "record", "platform"},
 }
-KEY_ROOMS = ["base", "model", "reading", "running", "mistakes", "repairs", "judging", "plots", "variants", "report", "progress", "front"]
+KEY_ROOMS = ["base", "model", "reading", "running", "mistakes", "repairs", "judging", "plots", "variants", "gradebook", "report", "progress", "front"]
 # Each room of key/ may use those before it in KEY_ROOMS.
 for place, room in enumerate(KEY_ROOMS):
     BELOW[f"key/{room}"] = BELOW["key"] | {f"key/{r}" for r in KEY_ROOMS[:place]}

@@ -12,8 +12,10 @@
 //   judging/   the verdict of each answer, and an attempt graded as a whole
 //   plots/     key.png, check.png and class.png drawn with gnuplot
 //   variants/  a folder's exam replaced by a variant, its attempts kept
-//   report/    a whole class's folders graded at once, a worker a folder:
-//              gradebook, summary, class.png
+//   gradebook/ a class's rows: the gradebook CSVs (also Moodle's and
+//              Canvas's), the summary and the flags worth a look
+//   report/    a whole class's folders graded at once, a worker a folder,
+//              class.png
 //   progress/  a folder's kept attempts graded side by side, progress.png
 //   front/     the commands and their command line (here)
 #pragma once

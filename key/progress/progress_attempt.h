@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "key/report/class_results.h"
+#include "key/gradebook/class_results.h"
 
 constexpr const char* progressPlotName = "progress.png";
 

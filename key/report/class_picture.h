@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "key/plots/class_plot.h"
-#include "key/report/class_results.h"
+#include "key/gradebook/class_results.h"
 
 // The score distribution of the rows graded, how each question came out
 // over all of them, and each question's mistakes named most often.

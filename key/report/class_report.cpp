@@ -17,7 +17,7 @@
 #include "key/base/words.h"
 #include "key/report/class_folders.h"
 #include "key/report/class_picture.h"
-#include "key/report/class_results.h"
+#include "key/gradebook/class_results.h"
 #include "key/report/report_worker.h"
 #include "platform/fence.h"
 #include "platform/platform.h"

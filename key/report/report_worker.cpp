@@ -12,7 +12,7 @@
 #include "key/base/words.h"
 #include "key/judging/grade.h"
 #include "key/model/exam_variants.h"
-#include "key/report/class_results.h"
+#include "key/gradebook/class_results.h"
 #include "platform/platform.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "key/report/class_results.h"
+#include "key/gradebook/class_results.h"
 
 #include <algorithm>
 #include <charconv>

@@ -1,5 +1,5 @@
 // The gradebook's fields and the summary's shares, from rows made up here.
-#include "key/report/class_results.h"
+#include "key/gradebook/class_results.h"
 
 #include <gtest/gtest.h>
 
