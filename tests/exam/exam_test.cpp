@@ -75,8 +75,10 @@ TEST(ExamRun, FirstStartGoesThroughEveryStepToTheMenuAndExits) {
     EXPECT_EQ(saved.grpNum, 3);
     // The text asks for the transform the saved exam holds, with the rules' scale.
     EXPECT_EQ(saved.varQK, timeScale);
-    EXPECT_NE(readTextFile("MOCK_MIDTERM.txt").find("\t" + formatTransform(saved.varQK, saved.varQT) + "\n"),
-              std::string::npos);
+    std::string asked = "\t";
+    asked += formatTransform(saved.varQK, saved.varQT);
+    asked += '\n';
+    EXPECT_NE(readTextFile("MOCK_MIDTERM.txt").find(asked), std::string::npos);
     EXPECT_EQ(script().seeds, std::vector<std::uint32_t>{1});
     EXPECT_EQ(script().commands, std::vector<std::string>{"..\\gnuplot\\bin\\gnuplot.exe q1.gp\n"});
     EXPECT_EQ(script().limits, std::vector<int>{gnuplotTimeLimitSeconds});
